@@ -1,0 +1,30 @@
+// Every message box of the program goes through here: a title, an icon, a text and OK.
+//
+// A message box never waits when nobody can answer it: in unattended mode, on the offscreen
+// platform, or while a test has installed a sink. Its title and text then go to standard
+// error (and to the sink) and the caller goes on as if OK had been pressed.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace quorvel {
+
+enum class MsgIcon { None, Information, Exclamation, Critical };
+
+struct MessageRecord {
+  QString title;
+  QString text;
+  MsgIcon icon = MsgIcon::None;
+};
+
+void showMessage(QWidget* parent, const QString& title, const QString& text, MsgIcon icon);
+
+// For tests: every message is handed to the sink instead of being shown. An empty function
+// removes the sink.
+using MessageSink = std::function<void(const MessageRecord&)>;
+void setMessageSink(MessageSink sink);
+
+}  // namespace quorvel

@@ -1,0 +1,16 @@
+// Small text helpers used wherever a setting or a text box is read.
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+namespace quorvel {
+
+// The decimal number (sign and fraction allowed) with which the text begins, after leading
+// blanks; 0 when it begins with none. "12abc" -> 12, " -3.5x" -> -3.5, "x1" -> 0.
+double leadingNumber(QStringView text);
+
+// True when the text with leading and trailing blanks removed is empty.
+bool IsBlank(QStringView text);
+
+}  // namespace quorvel

@@ -1,0 +1,45 @@
+// The Internet access layer: one session per run, one URL open at a time.
+//
+// Every operation returns an error number: 0 for success, else a number of the error table
+// (12002 time-out, 12007 name not resolved, 12029 cannot connect, ...). Nothing throws.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+namespace quorvel {
+
+class InternetSession {
+ public:
+  virtual ~InternetSession() = default;
+
+  // agent: the User-Agent text; proxy: "host:port", or empty for a direct connection.
+  virtual int OpenInternet(const QString& agent, const QString& proxy) = 0;
+
+  // Opens one URL (completed with "http://" or "ftp://" when it has no "//").
+  virtual int OpenURL(const QString& url) = 0;
+
+  // Reads the open URL to its end and closes it. With `body` null the data is only counted.
+  // `bytes` receives the number of bytes received, also after a failed read.
+  virtual int ReadURL(QByteArray* body, std::int64_t& bytes) = 0;
+
+  virtual void CloseInternet() = 0;
+
+  // Called while a request runs, so the window can repaint and see a Cancel click.
+  void setEventPump(std::function<void()> pump) { pump_ = std::move(pump); }
+
+ protected:
+  void pumpEvents() {
+    if (pump_) pump_();
+  }
+
+ private:
+  std::function<void()> pump_;
+};
+
+// The sentence for an error number; "Error details not available." for numbers not in the table.
+QString InternetErrorText(int code);
+
+}  // namespace quorvel
