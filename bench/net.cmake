@@ -1,0 +1,1 @@
+# The Internet access layer and HTML scanning.

@@ -1,0 +1,1 @@
+# Benchmarks of fetching, scanning and the run.

@@ -1,0 +1,1 @@
+# Tests of the Internet access layer and HTML scanning.

@@ -1,0 +1,1 @@
+# Tests of the benchmark run, result logs and totals.

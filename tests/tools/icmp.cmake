@@ -1,0 +1,1 @@
+# Tests of name resolution, ICMP, ping and trace route.
