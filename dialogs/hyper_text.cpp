@@ -1,0 +1,61 @@
+#include "dialogs/hyper_text.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QMouseEvent>
+
+#include "app/message_box.h"
+#include "dialogs/link_target.h"
+#include "dialogs/url_opener.h"
+
+namespace quorvel {
+
+HyperText::HyperText(QObject* parent) : QObject(parent) {}
+
+void HyperText::CreateHyper(QLabel* obj) {
+  if (mlblTarget) mlblTarget->removeEventFilter(this);
+  mlblTarget = obj;
+  if (!obj) return;
+  QFont font = obj->font();
+  font.setUnderline(true);
+  obj->setFont(font);
+  obj->setCursor(Qt::PointingHandCursor);
+  obj->installEventFilter(this);
+  setLabelColor(visited_ ? visitedColor_ : linkColor_);
+}
+
+void HyperText::setLabelColor(const QColor& color) {
+  if (!mlblTarget) return;
+  QPalette palette = mlblTarget->palette();
+  palette.setColor(QPalette::WindowText, color);
+  mlblTarget->setPalette(palette);
+}
+
+bool HyperText::onLabelClicked() {
+  if (!mlblTarget) return false;
+  const QString target = linkTarget(mlblTarget->text());
+  if (openUrlWithDesktop(linkUrl(target))) {
+    visited_ = true;
+    setLabelColor(visitedColor_);
+    return true;
+  }
+  showMessage(mlblTarget->window(), QStringLiteral("Error"),
+              isMailTarget(target) ? QStringLiteral("Could not start e-mail program!")
+                                   : QStringLiteral("Could not start browser!"),
+              MsgIcon::Critical);
+  return false;
+}
+
+bool HyperText::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == mlblTarget && event->type() == QEvent::MouseButtonRelease) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::LeftButton &&
+        mlblTarget->rect().contains(mouse->position().toPoint())) {
+      onLabelClicked();
+      return true;
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+}  // namespace quorvel

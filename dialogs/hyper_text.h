@@ -1,0 +1,42 @@
+// HyperText: makes an ordinary label a link. The label is underlined and shown in the link
+// colour; a click opens its caption (an e-mail address in the e-mail program, anything else in
+// the browser) and, when that worked, the label takes the visited colour for good.
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <QPointer>
+
+class QLabel;
+
+namespace quorvel {
+
+class HyperText : public QObject {
+  Q_OBJECT
+ public:
+  explicit HyperText(QObject* parent = nullptr);
+
+  // Serves this label from now on: underlined font, link colour, hand pointer, clicks.
+  void CreateHyper(QLabel* obj);
+
+  QColor LinkColor() const { return linkColor_; }
+  QColor VisitedColor() const { return visitedColor_; }
+  bool visited() const { return visited_; }
+
+ public slots:
+  // What a click does. Returns true when the desktop opened the link.
+  bool onLabelClicked();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void setLabelColor(const QColor& color);
+
+  QPointer<QLabel> mlblTarget;
+  QColor linkColor_{0, 0, 255};
+  QColor visitedColor_{255, 0, 0};
+  bool visited_ = false;
+};
+
+}  // namespace quorvel
