@@ -33,6 +33,9 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
   lblPort->setObjectName(QStringLiteral("lblPort"));
   txtPort = new QLineEdit(fraProxyServer);
   txtPort->setObjectName(QStringLiteral("txtPort"));
+  // No longer than a setting can be read back at the next start.
+  txtAddress->setMaxLength(kSettingBufferSize - 1);
+  txtPort->setMaxLength(kSettingBufferSize - 1);
   cmdOK = new QPushButton(QStringLiteral("&OK"), this);
   cmdOK->setObjectName(QStringLiteral("cmdOK"));
   cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
@@ -55,7 +58,8 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
   for (const Place& p : places) {
     if (p.w != chkUseProxyServer && p.w != lblAddress && p.w != lblPort) continue;
     const int room = twipsToPixels(this, p.width);
-    if (room > 0) widen = std::max(widen, double(p.w->sizeHint().width() + gap) / room);
+    const int need = p.w->sizeHint().width() + (p.w == chkUseProxyServer ? 0 : gap);
+    if (room > 0) widen = std::max(widen, double(need) / room);
   }
   const auto wide = [widen](int twips) { return int(std::ceil(twips * widen)); };
   for (const Place& p : places) placeTwips(p.w, wide(p.left), p.top, wide(p.width), p.height);

@@ -63,6 +63,16 @@ TEST_F(AboutTest, ShowsTheProgramIdentity) {
   }
   EXPECT_EQ(label(dlg, "lblVersion")->cursor().shape(), Qt::ArrowCursor);
 
+  // Every caption is whole and inside the window.
+  for (QLabel* l : dlg.findChildren<QLabel*>()) {
+    EXPECT_TRUE(dlg.rect().contains(l->geometry())) << l->objectName().toStdString();
+    if (!l->wordWrap() && !l->text().isEmpty()) {
+      EXPECT_GE(l->width(), l->sizeHint().width()) << l->objectName().toStdString();
+    }
+  }
+  for (QPushButton* b : dlg.findChildren<QPushButton*>())
+    EXPECT_TRUE(dlg.rect().contains(b->geometry())) << b->objectName().toStdString();
+
   dlg.findChild<QPushButton*>("cmdOK")->click();
   EXPECT_FALSE(dlg.isVisible());
 }

@@ -63,6 +63,24 @@ TEST_F(OptionsTest, ControlsAndTabOrder) {
   }
 }
 
+TEST_F(OptionsTest, CaptionsFitAndNothingOverlaps) {
+  auto dlg = open();
+  auto* frame = dlg->findChild<QWidget*>("fraProxyServer");
+  auto* lblAddress = dlg->findChild<QWidget*>("lblAddress");
+  auto* lblPort = dlg->findChild<QWidget*>("lblPort");
+  for (QWidget* w : {static_cast<QWidget*>(check(*dlg)), lblAddress, lblPort})
+    EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString();
+  EXPECT_LE(lblAddress->geometry().right(), address(*dlg)->geometry().left());
+  EXPECT_LE(address(*dlg)->geometry().right(), lblPort->geometry().left());
+  EXPECT_LE(lblPort->geometry().right(), port(*dlg)->geometry().left());
+  for (QWidget* w : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    EXPECT_TRUE(frame->rect().contains(w->geometry())) << w->objectName().toStdString();
+  for (QWidget* w : {frame, static_cast<QWidget*>(button(*dlg, "cmdOK")),
+                     static_cast<QWidget*>(button(*dlg, "cmdCancel"))})
+    EXPECT_TRUE(dlg->rect().contains(w->geometry())) << w->objectName().toStdString();
+  EXPECT_LE(button(*dlg, "cmdOK")->geometry().right(), button(*dlg, "cmdCancel")->x());
+}
+
 TEST_F(OptionsTest, TextBoxesFollowTheCheckBoxOnOpeningAndOnClick) {
   appState().ProxyAddress = "proxy.local";
   appState().ProxyPort = "3128";
@@ -159,6 +177,14 @@ TEST_F(OptionsTest, UncheckedSavesWhateverIsTypedAndShowsItAgain) {
   EXPECT_EQ(address(*again)->text(), "kept.example");
   EXPECT_EQ(port(*again)->text(), "");
   EXPECT_FALSE(address(*again)->isEnabled());
+
+  // What is saved is what the next start reads back, however much is typed.
+  check(*again)->click();
+  address(*again)->setText(QString(400, 'a'));
+  port(*again)->setText("8080");
+  button(*again, "cmdOK")->click();
+  EXPECT_EQ(appState().ProxyAddress, stored("Address"));
+  EXPECT_EQ(stored("Address").size(), kSettingBufferSize - 1);
 }
 
 TEST_F(OptionsTest, CancelAndCloseBoxChangeNothing) {
