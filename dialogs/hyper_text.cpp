@@ -47,7 +47,10 @@ bool HyperText::onLabelClicked() {
 }
 
 bool HyperText::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == mlblTarget && event->type() == QEvent::MouseButtonRelease) {
+  // The event type is tested first: while the label is being destroyed it still sends events
+  // here, and looking at the guarded pointer then would treat a half-destroyed QWidget as a
+  // QLabel.
+  if (event->type() == QEvent::MouseButtonRelease && watched == mlblTarget) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() == Qt::LeftButton &&
         mlblTarget->rect().contains(mouse->position().toPoint())) {
