@@ -245,15 +245,44 @@ TEST_F(FtpDownload, ConnectionFailures) {
   EXPECT_FALSE(QFile::exists(tmpFile()));
 }
 
-TEST_F(FtpDownload, ServerThatNeverAnswersTimesOut) {
+// A server that logs in and then goes silent when asked for the file.
+constexpr char kStallingServer[] = R"(import sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+class StallingHandler(FTPHandler):
+    def ftp_RETR(self, file):
+        pass
+
+authorizer = DummyAuthorizer()
+authorizer.add_anonymous(sys.argv[2])
+StallingHandler.authorizer = authorizer
+FTPServer(("127.0.0.1", int(sys.argv[1])), StallingHandler).serve_forever()
+)";
+
+TEST_F(FtpDownload, ServerThatStopsAnsweringTimesOut) {
+  // Connections complete but nothing is ever said: the log-in times out.
   SilentListener silent;
   ASSERT_NE(silent.port(), 0);
   CurlFtpClient client(FtpTimeouts{1, 1});
   QDeadlineTimer limit(20000);
-  const FtpTestResult r = RunFTPTest(client, local(silent.port()) + "/f.bin", tmpFile());
+  FtpTestResult r = RunFTPTest(client, local(silent.port()) + "/f.bin", tmpFile());
   EXPECT_FALSE(limit.hasExpired());
   EXPECT_EQ(r.text,
             "Connecting to " + local(silent.port()) + " ...\nConnection failed: FTP error 12002");
+
+  // Logged in, then silence after RETR: the transfer times out and leaves no file.
+  FtpServer server;
+  server.addFile("f.bin", "data");
+  ASSERT_TRUE(server.startScript(kStallingServer)) << server.log().constData();
+  limit = QDeadlineTimer(20000);
+  r = RunFTPTest(client, local(server.port()) + "/f.bin", tmpFile());
+  EXPECT_FALSE(limit.hasExpired());
+  EXPECT_EQ(r.text, "Connecting to " + local(server.port()) +
+                        " ... success.\nDownloading /f.bin ...\n"
+                        "Transfer failed: FTP error 12002");
+  EXPECT_FALSE(QFile::exists(tmpFile()));
 }
 
 }  // namespace

@@ -62,15 +62,28 @@ FtpServer::~FtpServer() {
 }
 
 bool FtpServer::start(const QStringList& extraArgs) {
+  QStringList after{QStringLiteral("-d"), root_.path()};
+  after << extraArgs;
+  return launch({QStringLiteral("-m"), QStringLiteral("pyftpdlib"), QStringLiteral("-i"),
+                 QStringLiteral("127.0.0.1"), QStringLiteral("-p")},
+                after);
+}
+
+bool FtpServer::startScript(const QByteArray& script) {
+  if (!scriptDir_.isValid()) return false;
+  const QString file = scriptDir_.filePath(QStringLiteral("server.py"));
+  QFile f(file);
+  if (!f.open(QIODevice::WriteOnly) || f.write(script) != script.size()) return false;
+  f.close();
+  return launch({file}, {root_.path()});
+}
+
+bool FtpServer::launch(const QStringList& argsBeforePort, const QStringList& argsAfterPort) {
   if (!root_.isValid()) return false;
   for (int attempt = 0; attempt < 3; ++attempt) {
     port_ = freeLoopbackPort();
     if (port_ == 0) return false;
-    QStringList args{QStringLiteral("-m"), QStringLiteral("pyftpdlib"),
-                     QStringLiteral("-i"), QStringLiteral("127.0.0.1"),
-                     QStringLiteral("-p"), QString::number(port_),
-                     QStringLiteral("-d"), root_.path()};
-    args << extraArgs;
+    const QStringList args = QStringList(argsBeforePort) << QString::number(port_) << argsAfterPort;
     // Debian's interpreter: the one that has pyftpdlib.
     process_.start(QStringLiteral("/usr/bin/python3"), args);
     if (!process_.waitForStarted(10000)) return false;
