@@ -126,9 +126,7 @@ int FtpErrorNumber(int curlCode, const QByteArray& lastCommand, long osErrno) {
   }
 }
 
-CurlFtpClient::CurlFtpClient(FtpTimeouts timeouts) : timeouts_(timeouts) {
-  errorBuffer_.fill('\0', CURL_ERROR_SIZE + 1);
-}
+CurlFtpClient::CurlFtpClient(FtpTimeouts timeouts) : timeouts_(timeouts) {}
 
 CurlFtpClient::~CurlFtpClient() {
   Close();
@@ -175,7 +173,6 @@ size_t CurlFtpClient::onWrite(char* data, size_t size, size_t count, void* self)
 int CurlFtpClient::perform() {
   CURL* curl = static_cast<CURL*>(curl_);
   lastCommand_.clear();
-  errorBuffer_.fill('\0');
   lastPump_ = tickCount();
   const CURLcode rc = curl_easy_perform(curl);
   if (rc == CURLE_OK) return 0;
@@ -196,7 +193,6 @@ int CurlFtpClient::Connect(const QString& server, const QString& user, const QSt
 
   const QByteArray userBytes = user.toUtf8();
   const QByteArray passwordBytes = password.toUtf8();
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer_.data());
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
   curl_easy_setopt(curl, CURLOPT_PROXY, "");

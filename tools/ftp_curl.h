@@ -74,7 +74,6 @@ class CurlFtpClient final : public FtpClient {
   void* curl_ = nullptr;    // CURL*
   QByteArray rootUrl_;      // "ftp://host:port/"
   QByteArray lastCommand_;  // last command sent on the control connection
-  QByteArray errorBuffer_;  // libcurl's own words for the last failure
   QFile* out_ = nullptr;    // the local file while Fetch writes it
   int writeError_ = 0;      // set when the local file could not be written
   unsigned lastPump_ = 0;
