@@ -308,8 +308,11 @@ void frmQuorvel::onUrlTextChanged(const QString& text) {
     return;
   }
   AppState& s = appState();
-  if (RemoveFromHistory(s.urlHistory, currentUrl_))
+  if (RemoveFromHistory(s.urlHistory, currentUrl_)) {
+    // The deletion is stored at once, so that the URL does not come back at the next start.
+    SaveHistory(s.urlHistory);
     fillUrlBox(HistoryListEntries(s.urlHistory), s.urlHistory[1]);
+  }
   currentUrl_ = cboURLToUse_->currentText();
 }
 

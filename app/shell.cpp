@@ -97,14 +97,38 @@ QString readDesktopEntry(const QString& id) {
   return {};
 }
 
-// The command for a desktop id whose program can be found, else empty.
+// The value of a key in the [Desktop Entry] group.
+QString entryValue(const QString& text, const QString& key) {
+  bool inEntry = false;
+  for (const QString& raw : text.split(QLatin1Char('\n'))) {
+    const QString line = raw.trimmed();
+    if (line.startsWith(QLatin1Char('['))) {
+      inEntry = line == QLatin1String("[Desktop Entry]");
+      continue;
+    }
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    if (inEntry && eq > 0 && line.left(eq).trimmed() == key) return line.mid(eq + 1).trimmed();
+  }
+  return {};
+}
+
+bool findable(const QString& exe) {
+  return !QStandardPaths::findExecutable(exe).isEmpty() || QFileInfo(exe).isExecutable();
+}
+
+// The command for a desktop id whose program can be found, else empty. A program that wants
+// a terminal gets one when the desktop has a terminal emulator.
 QString usableCommand(const QString& id) {
-  const QString command = ExecCommandOf(readDesktopEntry(id));
+  const QString text = readDesktopEntry(id);
+  if (entryValue(text, QStringLiteral("Hidden")) == QLatin1String("true")) return {};
+  QString command = ExecCommandOf(text);
   const QStringList parts = QProcess::splitCommand(command);
-  if (parts.isEmpty()) return {};
-  if (QStandardPaths::findExecutable(parts.first()).isEmpty() &&
-      !QFileInfo(parts.first()).isExecutable())
-    return {};
+  if (parts.isEmpty() || !findable(parts.first())) return {};
+  if (entryValue(text, QStringLiteral("Terminal")) == QLatin1String("true")) {
+    const QString terminal = QStringLiteral("x-terminal-emulator");
+    if (!findable(terminal)) return {};
+    command = terminal + QStringLiteral(" -e ") + command;
+  }
   return command;
 }
 

@@ -1,5 +1,8 @@
 #include "app/url_history.h"
 
+#include "app/app_state.h"
+#include "app/settings.h"
+
 namespace quorvel {
 
 QStringList HistoryListEntries(const UrlHistory& history) {
@@ -17,6 +20,12 @@ bool RemoveFromHistory(UrlHistory& history, const QString& url) {
     return true;
   }
   return false;
+}
+
+void SaveHistory(const UrlHistory& history) {
+  for (int i = 1; i <= 10; ++i)
+    WriteSetting(appState().settingsPath, QStringLiteral("URLInfo"), QStringLiteral("URL%1").arg(i),
+                 history[i]);
 }
 
 }  // namespace quorvel

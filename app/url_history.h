@@ -16,4 +16,7 @@ QStringList HistoryListEntries(const UrlHistory& history);
 // place and entry 10 becomes empty. Returns false, changing nothing, when there is none.
 bool RemoveFromHistory(UrlHistory& history, const QString& url);
 
+// Stores entries 1 to 10 (empty ones too) as URLInfo/"URL1" ... "URL10" in the settings file.
+void SaveHistory(const UrlHistory& history);
+
 }  // namespace quorvel
