@@ -158,6 +158,8 @@ void frmQuorvel::buildControls() {
   cboURLToUse_->setEditable(true);
   cboURLToUse_->setInsertPolicy(QComboBox::NoInsert);
   cboURLToUse_->setMaxVisibleItems(10);
+  // No inline completion: Enter must run exactly what was typed, not a completed history URL.
+  cboURLToUse_->setCompleter(nullptr);
   placeTwips(cboURLToUse_, 3600, 960, 2535, 315);
   rule(client, "Line2", 1440);
 

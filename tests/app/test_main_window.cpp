@@ -243,6 +243,14 @@ TEST_F(MainWindowTest, EnterInTheUrlBoxRunsAndCancels) {
   EXPECT_GE(returns.count(), 2);  // the box saw both keys too
   QTest::keyClick(edit, Qt::Key_A);
   EXPECT_EQ(runs, 1);
+
+  // What is typed is what runs: no completion from the history.
+  QString ran;
+  w.setRunFunction([&](RunView& view) { ran = view.urlBoxText(); });
+  edit->clear();
+  QTest::keyClicks(edit, "http://h");
+  QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_EQ(ran, "http://h");
 }
 
 TEST_F(MainWindowTest, ClosingDuringARunCancelsItFirst) {
