@@ -8,6 +8,7 @@
 #include <QTest>
 #include <csignal>
 
+#include "app/instance_lock.h"
 #include "app/settings.h"
 #include "common/test_support.h"
 
@@ -50,6 +51,19 @@ class ProgramTest : public testing::AppFolderTest {
     p.waitForFinished(10000);
   }
 };
+
+TEST_F(ProgramTest, LockIsExclusiveAndReleased) {
+  InstanceLock a, b;
+  ASSERT_TRUE(a.acquire(path("Quorvel.lock")));
+  EXPECT_TRUE(lockHeld());
+  EXPECT_FALSE(b.acquire(path("Quorvel.lock")));
+  a.release();
+  EXPECT_FALSE(lockHeld());
+  EXPECT_TRUE(b.acquire(path("Quorvel.lock")));
+  // A lock file that cannot be made at all does not stop the program.
+  InstanceLock c;
+  EXPECT_TRUE(c.acquire(path("no/such/folder/Quorvel.lock")));
+}
 
 TEST_F(ProgramTest, SecondInstanceIsRefusedAndAKilledOneDoesNotBlock) {
   QProcess first;
