@@ -25,21 +25,18 @@ TEST_F(SettingsTest, MissingFileAndKeyReadEmpty) {
 
 TEST_F(SettingsTest, HandEditedFileReadsAndKeepsOtherLinesOnWrite) {
   QByteArray junk("\x01\xff\xfe\x00garbage\x80", 12);
-  QByteArray original =
-      "; my comment\r\n"
-      "no equals sign here\r\n"
-      "  [ urlinfo ]  \r\n"
-      "  LOGRESULTS   =   1  \r\n"
-      "GetImages=\r\n"
-      "line without equals\r\n" +
-      junk +
-      "\r\n"
-      "[Proxy]\r\n"
-      "Use = 1\r\n"
-      "Address=proxy.example\r\n"
-      "[Ping]\r\n"
-      "Long=" +
-      QByteArray(10 * 1024, 'x') + "\r\n";
+  QByteArray original = "; my comment\r\n"
+                        "no equals sign here\r\n"
+                        "  [ urlinfo ]  \r\n"
+                        "  LOGRESULTS   =   1  \r\n"
+                        "GetImages=\r\n"
+                        "line without equals\r\n" +
+                        junk + "\r\n"
+                        "[Proxy]\r\n"
+                        "Use = 1\r\n"
+                        "Address=proxy.example\r\n"
+                        "[Ping]\r\n"
+                        "Long=" + QByteArray(10 * 1024, 'x') + "\r\n";
   writeFile("Quorvel.ini", original);
 
   EXPECT_EQ(ReadSetting(ini(), "URLInfo", "LogResults").value, "1");
