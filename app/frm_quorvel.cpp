@@ -1,10 +1,462 @@
 #include "app/frm_quorvel.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/app_state.h"
+#include "app/log_file.h"
+#include "app/message_box.h"
+#include "app/shell.h"
+#include "app/startup.h"
+#include "app/twips.h"
+#include "app/url_history.h"
+#include "bench/benchmark.h"
+#include "dialogs/frm_about.h"
+#include "dialogs/frm_options.h"
+#include "stats/frm_statistics.h"
+#include "tools/frm_ftp.h"
+#include "tools/frm_ping.h"
+#include "tools/frm_tracert.h"
+
 namespace quorvel {
 
-frmQuorvel::frmQuorvel(QWidget* parent) : QMainWindow(parent) {
+namespace {
+
+// Client area of the window, in twips.
+constexpr int kClientWidth = 6480;
+constexpr int kClientHeight = 4395;
+
+const QString kRunCaption = QStringLiteral("&Run");
+const QString kCancelCaption = QStringLiteral("&Cancel");
+
+template <typename W>
+W* make(QWidget* parent, const char* name) {
+  auto* w = new W(parent);
+  w->setObjectName(QLatin1String(name));
+  return w;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& caption, int left, int top,
+              int width, int height, Qt::Alignment align = Qt::AlignLeft) {
+  auto* l = make<QLabel>(parent, name);
+  l->setText(caption);
+  l->setAlignment(align | Qt::AlignVCenter);
+  placeTwips(l, left, top, width, height);
+  return l;
+}
+
+QLineEdit* textBox(QWidget* parent, const char* name, int left, int top, int width, int height,
+                   bool readOnly) {
+  auto* t = make<QLineEdit>(parent, name);
+  t->setReadOnly(readOnly);
+  placeTwips(t, left, top, width, height);
+  return t;
+}
+
+QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, int left, int top,
+                    int width, int height) {
+  auto* c = make<QCheckBox>(parent, name);
+  c->setText(caption);
+  placeTwips(c, left, top, width, height);
+  return c;
+}
+
+// An etched horizontal rule across the window.
+QFrame* rule(QWidget* parent, const char* name, int top) {
+  auto* f = make<QFrame>(parent, name);
+  f->setFrameShape(QFrame::HLine);
+  f->setFrameShadow(QFrame::Sunken);
+  f->setLineWidth(1);
+  const int height = 2;
+  f->setGeometry(0, twipsToPixels(parent, top), twipsToPixels(parent, kClientWidth), height);
+  return f;
+}
+
+// Widens a label or check box whose caption does not fit the design width in the current
+// font: a right-aligned one (and one that sits right in front of its box) grows to the left,
+// the others to the right, into the free space beside them.
+void fitCaption(QWidget* w, bool growLeft) {
+  const int needed = w->sizeHint().width();
+  if (needed <= w->width()) return;
+  QRect r = w->geometry();
+  if (growLeft)
+    r.setLeft(r.right() + 1 - needed);
+  else
+    r.setWidth(needed);
+  w->setGeometry(r);
+}
+
+QAction* menuEntry(QMenu* menu, const char* name, const QString& caption) {
+  QAction* a = menu->addAction(caption);
+  a->setObjectName(QLatin1String(name));
+  return a;
+}
+
+void setMenuEnabled(QMenu* menu, bool on) {
+  menu->setEnabled(on);
+  menu->menuAction()->setEnabled(on);
+}
+
+}  // namespace
+
+frmQuorvel::frmQuorvel(QWidget* parent) : frmQuorvel(QString(), parent) {}
+
+frmQuorvel::frmQuorvel(const QString& commandLine, QWidget* parent)
+    : QMainWindow(parent), run_(RunBenchmark) {
   setObjectName(QStringLiteral("frmQuorvel"));
   setWindowTitle(QStringLiteral("Quorvel"));
+  buildControls();
+  buildMenus();
+  startUp(commandLine);
+  currentUrl_ = cboURLToUse_->currentText();
+  inNormalUse_ = true;
+  if (appState().autoMode) {
+    show();
+    // The run starts from the event loop, so that closing the window at its end also ends
+    // the event loop and with it the program.
+    QTimer::singleShot(0, this, [this] {
+      onGoClicked();
+      if (!closeFromRun_) closeMainWindow();
+    });
+  }
+}
+
+frmQuorvel::~frmQuorvel() {
+  if (busyCursor_) QApplication::restoreOverrideCursor();
+}
+
+void frmQuorvel::buildControls() {
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("client"));
+  setCentralWidget(client);
+
+  chkImagesOn_ = checkBox(client, "chkImagesOn", QStringLiteral("Get Images"), 240, 240, 1695, 315);
+  chkSoundsOn_ =
+      checkBox(client, "chkSoundsOn", QStringLiteral("Get Sounds"), 2400, 240, 1215, 315);
+  lblIterations_ =
+      label(client, "lblIterations", QStringLiteral("Iterations:"), 4680, 285, 735, 255);
+  txtIterations_ = textBox(client, "txtIterations", 5520, 280, 495, 285, false);
+  chkLoggingOn_ =
+      checkBox(client, "chkLoggingOn", QStringLiteral("Log Results"), 240, 600, 1935, 255);
+  chkUseURLFile_ =
+      checkBox(client, "chkUseURLFile", QStringLiteral("Use URLS.DAT file"), 240, 960, 1815, 255);
+  lblURLToUse_ = label(client, "lblURLToUse", QStringLiteral("URL To Use:"), 2280, 960, 1095, 255,
+                       Qt::AlignRight);
+  cboURLToUse_ = make<QComboBox>(client, "cboURLToUse");
+  cboURLToUse_->setEditable(true);
+  cboURLToUse_->setInsertPolicy(QComboBox::NoInsert);
+  cboURLToUse_->setMaxVisibleItems(10);
+  // No inline completion: Enter must run exactly what was typed, not a completed history URL.
+  cboURLToUse_->setCompleter(nullptr);
+  placeTwips(cboURLToUse_, 3600, 960, 2535, 315);
+  rule(client, "Line2", 1440);
+
+  label(client, "lblStatus", QStringLiteral("Status:"), 240, 1680, 495, 255);
+  txtStatus_ = textBox(client, "txtStatus", 960, 1680, 5175, 285, true);
+  label(client, "lblValidURLs", QStringLiteral("Valid URLs:"), 240, 2160, 855, 255);
+  txtValidURLs_ = textBox(client, "txtValidURLs", 1560, 2160, 1095, 285, true);
+  label(client, "lblURLErrors", QStringLiteral("Total Errors:"), 3480, 2160, 975, 255);
+  txtTotalErrors_ = textBox(client, "txtTotalErrors", 5040, 2160, 1095, 285, true);
+  label(client, "lblTotalBytes", QStringLiteral("Total Bytes:"), 240, 2640, 1095, 255);
+  txtTotalBytes_ = textBox(client, "txtTotalBytes", 1560, 2640, 1095, 285, true);
+  label(client, "lblTotalSecs", QStringLiteral("Total Secs:"), 3480, 2640, 855, 255);
+  txtTotalSecs_ = textBox(client, "txtTotalSecs", 5040, 2640, 1095, 285, true);
+  label(client, "lblThroughput", QStringLiteral("Throughput:"), 240, 3120, 855, 255);
+  txtThroughput_ = textBox(client, "txtThroughput", 1560, 3120, 1095, 285, true);
+  label(client, "lblAvgPageLoad", QStringLiteral("Avg. Page Load:"), 3480, 3120, 1455, 255);
+  txtAvgPageLoad_ = textBox(client, "txtAvgPageLoad", 5040, 3120, 1095, 285, true);
+
+  cmdGo_ = make<QPushButton>(client, "cmdGo");
+  cmdGo_->setText(kRunCaption);
+  placeTwips(cmdGo_, 2097, 3720, 975, 375);
+  cmdCancel_ = make<QPushButton>(client, "cmdCancel");
+  cmdCancel_->setText(QStringLiteral("&Quit"));
+  placeTwips(cmdCancel_, 3379, 3720, 975, 375);
+
+  for (QLabel* l : client->findChildren<QLabel*>())
+    fitCaption(l, l == lblIterations_ || (l->alignment() & Qt::AlignRight));
+  for (QCheckBox* c : client->findChildren<QCheckBox*>()) fitCaption(c, false);
+
+  // Created last so that it is drawn over the top edge of the client area.
+  rule(client, "Line1", 0);
+
+  client->setFixedSize(twipsToPixels(client, kClientWidth), twipsToPixels(client, kClientHeight));
+
+  connect(cmdGo_, &QPushButton::clicked, this, &frmQuorvel::onGoClicked);
+  connect(cmdCancel_, &QPushButton::clicked, this, &QWidget::close);
+  connect(chkUseURLFile_, &QCheckBox::toggled, this, &frmQuorvel::onUseUrlFileToggled);
+  connect(cboURLToUse_, &QComboBox::editTextChanged, this, &frmQuorvel::onUrlTextChanged);
+  cmdGo_->installEventFilter(this);
+  cboURLToUse_->lineEdit()->installEventFilter(this);
+}
+
+void frmQuorvel::buildMenus() {
+  QMenuBar* bar = menuBar();
+  mnuFile_ = bar->addMenu(QStringLiteral("&File"));
+  mnuFile_->setObjectName(QStringLiteral("mnuFile"));
+  mnuFile_->menuAction()->setObjectName(QStringLiteral("mnuFile"));
+  connect(menuEntry(mnuFile_, "mnuViewLogFile", QStringLiteral("&View log file")),
+          &QAction::triggered, this, &frmQuorvel::onViewLogFile);
+  connect(menuEntry(mnuFile_, "mnuClearLogFile", QStringLiteral("&Clear log file")),
+          &QAction::triggered, this, &frmQuorvel::onClearLogFile);
+  mnuFile_->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
+  connect(menuEntry(mnuFile_, "mnuExit", QStringLiteral("E&xit")), &QAction::triggered, this,
+          &QWidget::close);
+
+  mnuOptions_ = bar->addAction(QStringLiteral("&Options"));
+  mnuOptions_->setObjectName(QStringLiteral("mnuOptions"));
+  connect(mnuOptions_, &QAction::triggered, this, &frmQuorvel::onOptions);
+
+  mnuTools_ = bar->addMenu(QStringLiteral("&Tools"));
+  mnuTools_->setObjectName(QStringLiteral("mnuTools"));
+  mnuTools_->menuAction()->setObjectName(QStringLiteral("mnuTools"));
+  connect(menuEntry(mnuTools_, "mnuFTP", QStringLiteral("&FTP")), &QAction::triggered, this,
+          &frmQuorvel::onFtp);
+  connect(menuEntry(mnuTools_, "mnuPing", QStringLiteral("&Ping")), &QAction::triggered, this,
+          &frmQuorvel::onPing);
+  connect(menuEntry(mnuTools_, "mnuTraceRoute", QStringLiteral("&TraceRoute")), &QAction::triggered,
+          this, &frmQuorvel::onTraceRoute);
+  mnuTools_->addSeparator()->setObjectName(QStringLiteral("mnuSep2"));
+  connect(menuEntry(mnuTools_, "mnuLogFileStatistics", QStringLiteral("&Log File Statistics")),
+          &QAction::triggered, this, &frmQuorvel::onLogFileStatistics);
+
+  mnuAbout_ = bar->addAction(QStringLiteral("&About"));
+  mnuAbout_->setObjectName(QStringLiteral("mnuAbout"));
+  connect(mnuAbout_, &QAction::triggered, this, &frmQuorvel::onAbout);
+}
+
+void frmQuorvel::startUp(const QString& commandLine) {
+  const WindowChoices c = LoadStartupState(commandLine);
+  const AppState& s = appState();
+  txtIterations_->setText(QString::number(s.iterations));
+  chkLoggingOn_->setChecked(c.logResults);
+  chkImagesOn_->setChecked(c.getImages);
+  chkSoundsOn_->setChecked(c.getSounds);
+  chkUseURLFile_->setChecked(c.useUrlFile);
+  onUseUrlFileToggled(c.useUrlFile);
+  fillUrlBox(HistoryListEntries(s.urlHistory), s.urlHistory[1]);
+  txtStatus_->clear();
+}
+
+void frmQuorvel::fillUrlBox(const QStringList& entries, const QString& editText) {
+  const bool wasInUse = inNormalUse_;
+  inNormalUse_ = false;
+  cboURLToUse_->clear();
+  cboURLToUse_->addItems(entries);
+  cboURLToUse_->setEditText(editText);
+  cboURLToUse_->lineEdit()->setCursorPosition(0);
+  inNormalUse_ = wasInUse;
+}
+
+WindowChoices frmQuorvel::choices() const {
+  WindowChoices c;
+  c.logResults = chkLoggingOn_->isChecked();
+  c.getImages = chkImagesOn_->isChecked();
+  c.getSounds = chkSoundsOn_->isChecked();
+  c.useUrlFile = chkUseURLFile_->isChecked();
+  return c;
+}
+
+QStringList frmQuorvel::urlSources() const {
+  QStringList list{cboURLToUse_->currentText()};
+  for (int i = 0; i < cboURLToUse_->count(); ++i) list.append(cboURLToUse_->itemText(i));
+  return list;
+}
+
+// --- Run control ---------------------------------------------------------------------------
+
+void frmQuorvel::setRunning(bool on) {
+  cmdGo_->setText(on ? kCancelCaption : kRunCaption);
+  cmdCancel_->setEnabled(!on);
+  setMenuEnabled(mnuFile_, !on);
+  setMenuEnabled(mnuTools_, !on);
+  mnuAbout_->setEnabled(!on);
+}
+
+void frmQuorvel::onGoClicked() {
+  if (cmdGo_->text() != kRunCaption) {
+    setStatus(QStringLiteral("Cancelling..."));
+    appState().CancelRequested = true;
+    return;
+  }
+  setRunning(true);
+  running_ = true;
+  if (run_) run_(*this);
+  running_ = false;
+  if (busyCursor_) setBusyCursor(false);
+  setRunning(false);
+  if (closeAfterRun_) {
+    closeAfterRun_ = false;
+    close();
+  }
+}
+
+void frmQuorvel::onUrlTextChanged(const QString& text) {
+  if (!inNormalUse_) return;
+  if (!text.trimmed().isEmpty()) {
+    currentUrl_ = text;
+    return;
+  }
+  AppState& s = appState();
+  if (RemoveFromHistory(s.urlHistory, currentUrl_)) {
+    // The deletion is stored at once, so that the URL does not come back at the next start.
+    SaveHistory(s.urlHistory);
+    fillUrlBox(HistoryListEntries(s.urlHistory), s.urlHistory[1]);
+  }
+  currentUrl_ = cboURLToUse_->currentText();
+}
+
+void frmQuorvel::onUseUrlFileToggled(bool checked) {
+  cboURLToUse_->setEnabled(!checked);
+}
+
+bool frmQuorvel::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == cmdGo_ && event->type() == QEvent::MouseButtonPress) {
+    const Qt::KeyboardModifiers mods = static_cast<QMouseEvent*>(event)->modifiers();
+    if (mods & Qt::ControlModifier) appState().debug1 = true;
+    if (mods & Qt::AltModifier) appState().debug2 = true;
+  } else if (watched == cboURLToUse_->lineEdit() && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) onGoClicked();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void frmQuorvel::closeEvent(QCloseEvent* event) {
+  if (running_ && !closeFromRun_) {
+    // Closing in the middle of a run: stop the run first; the window closes when it returns.
+    closeAfterRun_ = true;
+    setStatus(QStringLiteral("Cancelling..."));
+    appState().CancelRequested = true;
+    event->ignore();
+    return;
+  }
+  SaveWindowChoices(choices());
+  event->accept();
+}
+
+// --- RunView -------------------------------------------------------------------------------
+
+bool frmQuorvel::useUrlFile() const {
+  return chkUseURLFile_->isChecked();
+}
+QString frmQuorvel::urlBoxText() const {
+  return cboURLToUse_->currentText();
+}
+QString frmQuorvel::iterationsText() const {
+  return txtIterations_->text();
+}
+bool frmQuorvel::loggingOn() const {
+  return chkLoggingOn_->isChecked();
+}
+bool frmQuorvel::imagesOn() const {
+  return chkImagesOn_->isChecked();
+}
+bool frmQuorvel::soundsOn() const {
+  return chkSoundsOn_->isChecked();
+}
+
+void frmQuorvel::setUrlList(const QStringList& entries, const QString& editText) {
+  fillUrlBox(entries, editText);
+  currentUrl_ = cboURLToUse_->currentText();
+}
+
+void frmQuorvel::setStatus(const QString& text) {
+  txtStatus_->setText(text);
+  txtStatus_->repaint();
+}
+
+void frmQuorvel::setTotals(const TotalsText& t) {
+  txtValidURLs_->setText(t.validUrls);
+  txtTotalErrors_->setText(t.totalErrors);
+  txtTotalBytes_->setText(t.totalBytes);
+  txtTotalSecs_->setText(t.totalSecs);
+  txtThroughput_->setText(t.throughput);
+  txtAvgPageLoad_->setText(t.avgPageLoad);
+  repaint();
+}
+
+void frmQuorvel::processEvents() {
+  QCoreApplication::processEvents();
+}
+
+void frmQuorvel::setBusyCursor(bool busy) {
+  if (busy == busyCursor_) return;
+  busyCursor_ = busy;
+  if (busy)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
+}
+
+void frmQuorvel::message(const QString& title, const QString& text, MsgIcon icon) {
+  showMessage(this, title, text, icon);
+}
+
+void frmQuorvel::closeMainWindow() {
+  closeFromRun_ = true;
+  close();
+}
+
+// --- Menus ---------------------------------------------------------------------------------
+
+void frmQuorvel::showModal(QDialog& dialog) {
+  if (modal_)
+    modal_(dialog);
+  else
+    dialog.exec();
+}
+
+void frmQuorvel::onViewLogFile() {
+  const QString text = ViewLogFile(kMainLogName, shell_ ? *shell_ : desktopShell());
+  if (!text.isEmpty()) showMessage(this, QStringLiteral("Oops"), text, MsgIcon::Exclamation);
+}
+
+void frmQuorvel::onClearLogFile() {
+  const QString text = ClearLogFile();
+  if (!text.isEmpty()) showMessage(this, QStringLiteral("Oops"), text, MsgIcon::Exclamation);
+}
+
+void frmQuorvel::onOptions() {
+  frmOptions dlg(this);
+  showModal(dlg);
+}
+
+void frmQuorvel::onFtp() {
+  frmFTP dlg(this);
+  showModal(dlg);
+}
+
+void frmQuorvel::onPing() {
+  frmPing dlg(urlSources(), this);
+  showModal(dlg);
+}
+
+void frmQuorvel::onTraceRoute() {
+  frmTraceRt dlg(urlSources(), this);
+  showModal(dlg);
+}
+
+void frmQuorvel::onLogFileStatistics() {
+  frmStatistics dlg(this);
+  showModal(dlg);
+}
+
+void frmQuorvel::onAbout() {
+  frmAbout dlg(this);
+  showModal(dlg);
 }
 
 }  // namespace quorvel

@@ -1,7 +1,12 @@
 #include <QApplication>
+#include <QStringList>
 #include <QtGlobal>
 
+#include "app/app_folder.h"
+#include "app/app_state.h"
 #include "app/frm_quorvel.h"
+#include "app/instance_lock.h"
+#include "app/message_box.h"
 
 int main(int argc, char** argv) {
   // With no display the program still runs (an unattended run from cron or a terminal).
@@ -10,7 +15,21 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvel"));
-  quorvel::frmQuorvel w;
+
+  quorvel::resetAppState(quorvel::locateAppFolder(QCoreApplication::applicationDirPath()));
+
+  // The first step of start-up: one running instance per application folder.
+  quorvel::InstanceLock lock;
+  if (!lock.acquire(quorvel::appState().filePath(QStringLiteral("Quorvel.lock")))) {
+    quorvel::showMessage(nullptr, QStringLiteral("Oops"),
+                         QStringLiteral("Quorvel is already running!"),
+                         quorvel::MsgIcon::Exclamation);
+    return 1;
+  }
+
+  // The command line as one text: the arguments after the program's name.
+  const QStringList words = QCoreApplication::arguments().mid(1);
+  quorvel::frmQuorvel w(words.join(QLatin1Char(' ')));
   w.show();
   return QApplication::exec();
 }

@@ -1,0 +1,72 @@
+#include "tools/ftp_download.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "app/number_format.h"
+#include "app/tick.h"
+#include "tools/ftp_parms.h"
+
+namespace quorvel {
+
+QString FtpUser() {
+  return QStringLiteral("anonymous");
+}
+QString FtpPassword() {
+  return QStringLiteral("speedtest");
+}
+
+QString FtpBytesLine(std::int64_t bytes, std::uint32_t ms) {
+  return formatMask(static_cast<double>(bytes), "###,###,##0") +
+         QStringLiteral(" bytes transferred in ") +
+         formatMask(static_cast<double>(ms) / 1000.0, "###,##0.0") + QStringLiteral(" secs");
+}
+
+QString FtpThroughputText(std::int64_t bytes, std::uint32_t ms) {
+  if (bytes <= 0 || ms == 0) return QStringLiteral("0 Kbps");
+  const double kbps = static_cast<double>(bytes) * 8.0 / static_cast<double>(ms);
+  return formatMask(dec1(kbps), "###,###,##0.0") + QStringLiteral(" Kbps");
+}
+
+FtpTestResult RunFTPTest(FtpClient& client, const QString& entry, const QString& localFile,
+                         const std::function<void(const QString&)>& show) {
+  auto display = [&](const QString& text) {
+    if (show) show(text);
+  };
+  FtpTestResult result;
+  QString server, remoteFile;
+  GetFTPParms(entry, server, remoteFile);
+  QFile::remove(localFile);
+
+  QString message = QStringLiteral("Connecting to ") + server + QStringLiteral(" ...");
+  display(message);
+  int error = client.Connect(server, FtpUser(), FtpPassword());
+  if (error != 0) {
+    message += QStringLiteral("\nConnection failed: FTP error ") + QString::number(error);
+    result.text = message;
+    return result;
+  }
+
+  message += QStringLiteral(" success.\nDownloading ") + remoteFile + QStringLiteral(" ...");
+  display(message);
+  const std::uint32_t t0 = tickCount();
+  error = client.Fetch(remoteFile, localFile);
+  const std::uint32_t t1 = tickCount();
+  if (error != 0) {
+    QFile::remove(localFile);
+    message += QStringLiteral("\nTransfer failed: FTP error ") + QString::number(error);
+    result.text = message;
+    return result;
+  }
+
+  result.success = true;
+  result.ms = ticksBetween(t0, t1);
+  const QFileInfo info(localFile);
+  result.bytes = info.exists() ? info.size() : 0;
+  message += QStringLiteral(" success.\n\n") + FtpBytesLine(result.bytes, result.ms) +
+             QStringLiteral("\n\nThroughput = ") + FtpThroughputText(result.bytes, result.ms);
+  result.text = message;
+  return result;
+}
+
+}  // namespace quorvel
