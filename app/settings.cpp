@@ -16,7 +16,15 @@ QByteArray readAll(const QString& path, bool* exists) {
   QFile f(path);
   *exists = f.exists();
   if (!f.open(QIODevice::ReadOnly)) return {};
-  return f.read(kMaxFileSize);
+  // read(n) reserves n bytes before it reads, so the file is read in pieces of its own size.
+  QByteArray data;
+  while (data.size() < kMaxFileSize) {
+    const qint64 want = qMin<qint64>(qMax<qint64>(f.size(), 4096), kMaxFileSize - data.size());
+    const QByteArray piece = f.read(want);
+    if (piece.isEmpty()) break;
+    data += piece;
+  }
+  return data;
 }
 
 QList<QByteArray> splitLines(const QByteArray& data) {

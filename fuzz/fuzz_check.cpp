@@ -1,0 +1,54 @@
+#include "fuzz_check.h"
+
+#include <unistd.h>
+#include <QDir>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace quorvel::fuzz {
+
+void fail(const char* file, int line, const char* condition, const QString& detail) {
+  std::fprintf(stderr, "\n*** property broken at %s:%d: %s\n*** %s\n", file, line, condition,
+               detail.toUtf8().constData());
+  std::fflush(stderr);
+  std::abort();
+}
+
+namespace {
+std::string g_scratch;
+void removeScratch() {
+  if (!g_scratch.empty()) QDir(QString::fromStdString(g_scratch)).removeRecursively();
+}
+}  // namespace
+
+QString scratchFolder() {
+  if (g_scratch.empty()) {
+    // /dev/shm keeps the many small writes off the disk when it is there.
+    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : nullptr;
+    if (!base) base = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
+    std::string templ = std::string(base) + "/quorvel-fuzz-XXXXXX";
+    if (!mkdtemp(templ.data())) {
+      std::perror("mkdtemp");
+      std::abort();
+    }
+    g_scratch = templ;
+    std::atexit(removeScratch);
+  }
+  return QString::fromStdString(g_scratch);
+}
+
+QString show(const QString& text) {
+  QString out = QStringLiteral("\"");
+  for (const QChar c : text) {
+    if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+      out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+    else if (c == u'"' || c == u'\\')
+      out += QLatin1Char('\\') + c;
+    else
+      out += c;
+  }
+  return out + QLatin1Char('"');
+}
+
+}  // namespace quorvel::fuzz
