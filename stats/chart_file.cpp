@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "app/text_util.h"
@@ -13,29 +14,51 @@
 
 namespace quorvel {
 
-QString shortestSingle(float value) {
-  if (!std::isfinite(value)) return QStringLiteral("0");
-  char buf[64];
-  int precision = 7;
-  for (int p = 1; p <= 7; ++p) {
-    std::snprintf(buf, sizeof buf, "%.*e", p - 1, double(value));
-    if (std::strtof(buf, nullptr) == value) {
-      precision = p;
-      break;
+namespace {
+// Significant digits of a plain decimal: from the first to the last non-zero digit.
+int significantDigits(const char* s, const char* e) {
+  const char* first = nullptr;
+  const char* last = nullptr;
+  int between = 0;
+  for (const char* p = s; p < e; ++p) {
+    if (*p < '0' || *p > '9') continue;
+    if (*p != '0') {
+      if (!first) first = p;
+      last = p;
     }
   }
-  // Fixed notation with just the decimals those significant digits need.
-  std::snprintf(buf, sizeof buf, "%.*e", precision - 1, double(value));
-  const int exp10 = std::atoi(std::strchr(buf, 'e') + 1);
-  const int decimals = std::max(0, precision - 1 - exp10);
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, std::strtod(buf, nullptr));
-  QString s = QString::fromLatin1(buf);
-  if (s.contains(QLatin1Char('.'))) {
-    while (s.endsWith(QLatin1Char('0'))) s.chop(1);
-    if (s.endsWith(QLatin1Char('.'))) s.chop(1);
+  if (!first) return 0;
+  for (const char* p = first; p <= last; ++p)
+    if (*p >= '0' && *p <= '9') ++between;
+  return between;
+}
+
+// Writes the shortest form into out (64 bytes); returns its length.
+int shortestSingleChars(float value, char* out) {
+  if (!std::isfinite(value) || value == 0.0f) {
+    out[0] = '0';
+    return 1;
   }
-  if (s == QLatin1String("-0")) s = QStringLiteral("0");
-  return s;
+  // The shortest text that reads back as the same float, in fixed notation.
+  const auto res = std::to_chars(out, out + 63, value, std::chars_format::fixed);
+  if (res.ec == std::errc() && significantDigits(out, res.ptr) <= 7) return int(res.ptr - out);
+  // A float that needs more than seven digits: the nearest with seven, without an exponent.
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.6e", double(value));
+  const int exp10 = std::atoi(std::strchr(buf, 'e') + 1);
+  const int decimals = std::max(0, 6 - exp10);
+  int n = std::snprintf(out, 64, "%.*f", decimals, std::strtod(buf, nullptr));
+  if (std::memchr(out, '.', size_t(n))) {
+    while (n > 0 && out[n - 1] == '0') --n;
+    if (n > 0 && out[n - 1] == '.') --n;
+  }
+  return n;
+}
+}  // namespace
+
+QString shortestSingle(float value) {
+  char buf[64];
+  return QString::fromLatin1(buf, shortestSingleChars(value, buf));
 }
 
 bool writeChartFile(const QString& path, const QString& firstDate, const QString& lastDate,
@@ -54,7 +77,8 @@ bool writeChartFile(const QString& path, const QString& firstDate, const QString
     out += ' ';
     out += r.hour;
     out += ' ';
-    out += shortestSingle(r.kbps).toLatin1();
+    char num[64];
+    out.append(num, shortestSingleChars(r.kbps, num));
     out += "\r\n";
     if (out.size() >= (1 << 16) - 64) {
       if (f.write(out) != out.size()) break;

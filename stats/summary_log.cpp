@@ -79,7 +79,14 @@ SummaryLogCheck checkSummaryLog(const QString& path) {
 
 bool parseSummaryLine(QByteArrayView line, SummaryRun* run) {
   if (line.size() < 32) return false;
-  const std::optional<QDate> date = parseLogDate(line.first(8));
+  // Runs of one day follow each other: the date of the line before is mostly this one's.
+  thread_local char lastText[8] = {};
+  thread_local std::optional<QDate> lastDate;
+  if (std::memcmp(lastText, line.data(), 8) != 0) {
+    std::memcpy(lastText, line.data(), 8);
+    lastDate = parseLogDate(line.first(8));
+  }
+  const std::optional<QDate> date = lastDate;
   if (!date) return false;
   if (!isDigit(line[9]) || !isDigit(line[10])) return false;
   const int hour = (line[9] - '0') * 10 + (line[10] - '0');
