@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 
 #include "app/app_state.h"
@@ -55,6 +56,29 @@ QTreeWidgetItem* makeRow(const QString& label, const StatisticsResult& r) {
   item->setTextAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
   for (int c = 1; c < 6; ++c) item->setTextAlignment(c, Qt::AlignCenter);
   return item;
+}
+
+// Controls of one line, left to right: a label or check box whose text needs more than its
+// design width grows, and the controls after it move right by as much.
+void fitLine(std::initializer_list<QWidget*> line) {
+  int shift = 0;
+  int prevRight = -1;
+  for (QWidget* w : line) {
+    int x = w->x() + shift;
+    if (prevRight >= 0 && x < prevRight + 6) {  // never closer than a few pixels
+      shift += prevRight + 6 - x;
+      x = prevRight + 6;
+    }
+    w->move(x, w->y());
+    if (qobject_cast<QLabel*>(w) || qobject_cast<QCheckBox*>(w)) {
+      const int need = w->sizeHint().width();
+      if (need > w->width()) {
+        shift += need - w->width();
+        w->resize(need, w->height());
+      }
+    }
+    prevRight = w->x() + w->width();
+  }
 }
 
 void oops(QWidget* parent, const QString& text) {
@@ -155,18 +179,7 @@ frmStatistics::frmStatistics(QWidget* parent) : QDialog(parent) {
   const int widths[6] = {1600, 800, 1200, 1200, 1200, 200};
   for (int c = 0; c < 6; ++c) lvwStatistics_->setColumnWidth(c, twipsToPixels(this, widths[c]));
 
-  // The six rows must be readable: when the design height cannot hold the header and six rows
-  // at this screen's font, the list grows and the buttons below move down with it.
-  const int rowHeight = lvwStatistics_->fontMetrics().height() + 4;
-  const int headerHeight = lvwStatistics_->header()->sizeHint().height();
-  const int needed = headerHeight + 6 * rowHeight + 2 * lvwStatistics_->frameWidth() + 2;
-  const int extra = std::max(0, needed - lvwStatistics_->height());
-  if (extra > 0) {
-    lvwStatistics_->resize(lvwStatistics_->width(), lvwStatistics_->height() + extra);
-    for (QPushButton* b : {cmdCompute_, cmdGraph_, cmdQuit_}) b->move(b->x(), b->y() + extra);
-  }
-  resizeTwips(this, 7815, 4575);
-  resize(width(), height() + extra);
+  fitToFont();
 
   connect(cmdCompute_, &QPushButton::clicked, this, &frmStatistics::onComputeClicked);
   connect(cmdLogFileBrowse_, &QPushButton::clicked, this, &frmStatistics::onBrowseClicked);
@@ -180,6 +193,48 @@ frmStatistics::frmStatistics(QWidget* parent) : QDialog(parent) {
   cmdGraph_->setEnabled(false);
   chkAllDates_->setChecked(true);
   onAllDatesClicked();
+}
+
+void frmStatistics::fitToFont() {
+  // The design figures suit a small, narrow font. With a wider one the texts must still show
+  // whole: labels grow along their line, the list's columns fit their header and row labels,
+  // and the list grows to hold its six rows without scrolling.
+  fitLine({lblLogFile_, txtLogFileName_, cmdLogFileBrowse_});
+  fitLine({lblDatesToInclude_, chkAllDates_, lblStart_, txtFirstDate_, lblLastDate_, txtLastDate_});
+  fitLine({lblTimePeriod_, lblTimePeriodStat_});
+
+  QTreeWidget* lvw = lvwStatistics_;
+  QHeaderView* header = lvw->header();
+  const int pad = 2 * lvw->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lvw) + 12;
+  int labelWidth = header->sectionSizeHint(0);
+  for (const DayPartRow& row : kDayPartRows)
+    labelWidth = std::max(
+        labelWidth, lvw->fontMetrics().horizontalAdvance(QString::fromLatin1(row.label)) + pad);
+  lvw->setColumnWidth(0, std::max(lvw->columnWidth(0), labelWidth));
+  const int numberWidth = lvw->fontMetrics().horizontalAdvance(QStringLiteral("00000.0")) + pad;
+  for (int c = 1; c < 5; ++c)
+    lvw->setColumnWidth(c,
+                        std::max({lvw->columnWidth(c), header->sectionSizeHint(c), numberWidth}));
+  int columns = 0;
+  for (int c = 0; c < 5; ++c) columns += lvw->columnWidth(c);
+  columns += std::max(header->sectionSizeHint(5), numberWidth);
+  const int frame = 2 * lvw->frameWidth();
+  const int wider = std::max(0, columns + frame - lvw->width());
+
+  auto* probe = new QTreeWidgetItem(lvw, QStringList{QStringLiteral("Weekday")});
+  const int rowHeight = std::max(lvw->sizeHintForRow(0), lvw->fontMetrics().height());
+  delete probe;
+  const int needed = header->sizeHint().height() + 6 * rowHeight + frame + 2;
+  const int taller = std::max(0, needed - lvw->height());
+  lvw->resize(lvw->width() + wider, lvw->height() + taller);
+  for (QPushButton* b : {cmdCompute_, cmdGraph_, cmdQuit_}) b->move(b->x(), b->y() + taller);
+
+  // The window keeps its design margins around whatever grew.
+  resizeTwips(this, 7815, 4575);
+  int right = 0;
+  for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    right = std::max(right, w->geometry().right());
+  resize(std::max(width(), right + 1 + twipsToPixels(this, 240)), height() + taller);
 }
 
 void frmStatistics::showEvent(QShowEvent* event) {

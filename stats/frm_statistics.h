@@ -42,6 +42,7 @@ class frmStatistics : public QDialog {
 
  private:
   void resetResults();
+  void fitToFont();
   bool readDateLimit(QLineEdit* box, std::optional<QDate>* limit);
 
   QLabel* lblLogFile_;
