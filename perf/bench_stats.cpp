@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "stats/chart_file.h"
 #include "stats/log_statistics.h"
 #include "stats/summary_log.h"
 
@@ -83,6 +84,11 @@ int main(int argc, char** argv) {
         "%8ld lines (%6.1f MB): full computation, six passes, read once: %7.3f s "
         "(%d runs counted, chart.dat %.1f MB)\n",
         n, QFile(log).size() / 1e6, s, total, QFile(chart).size() / 1e6);
+    QElapsedTimer t;
+    t.start();
+    const ChartData data = readChartFile(chart);
+    std::printf("%8ld lines: graph reading chart.dat back (%d runs):            %7.3f s\n", n,
+                data.rows, t.nsecsElapsed() / 1e9);
     std::printf("%8ld lines: six passes reading the file each time:            %7.3f s\n", n,
                 sixFileReadsSeconds(log, chart));
     std::fflush(stdout);

@@ -116,13 +116,29 @@ std::int64_t countValue(QByteArrayView text) {
   return static_cast<std::int64_t>(std::llround(v));
 }
 
+// The number a text begins with ("30.5kbps" -> 30.5); false when it begins with none.
 bool numberValue(QByteArrayView text, double* v) {
   qsizetype i = 0;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  if (i < text.size() && text[i] == '+') ++i;
+  const qsizetype start = i;
+  if (i < text.size() && text[i] == '-') ++i;
   if (i < text.size() && text[i] == '.') ++i;
   if (i >= text.size() || text[i] < '0' || text[i] > '9') return false;
-  *v = leadingNumber(QString::fromLatin1(text));
-  return std::isfinite(*v);
+  const auto r = std::from_chars(text.data() + start, text.data() + text.size(), *v);
+  return r.ec == std::errc() && std::isfinite(*v);
+}
+
+// The third blank-separated piece of a line.
+QByteArrayView thirdPiece(QByteArrayView line) {
+  qsizetype i = 0;
+  for (int piece = 0; piece < 3; ++piece) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    const qsizetype start = i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+    if (i == start) return {};
+    if (piece == 2) return line.sliced(start, i - start);
+  }
+  return {};
 }
 }  // namespace
 
@@ -142,9 +158,8 @@ ChartData readChartFile(const QString& path, std::int32_t cap) {
   const std::int64_t want = std::min<std::int64_t>(d.declaredCount, cap);
   while (d.rows < want && reader.next(&line)) {
     ++d.rows;
-    const auto p = pieces(line);
     double v = 0.0;
-    if (p.size() >= 3 && numberValue(p[2], &v)) d.points.push_back({d.rows, v});
+    if (numberValue(thirdPiece(line), &v)) d.points.push_back({d.rows, v});
   }
   if (d.rows == cap && d.declaredCount > cap && reader.next(&line)) d.capped = true;
   return d;

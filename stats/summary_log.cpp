@@ -77,16 +77,20 @@ SummaryLogCheck checkSummaryLog(const QString& path) {
   return isSummaryLogFirstLine(first) ? SummaryLogCheck::Ok : SummaryLogCheck::WrongKind;
 }
 
-bool parseSummaryLine(QByteArrayView line, SummaryRun* run) {
+bool parseSummaryLine(QByteArrayView line, SummaryRun* run, LogDateCache* cache) {
   if (line.size() < 32) return false;
-  // Runs of one day follow each other: the date of the line before is mostly this one's.
-  thread_local char lastText[8] = {};
-  thread_local std::optional<QDate> lastDate;
-  if (std::memcmp(lastText, line.data(), 8) != 0) {
-    std::memcpy(lastText, line.data(), 8);
-    lastDate = parseLogDate(line.first(8));
+  std::optional<QDate> date;
+  if (cache) {
+    // Runs of one day follow each other: the date of the line before is mostly this one's.
+    if (!cache->filled || std::memcmp(cache->text, line.data(), 8) != 0) {
+      std::memcpy(cache->text, line.data(), 8);
+      cache->date = parseLogDate(line.first(8));
+      cache->filled = true;
+    }
+    date = cache->date;
+  } else {
+    date = parseLogDate(line.first(8));
   }
-  const std::optional<QDate> date = lastDate;
   if (!date) return false;
   if (!isDigit(line[9]) || !isDigit(line[10])) return false;
   const int hour = (line[9] - '0') * 10 + (line[10] - '0');
@@ -111,8 +115,9 @@ SummaryLog readSummaryLog(const QString& path) {
   LineReader reader(f);
   QByteArrayView line;
   SummaryRun run;
+  LogDateCache cache;
   while (reader.next(&line)) {
-    if (parseSummaryLine(line, &run)) log.runs.push_back(run);
+    if (parseSummaryLine(line, &run, &cache)) log.runs.push_back(run);
   }
   if (!log.runs.empty()) {
     log.firstDate = log.runs.front().dateString();

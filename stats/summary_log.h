@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace quorvel {
@@ -60,8 +61,15 @@ SummaryLogCheck checkSummaryLog(const QString& path);
 // Reads every line of the log. Never fails: an unreadable file gives an empty log.
 SummaryLog readSummaryLog(const QString& path);
 
+// The last date text read and what it gave, to read consecutive lines of one day quickly.
+struct LogDateCache {
+  bool filled = false;
+  char text[8] = {};
+  std::optional<QDate> date;
+};
+
 // Parses one line (without its line end); false when it is not a run line.
-bool parseSummaryLine(QByteArrayView line, SummaryRun* run);
+bool parseSummaryLine(QByteArrayView line, SummaryRun* run, LogDateCache* cache = nullptr);
 
 // The numeric value of a fixed field: leading blanks skipped, then digits with at most one
 // decimal point; reading stops at any other character; 0 when there is no digit.
