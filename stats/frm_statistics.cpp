@@ -304,6 +304,11 @@ void frmStatistics::onComputeClicked() {
         makeRow(QString::fromLatin1(kDayPartRows[i].label), table.rows[i]));
   const StatisticsResult& total = table.rows.back();
   lblTimePeriodStat_->setText(total.firstDate + QStringLiteral(" to ") + total.lastDate);
+  if (log.truncated)
+    showMessage(this, QStringLiteral("Oops"),
+                QStringLiteral("Only the first ") + formatMask(double(kSummaryRunCap), "#,##0") +
+                    QStringLiteral(" runs of the log were read."),
+                MsgIcon::Information);
   // The graph shows chart.dat: without a fresh one it would show another computation.
   cmdGraph_->setEnabled(table.chartWritten);
   if (!table.chartWritten)

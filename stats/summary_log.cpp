@@ -105,19 +105,25 @@ bool parseSummaryLine(QByteArrayView line, SummaryRun* run, LogDateCache* cache)
   return true;
 }
 
-SummaryLog readSummaryLog(const QString& path) {
+SummaryLog readSummaryLog(const QString& path, size_t maxRuns) {
   SummaryLog log;
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return log;
   // A summary line is 95 bytes with its line end; reserving from the size saves regrowth.
   const qint64 size = f.size();
-  if (size > 0) log.runs.reserve(size_t(std::min<qint64>(size / 90 + 16, 50'000'000)));
+  if (size > 0)
+    log.runs.reserve(std::min(size_t(size / 90 + 16), std::min<size_t>(maxRuns, 2'000'000)));
   LineReader reader(f);
   QByteArrayView line;
   SummaryRun run;
   LogDateCache cache;
   while (reader.next(&line)) {
-    if (parseSummaryLine(line, &run, &cache)) log.runs.push_back(run);
+    if (!parseSummaryLine(line, &run, &cache)) continue;
+    if (log.runs.size() >= maxRuns) {
+      log.truncated = true;
+      break;
+    }
+    log.runs.push_back(run);
   }
   if (!log.runs.empty()) {
     log.firstDate = log.runs.front().dateString();

@@ -44,9 +44,14 @@ struct SummaryRun {
 // no valid date or hour) are left out: they neither count nor mark the log's period.
 struct SummaryLog {
   std::vector<SummaryRun> runs;
-  QString firstDate;  // date text of the first run line ("" when there is none)
-  QString lastDate;   // date text of the last run line
+  QString firstDate;       // date text of the first run line ("" when there is none)
+  QString lastDate;        // date text of the last run line
+  bool truncated = false;  // the log held more run lines than were read
 };
+
+// The most run lines read from one log (some 320 MB of memory). The benchmark rotates its
+// summary log at 500,000 bytes, about 5,000 runs; only a foreign or hand-made file gets here.
+inline constexpr size_t kSummaryRunCap = 10'000'000;
 
 // Result of the test that a file is a summary log at all.
 enum class SummaryLogCheck { Ok, Missing, WrongKind };
@@ -58,8 +63,9 @@ bool isSummaryLogFirstLine(QByteArrayView line);
 // fails the test above (an empty file included).
 SummaryLogCheck checkSummaryLog(const QString& path);
 
-// Reads every line of the log. Never fails: an unreadable file gives an empty log.
-SummaryLog readSummaryLog(const QString& path);
+// Reads every line of the log, up to maxRuns run lines. Never fails: an unreadable file gives
+// an empty log.
+SummaryLog readSummaryLog(const QString& path, size_t maxRuns = kSummaryRunCap);
 
 // The last date text read and what it gave, to read consecutive lines of one day quickly.
 struct LogDateCache {

@@ -200,6 +200,13 @@ TEST_F(StatisticsTest, MalformedLinesNeverStopNorCount) {
   writeFile(QStringLiteral("lf.log"), good + "\n" + good);  // LF only, no last line end
   EXPECT_EQ(checkSummaryLog(path(QStringLiteral("lf.log"))), SummaryLogCheck::Ok);
   EXPECT_EQ(readSummaryLog(path(QStringLiteral("lf.log"))).runs.size(), 2u);
+  EXPECT_FALSE(log.truncated);
+
+  // Memory stays bounded: beyond the cap the rest of the file is left unread, and said so.
+  const SummaryLog capped = readSummaryLog(p, 1);
+  EXPECT_EQ(capped.runs.size(), 1u);
+  EXPECT_TRUE(capped.truncated);
+  EXPECT_EQ(capped.lastDate, QStringLiteral("12-01-26"));
 }
 
 TEST(FieldValue, ReadsLikeTheLeadingNumber) {
