@@ -209,6 +209,21 @@ TEST_F(StatisticsTest, MalformedLinesNeverStopNorCount) {
   EXPECT_EQ(capped.lastDate, QStringLiteral("12-01-26"));
 }
 
+TEST_F(StatisticsTest, LinesAcrossReadBlocks) {
+  // Files of several read blocks: lines that straddle a block, and a line of megabytes.
+  QList<QByteArray> lines;
+  for (int i = 0; i < 30000; ++i)
+    lines << summaryLine(kMonday.addDays(-(30000 - i) / 24), i % 24, 0, 10 + i % 7, 2);
+  lines.insert(15000, QByteArray(3 << 20, 'q'));
+  const SummaryLog log = readSummaryLog(writeLog(lines));
+  ASSERT_EQ(log.runs.size(), 30000u);
+  EXPECT_EQ(log.lastDate, QStringLiteral("11-30-26"));
+  for (size_t i = 0; i < log.runs.size(); ++i) {
+    ASSERT_EQ(log.runs[i].hour, int(i % 24)) << i;
+    ASSERT_EQ(log.runs[i].kbps, float(10 + i % 7)) << i;
+  }
+}
+
 TEST(FieldValue, ReadsLikeTheLeadingNumber) {
   EXPECT_FLOAT_EQ(fieldValue("  100.0"), 100.0f);
   EXPECT_FLOAT_EQ(fieldValue("   .5 x"), 0.5f);
