@@ -91,7 +91,10 @@ bool NetnsLab::buildChain(QString* why) {
                   runIp({"-n", b, "route", "add", "192.0.2.0/26", "via", "192.0.2.65"}) &&
                   runIp({"-n", d, "route", "add", "default", "via", "198.51.100.1"}) &&
                   runIn(a, {"sysctl", "-qw", "net.ipv4.ip_forward=1"}, &out) &&
-                  runIn(b, {"sysctl", "-qw", "net.ipv4.ip_forward=1"}, &out);
+                  runIn(b, {"sysctl", "-qw", "net.ipv4.ip_forward=1"}, &out) &&
+                  // The routers answer every probe: no ICMP type is rate limited.
+                  runIn(a, {"sysctl", "-qw", "net.ipv4.icmp_ratemask=0"}, &out) &&
+                  runIn(b, {"sysctl", "-qw", "net.ipv4.icmp_ratemask=0"}, &out);
   if (!ok) *why = QStringLiteral("building the veth chain failed: ") + out;
   return ok;
 }

@@ -4,6 +4,7 @@
 //   S 192.0.2.1/26 -- 192.0.2.2/26 A 192.0.2.65/26 -- 192.0.2.66/26 B 198.51.100.1/24
 //     -- 198.51.100.2/24 D
 //
+// A and B forward and answer every probe (no ICMP type rate limited); D answers echo requests.
 // Every namespace and link gets a name unique to this process, and all of them are deleted
 // when the lab is destroyed.
 #pragma once
@@ -35,6 +36,8 @@ class NetnsLab {
   bool buildChain(QString* why);
 
   QString name(const QString& role) const { return prefix_ + role; }
+  // Name of veth end k of the chain (0 in S, 1 and 2 in A, 3 and 4 in B, 5 in D).
+  QString linkName(int k) const { return prefix_ + QString::number(k); }
 
  private:
   QString prefix_;
