@@ -14,10 +14,10 @@
 #include "app/app_state.h"
 #include "app/message_box.h"
 #include "app/settings.h"
-#include "app/twips.h"
 #include "tools/diag_input.h"
 #include "tools/icmp_packet.h"
 #include "tools/tab_stops.h"
+#include "tools/tool_layout.h"
 #include "tools/trace_rt.h"
 
 namespace quorvel {
@@ -74,23 +74,31 @@ frmPing::frmPing(const QStringList& urlSources, QWidget* parent)
   cmdRun_->setAutoDefault(false);
   cmdClose_->setAutoDefault(false);
 
-  // Address and the two numbers on top, the results on the left, the statistics beside them,
-  // the buttons centred below.
-  resizeTwips(this, 6885, 5910);
+  // Address and the two numbers on top, the results across the window, the five statistics
+  // in a row below them, the buttons centred at the bottom. Positions in twips; the whole
+  // layout grows when the font needs more room.
+  std::vector<std::pair<QWidget*, int>> fit{{lblAddress_, 1335},
+                                            {lblNumRequests_, 2775},
+                                            {lblTimeOut_, 2775},
+                                            {cmdRun_, 1095},
+                                            {cmdClose_, 1095}};
+  for (QLabel* l : lblStats_) fit.emplace_back(l, 1215);
+  scale_ = fitScale(fit);
+  resizeScaledTwips(this, scale_, 6885, 5910);
   setFixedSize(size());
-  placeTwips(lblAddress_, 240, 240, 1335, 255);
-  placeTwips(cboAddress_, 1800, 240, 4815, 315);
-  placeTwips(lblNumRequests_, 240, 720, 3015, 255);
-  placeTwips(txtNumRequests_, 3360, 720, 615, 285);
-  placeTwips(lblTimeOut_, 240, 1200, 3015, 255);
-  placeTwips(txtTimeOut_, 3360, 1200, 615, 285);
-  placeTwips(txtResults_, 240, 1680, 4335, 3375);
+  placeScaledTwips(lblAddress_, scale_, 240, 240, 1335, 255);
+  placeScaledTwips(cboAddress_, scale_, 1800, 240, 4815, 315);
+  placeScaledTwips(lblNumRequests_, scale_, 240, 720, 2775, 255);
+  placeScaledTwips(txtNumRequests_, scale_, 3360, 720, 615, 285);
+  placeScaledTwips(lblTimeOut_, scale_, 240, 1200, 2775, 255);
+  placeScaledTwips(txtTimeOut_, scale_, 3360, 1200, 615, 285);
+  placeScaledTwips(txtResults_, scale_, 240, 1680, 6375, 2535);
   for (int i = 0; i < 5; ++i) {
-    placeTwips(lblStats_[i], 4800, 1680 + i * 690, 1815, 255);
-    placeTwips(txtStats_[i], 4800, 1680 + i * 690 + 255, 1815, 285);
+    placeScaledTwips(lblStats_[i], scale_, 240 + i * 1290, 4335, 1215, 255);
+    placeScaledTwips(txtStats_[i], scale_, 240 + i * 1290, 4620, 1215, 285);
   }
-  placeTwips(cmdRun_, 2040, 5280, 1095, 375);
-  placeTwips(cmdClose_, 3600, 5280, 1095, 375);
+  placeScaledTwips(cmdRun_, scale_, 2040, 5280, 1095, 375);
+  placeScaledTwips(cmdClose_, scale_, 3600, 5280, 1095, 375);
 
   setTabOrder(cboAddress_, txtNumRequests_);
   setTabOrder(txtNumRequests_, txtTimeOut_);

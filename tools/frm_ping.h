@@ -31,6 +31,8 @@ class frmPing : public QDialog {
 
   bool isRunning() const { return running_; }
   const PingStats& stats() const { return stats_; }
+  // How much the twips layout was enlarged to fit the font (1 when it fits as designed).
+  double layoutScale() const { return scale_; }
 
  public slots:
   void onRunClicked();
@@ -65,6 +67,7 @@ class frmPing : public QDialog {
 
   IcmpOpener opener_;
   PingStats stats_;
+  double scale_ = 1.0;
   bool running_ = false;
   bool closePending_ = false;
 };

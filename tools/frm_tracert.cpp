@@ -20,6 +20,7 @@
 #include "app/twips.h"
 #include "tools/diag_input.h"
 #include "tools/tab_stops.h"
+#include "tools/tool_layout.h"
 #include "tools/trace_report.h"
 #include "tools/trace_rt.h"
 
@@ -70,18 +71,25 @@ frmTraceRt::frmTraceRt(const QStringList& urlSources, QWidget* parent)
   cmdRun_->setAutoDefault(false);
   cmdClose_->setAutoDefault(false);
 
-  resizeTwips(this, 6885, 5910);
+  // The positions in twips; the whole layout grows when the font needs more room.
+  scale_ = fitScale({{lblAddress_, 1335},
+                     {lblTimeOut_, 2775},
+                     {chkResolve_, 2055},
+                     {lblNumRequests_, 3015},
+                     {cmdRun_, 1095},
+                     {cmdClose_, 1095}});
+  resizeScaledTwips(this, scale_, 6885, 5910);
   setFixedSize(size());
-  placeTwips(lblAddress_, 240, 240, 1335, 255);
-  placeTwips(cboAddress_, 1800, 240, 4695, 315);
-  placeTwips(lblTimeOut_, 240, 720, 2775, 255);
-  placeTwips(txtTimeOut_, 3360, 720, 615, 285);
-  placeTwips(chkResolve_, 4440, 720, 2055, 255);
-  placeTwips(lblNumRequests_, 240, 1200, 3015, 255);
-  placeTwips(txtNumRequests_, 3360, 1200, 615, 285);
-  placeTwips(txtResults_, 240, 1680, 6375, 3375);
-  placeTwips(cmdRun_, 2040, 5280, 1095, 375);
-  placeTwips(cmdClose_, 3600, 5280, 1095, 375);
+  placeScaledTwips(lblAddress_, scale_, 240, 240, 1335, 255);
+  placeScaledTwips(cboAddress_, scale_, 1800, 240, 4695, 315);
+  placeScaledTwips(lblTimeOut_, scale_, 240, 720, 2775, 255);
+  placeScaledTwips(txtTimeOut_, scale_, 3360, 720, 615, 285);
+  placeScaledTwips(chkResolve_, scale_, 4440, 720, 2055, 255);
+  placeScaledTwips(lblNumRequests_, scale_, 240, 1200, 3015, 255);
+  placeScaledTwips(txtNumRequests_, scale_, 3360, 1200, 615, 285);
+  placeScaledTwips(txtResults_, scale_, 240, 1680, 6375, 3375);
+  placeScaledTwips(cmdRun_, scale_, 2040, 5280, 1095, 375);
+  placeScaledTwips(cmdClose_, scale_, 3600, 5280, 1095, 375);
 
   setTabOrder(chkResolve_, txtTimeOut_);
   setTabOrder(txtTimeOut_, txtNumRequests_);

@@ -31,6 +31,8 @@ class frmTraceRt : public QDialog {
   void setEchoOpener(IcmpOpener opener);
 
   bool isTracing() const { return tracing_; }
+  // How much the twips layout was enlarged to fit the font (1 when it fits as designed).
+  double layoutScale() const { return scale_; }
 
  public slots:
   void onRunClicked();
@@ -64,6 +66,7 @@ class frmTraceRt : public QDialog {
   QPushButton* cmdClose_;
 
   IcmpOpener opener_;
+  double scale_ = 1.0;
   bool tracing_ = false;
   bool closePending_ = false;
 };

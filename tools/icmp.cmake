@@ -11,4 +11,5 @@ target_sources(quorvel_gui PRIVATE
   frm_ping.cpp
   frm_tracert.cpp
   tab_stops.cpp
+  tool_layout.cpp
 )

@@ -13,7 +13,12 @@ namespace quorvel {
 void setTabStopsDialogUnits(QPlainTextEdit* box, const std::vector<int>& stops) {
   QTextOption option = box->document()->defaultTextOption();
   QList<QTextOption::Tab> tabs;
-  const double avg = QFontMetricsF(box->font()).averageCharWidth();
+  // The average character width as dialog units measure it: the mean advance of the 52
+  // letters of the alphabet.
+  const double avg = QFontMetricsF(box->font())
+                         .horizontalAdvance(QStringLiteral(
+                             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                     52.0;
   for (double px : dialogUnitsToPixels(stops, avg))
     tabs.append(QTextOption::Tab(px, QTextOption::LeftTab));
   option.setTabs(tabs);

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <cmath>
 
 #include "app/app_state.h"
 #include "app/settings.h"
@@ -87,10 +88,21 @@ TEST_F(TraceWindowTest, ControlsLayoutAndDefaults) {
   ASSERT_EQ(cbo->count(), 1);
   EXPECT_EQ(cbo->currentText(), "Host.Example");
 
-  const QWidget* run = child<QPushButton>(w.get(), "cmdRun");
-  EXPECT_EQ(run->geometry(), QRect(twipsToPixels(run, 2040), twipsToPixels(run, 5280),
-                                   twipsToPixels(run, 1095), twipsToPixels(run, 375)));
-  EXPECT_EQ(w->width(), twipsToPixels(w.get(), 6885));
+  // The twips of the layout, all scaled alike when the font needs more room; no caption cut.
+  const double k = w->layoutScale();
+  EXPECT_GE(k, 1.0);
+  const auto px = [&](int twips) { return twipsToPixels(w.get(), int(std::lround(twips * k))); };
+  EXPECT_EQ(child<QPushButton>(w.get(), "cmdRun")->geometry(),
+            QRect(px(2040), px(5280), px(1095), px(375)));
+  EXPECT_EQ(child<QPlainTextEdit>(w.get(), "txtResults")->geometry(),
+            QRect(px(240), px(1680), px(6375), px(3375)));
+  EXPECT_EQ(w->size(), QSize(px(6885), px(5910)));
+  for (const char* name : {"lblAddress", "lblTimeOut", "lblNumRequests"}) {
+    const QLabel* l = child<QLabel>(w.get(), name);
+    EXPECT_GE(l->width(), l->sizeHint().width()) << name;
+  }
+  EXPECT_GE(child<QCheckBox>(w.get(), "chkResolve")->width(),
+            child<QCheckBox>(w.get(), "chkResolve")->sizeHint().width());
 
   const QStringList names{"chkResolve", "txtTimeOut", "txtNumRequests", "txtResults",
                           "cmdRun",     "cmdClose",   "cboAddress"};
@@ -278,6 +290,8 @@ TEST_F(PingWindowTest, ControlsDefaultsAndSettings) {
     EXPECT_EQ(labels,
               (QStringList{"Average:", "Minimum:", "Maximum:", "Packets Sent:", "Packets Lost:"}));
     EXPECT_EQ(w->findChildren<QLineEdit*>("txtStats").size(), 5);
+    for (QLabel* l : w->findChildren<QLabel*>())
+      EXPECT_GE(l->width(), l->sizeHint().width()) << l->text().toStdString();
     EXPECT_EQ(child<QLineEdit>(w.get(), "txtTimeOut")->text(), "500");
     EXPECT_EQ(child<QLineEdit>(w.get(), "txtNumRequests")->text(), "10");
     auto* cbo = child<QComboBox>(w.get(), "cboAddress");
