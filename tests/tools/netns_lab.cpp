@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <unistd.h>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <atomic>
@@ -44,8 +46,22 @@ bool runIn(const QString& ns, const QStringList& command, QString* output) {
   return runIp(QStringList{QStringLiteral("netns"), QStringLiteral("exec"), ns} + command, output);
 }
 
+// Namespaces left behind by a test program that died before it could delete them.
+void removeStaleNamespaces() {
+  static const QRegularExpression ours(QStringLiteral("^qv(\\d+)n\\d+[A-Z]$"));
+  const QStringList names = QDir(QStringLiteral("/run/netns")).entryList(QDir::Files);
+  for (const QString& ns : names) {
+    const QRegularExpressionMatch m = ours.match(ns);
+    if (!m.hasMatch()) continue;
+    if (QFile::exists(QStringLiteral("/proc/") + m.captured(1))) continue;  // still running
+    runIp({QStringLiteral("netns"), QStringLiteral("del"), ns});
+  }
+}
+
 NetnsLab::NetnsLab() {
   static std::atomic<int> counter{0};
+  static const bool swept = (removeStaleNamespaces(), true);
+  (void)swept;
   prefix_ = QStringLiteral("qv%1n%2").arg(getpid()).arg(counter++);
 }
 
