@@ -11,13 +11,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
 
 #include "app/app_state.h"
 #include "app/message_box.h"
 #include "app/settings.h"
 #include "app/text_util.h"
-#include "app/twips.h"
 #include "tools/diag_input.h"
 #include "tools/tab_stops.h"
 #include "tools/tool_layout.h"

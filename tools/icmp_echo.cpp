@@ -9,6 +9,8 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QCoreApplication>
+#include <QStringList>
 
 #include <atomic>
 #include <cerrno>
@@ -274,18 +276,19 @@ IcmpOpenResult OpenIcmpEcho(IcmpSocketKind kind) {
       return r;
     }
   }
-  QString why;
-  if (dgramErr) why += QStringLiteral("ICMP datagram socket: %1. ").arg(errnoText(dgramErr));
-  if (rawErr) why += QStringLiteral("Raw ICMP socket: %1. ").arg(errnoText(rawErr));
-  r.error =
-      QStringLiteral(
-          "ICMP echo requests cannot be sent: this system allows neither an ICMP datagram "
-          "socket nor a raw ICMP socket to this program (%1)\n\n"
-          "To allow them, either give the program the CAP_NET_RAW capability, for example with "
-          "\"sudo setcap cap_net_raw+ep /path/to/quorvel\", or allow ICMP datagram sockets for "
-          "your group, for example with \"sudo sysctl -w net.ipv4.ping_group_range='0 "
-          "2147483647'\".")
-          .arg(why.trimmed());
+  QStringList why;
+  if (dgramErr) why << QStringLiteral("datagram socket: %1").arg(errnoText(dgramErr));
+  if (rawErr) why << QStringLiteral("raw socket: %1").arg(errnoText(rawErr));
+  QString program = QCoreApplication::applicationFilePath();
+  if (program.isEmpty()) program = QStringLiteral("/path/to/quorvel");
+  r.error = QStringLiteral(
+                "ICMP echo requests cannot be sent: the system allows this program neither an "
+                "ICMP datagram socket nor a raw ICMP socket (%1).\n\n"
+                "To allow them, give the program the CAP_NET_RAW capability, for example with "
+                "\"sudo setcap cap_net_raw+ep %2\", or allow ICMP datagram sockets for your "
+                "group, for example with \"sudo sysctl -w net.ipv4.ping_group_range='0 "
+                "2147483647'\".")
+                .arg(why.join(QStringLiteral("; ")), program);
   return r;
 }
 
