@@ -183,6 +183,39 @@ TEST_F(TraceWindowTest, TwoSilentHopsInARowEndTheTrace) {
   EXPECT_EQ(tabStopPixels(child<QPlainTextEdit>(w.get(), "txtResults")).size(), 3u);
 }
 
+TEST_F(TraceWindowTest, ResolveIsReadAfreshAtEveryHopAndTabStopsFollowN) {
+  // Routers answer from 127.0.0.1, whose name comes from the hosts file; the box is checked
+  // while hop 2 runs and cleared while hop 3 runs (before its reply is looked up).
+  frmTraceRt* window = nullptr;
+  script_ = [&window](const EchoCall& c, int) {
+    QCheckBox* resolve = window->findChild<QCheckBox*>("chkResolve");
+    if (c.ttl == 2) resolve->setChecked(true);
+    if (c.ttl == 3) {
+      resolve->setChecked(false);
+      return answer("127.0.0.2", 40);
+    }
+    return answer("127.0.0.1", 40, 11013);
+  };
+  auto w = open({"127.0.0.2"});
+  window = w.get();
+  setText(w.get(), "txtNumRequests", "1");
+  w->onRunClicked();
+  const QStringList l = lines(w.get());
+  ASSERT_EQ(l.size(), 7);
+  EXPECT_EQ(l[2], "1\t40 ms\t127.0.0.1");
+  EXPECT_TRUE(l[3].startsWith("2\t40 ms\t127.0.0.1\t")) << l[3].toStdString();
+  EXPECT_GT(l[3].size(), QString("2\t40 ms\t127.0.0.1\t").size());  // a name was written
+  EXPECT_EQ(l[4], "3\t40 ms\t127.0.0.2");
+  EXPECT_EQ(l[6], "Trace route complete");
+
+  // n = 1: stops at 20, 50 and 110 dialog units, in pixels in that proportion.
+  const std::vector<double> px = tabStopPixels(child<QPlainTextEdit>(w.get(), "txtResults"));
+  ASSERT_EQ(px.size(), 3u);
+  EXPECT_GT(px[0], 0.0);
+  EXPECT_NEAR(px[1] / px[0], 50.0 / 20.0, 1e-9);
+  EXPECT_NEAR(px[2] / px[0], 110.0 / 20.0, 1e-9);
+}
+
 TEST_F(TraceWindowTest, CancelFinishesTheCurrentHop) {
   frmTraceRt* window = nullptr;
   script_ = [&window](const EchoCall& c, int) {
