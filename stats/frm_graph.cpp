@@ -1,10 +1,121 @@
 #include "stats/frm_graph.h"
 
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QValueAxis>
+#include <algorithm>
+
+#include "app/app_state.h"
+#include "app/twips.h"
+#include "stats/chart_file.h"
+
 namespace quorvel {
+
+namespace {
+// Points to draw: every run, or for many runs the low and high of each group of runs.
+QList<QPointF> plotPoints(const std::vector<ChartPoint>& pts, int maxPoints) {
+  QList<QPointF> out;
+  if (static_cast<int>(pts.size()) <= maxPoints) {
+    out.reserve(static_cast<qsizetype>(pts.size()));
+    for (const ChartPoint& p : pts) out.append(QPointF(p.row, p.value));
+    return out;
+  }
+  const size_t groups = size_t(maxPoints / 2);
+  out.reserve(qsizetype(groups * 2));
+  for (size_t g = 0; g < groups; ++g) {
+    const size_t from = g * pts.size() / groups;
+    const size_t to = (g + 1) * pts.size() / groups;
+    if (from >= to) continue;
+    auto [lo, hi] = std::minmax_element(
+        pts.begin() + long(from), pts.begin() + long(to),
+        [](const ChartPoint& a, const ChartPoint& b) { return a.value < b.value; });
+    const ChartPoint& first = lo->row <= hi->row ? *lo : *hi;
+    const ChartPoint& second = lo->row <= hi->row ? *hi : *lo;
+    out.append(QPointF(first.row, first.value));
+    if (&first != &second) out.append(QPointF(second.row, second.value));
+  }
+  return out;
+}
+
+// A step between labelled rows that keeps the labels to about `maxLabels`: 1, 2, 5, 10, 20...
+int labelStep(int rows, int maxLabels) {
+  for (long long scale = 1;; scale *= 10)
+    for (int m : {1, 2, 5})
+      if (rows / (m * scale) < maxLabels) return static_cast<int>(m * scale);
+}
+}  // namespace
 
 frmGraph::frmGraph(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmGraph"));
   setWindowTitle(QStringLiteral("Log File Graph"));
+
+  lblTitle_ = new QLabel(QStringLiteral("Title"), this);
+  lblTitle_->setObjectName(QStringLiteral("lblTitle"));
+  lblTitle_->setAlignment(Qt::AlignCenter);
+  auto* view = new QChartView(this);
+  view->setObjectName(QStringLiteral("MSChart1"));
+  view->setRenderHint(QPainter::Antialiasing);
+  MSChart1_ = view;
+  cmdClose_ = new QPushButton(QStringLiteral("&Close"), this);
+  cmdClose_->setObjectName(QStringLiteral("cmdClose"));
+
+  placeTwips(lblTitle_, 240, 120, 7695, 255);
+  placeTwips(MSChart1_, 240, 600, 7695, 3015);
+  placeTwips(cmdClose_, 3480, 3840, 1095, 375);
+  resizeTwips(this, 8175, 4695);
+
+  connect(cmdClose_, &QPushButton::clicked, this, &frmGraph::onCloseClicked);
+  loadChart();
+}
+
+void frmGraph::loadChart() {
+  MSChart1_->hide();
+  const ChartData data = readChartFile(appState().filePath(QStringLiteral("chart.dat")));
+  lblTitle_->setText(chartTitle(data.firstDate, data.lastDate));
+
+  auto* chart = new QChart();
+  chart->legend()->hide();
+  chart->setMargins(QMargins(4, 4, 4, 4));
+  chart->setBackgroundRoundness(0);
+
+  auto* series = new QLineSeries();
+  series->setName(QStringLiteral("Kbps"));
+  series->replace(plotPoints(data.points, kGraphMaxPoints));
+  series->setPointsVisible(data.points.size() <= 60);
+  chart->addSeries(series);
+
+  const int rows = std::max(1, data.rows);
+  auto* axisX = new QCategoryAxis();
+  axisX->setTitleText(QStringLiteral("Time"));
+  axisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+  axisX->setRange(rows > 1 ? 1 : 0, rows > 1 ? rows : 2);
+  if (data.rows > 0) {
+    const int step = labelStep(data.rows, kGraphMaxLabels);
+    for (int r = 1; r <= data.rows; r += step) axisX->append(chartRowLabel(r), r);
+  }
+  chart->addAxis(axisX, Qt::AlignBottom);
+  series->attachAxis(axisX);
+
+  double top = 0.0;
+  for (const ChartPoint& p : data.points) top = std::max(top, p.value);
+  auto* axisY = new QValueAxis();
+  axisY->setTitleText(QStringLiteral("Kbps"));
+  axisY->setRange(0.0, top > 0.0 ? top * 1.1 : 1.0);
+  axisY->applyNiceNumbers();
+  axisY->setLabelFormat(QStringLiteral("%g"));
+  chart->addAxis(axisY, Qt::AlignLeft);
+  series->attachAxis(axisY);
+
+  static_cast<QChartView*>(MSChart1_)->setChart(chart);
+  MSChart1_->show();
+}
+
+void frmGraph::onCloseClicked() {
+  close();
 }
 
 }  // namespace quorvel

@@ -1,10 +1,289 @@
 #include "tools/frm_ping.h"
 
+#include <arpa/inet.h>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "app/app_state.h"
+#include "app/message_box.h"
+#include "app/settings.h"
+#include "tools/diag_input.h"
+#include "tools/icmp_packet.h"
+#include "tools/tab_stops.h"
+#include "tools/tool_layout.h"
+#include "tools/trace_rt.h"
+
 namespace quorvel {
 
-frmPing::frmPing(const QStringList& /*urlSources*/, QWidget* parent) : QDialog(parent) {
+namespace {
+const QString kSection = QStringLiteral("Ping");
+const QString kRun = QStringLiteral("&Run");
+const QString kCancel = QStringLiteral("&Cancel");
+constexpr int kEchoDataSize = 32;
+
+template <typename W>
+W* makeControl(QWidget* parent, const char* name) {
+  auto* w = new W(parent);
+  w->setObjectName(QString::fromLatin1(name));
+  return w;
+}
+}  // namespace
+
+frmPing::frmPing(const QStringList& urlSources, QWidget* parent)
+    : QDialog(parent), opener_([] { return OpenIcmpEcho(); }) {
   setObjectName(QStringLiteral("frmPing"));
   setWindowTitle(QStringLiteral("Quorvel - Ping"));
+
+  lblAddress_ = makeControl<QLabel>(this, "lblAddress");
+  lblAddress_->setText(QStringLiteral("Address to ping:"));
+  cboAddress_ = makeControl<QComboBox>(this, "cboAddress");
+  cboAddress_->setEditable(true);
+  cboAddress_->setInsertPolicy(QComboBox::NoInsert);
+  lblNumRequests_ = makeControl<QLabel>(this, "lblNumRequests");
+  lblNumRequests_->setText(QStringLiteral("Number of requests to send:"));
+  txtNumRequests_ = makeControl<QLineEdit>(this, "txtNumRequests");
+  lblTimeOut_ = makeControl<QLabel>(this, "lblTimeOut");
+  lblTimeOut_->setText(QStringLiteral("Wait timeout (ms) to use for each reply:"));
+  txtTimeOut_ = makeControl<QLineEdit>(this, "txtTimeOut");
+  txtResults_ = makeControl<QPlainTextEdit>(this, "txtResults");
+  txtResults_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  txtResults_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  txtResults_->setTabChangesFocus(true);
+  static const char* const kStatNames[5] = {
+      "Average:", "Minimum:", "Maximum:", "Packets Sent:", "Packets Lost:"};
+  for (int i = 0; i < 5; ++i) {
+    lblStats_[i] = makeControl<QLabel>(this, "lblStats");
+    lblStats_[i]->setProperty("index", i);
+    lblStats_[i]->setText(QString::fromLatin1(kStatNames[i]));
+    txtStats_[i] = makeControl<QLineEdit>(this, "txtStats");
+    txtStats_[i]->setProperty("index", i);
+    txtStats_[i]->setReadOnly(true);
+    txtStats_[i]->setFocusPolicy(Qt::ClickFocus);
+  }
+  cmdRun_ = makeControl<QPushButton>(this, "cmdRun");
+  cmdRun_->setText(kRun);
+  cmdClose_ = makeControl<QPushButton>(this, "cmdClose");
+  cmdClose_->setText(QStringLiteral("C&lose"));
+  cmdRun_->setAutoDefault(false);
+  cmdClose_->setAutoDefault(false);
+
+  // Address and the two numbers on top, the results across the window, the five statistics
+  // in a row below them, the buttons centred at the bottom. Positions in twips; the whole
+  // layout grows when the font needs more room.
+  std::vector<std::pair<QWidget*, int>> fit{{lblAddress_, 1335},
+                                            {lblNumRequests_, 2775},
+                                            {lblTimeOut_, 2775},
+                                            {cmdRun_, 1095},
+                                            {cmdClose_, 1095}};
+  for (QLabel* l : lblStats_) fit.emplace_back(l, 1215);
+  scale_ = fitScale(fit);
+  resizeScaledTwips(this, scale_, 6885, 5910);
+  setFixedSize(size());
+  placeScaledTwips(lblAddress_, scale_, 240, 240, 1335, 255);
+  placeScaledTwips(cboAddress_, scale_, 1800, 240, 4815, 315);
+  placeScaledTwips(lblNumRequests_, scale_, 240, 720, 2775, 255);
+  placeScaledTwips(txtNumRequests_, scale_, 3360, 720, 615, 285);
+  placeScaledTwips(lblTimeOut_, scale_, 240, 1200, 2775, 255);
+  placeScaledTwips(txtTimeOut_, scale_, 3360, 1200, 615, 285);
+  placeScaledTwips(txtResults_, scale_, 240, 1680, 6375, 2535);
+  for (int i = 0; i < 5; ++i) {
+    placeScaledTwips(lblStats_[i], scale_, 240 + i * 1290, 4335, 1215, 255);
+    placeScaledTwips(txtStats_[i], scale_, 240 + i * 1290, 4620, 1215, 285);
+  }
+  placeScaledTwips(cmdRun_, scale_, 2040, 5280, 1095, 375);
+  placeScaledTwips(cmdClose_, scale_, 3600, 5280, 1095, 375);
+
+  setTabOrder(cboAddress_, txtNumRequests_);
+  setTabOrder(txtNumRequests_, txtTimeOut_);
+  setTabOrder(txtTimeOut_, txtResults_);
+  setTabOrder(txtResults_, cmdRun_);
+  setTabOrder(cmdRun_, cmdClose_);
+  cboAddress_->setFocus();
+
+  connect(cmdRun_, &QPushButton::clicked, this, &frmPing::onRunClicked);
+  connect(cmdClose_, &QPushButton::clicked, this, &frmPing::onCloseClicked);
+  cboAddress_->installEventFilter(this);
+  if (cboAddress_->lineEdit()) cboAddress_->lineEdit()->installEventFilter(this);
+
+  loadSettings();
+  cboAddress_->addItems(addressListFromSources(urlSources));
+  cboAddress_->setCurrentIndex(0);
+}
+
+void frmPing::setEchoOpener(IcmpOpener opener) {
+  opener_ = std::move(opener);
+}
+
+void frmPing::loadSettings() {
+  txtTimeOut_->setText(QString::number(kPingDefaultTimeout));
+  txtNumRequests_->setText(QString::number(kPingDefaultRequests));
+  const QString& path = appState().settingsPath;
+  const SettingValue timeout = ReadSetting(path, kSection, QStringLiteral("WaitTimeout"));
+  if (timeout.length > 0) txtTimeOut_->setText(timeout.value);
+  const SettingValue requests = ReadSetting(path, kSection, QStringLiteral("NumRequests"));
+  if (requests.length > 0) txtNumRequests_->setText(requests.value);
+}
+
+void frmPing::saveSettings() {
+  const QString& path = appState().settingsPath;
+  WriteSetting(path, kSection, QStringLiteral("WaitTimeout"), txtTimeOut_->text());
+  WriteSetting(path, kSection, QStringLiteral("NumRequests"), txtNumRequests_->text());
+}
+
+void frmPing::onRunClicked() {
+  if (running_) {
+    appState().CancelRequested = true;
+    return;
+  }
+  running_ = true;
+  cmdRun_->setText(kCancel);
+  cmdClose_->setEnabled(false);
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+  appState().CancelRequested = false;
+  RunPingSeries();
+  cmdRun_->setText(kRun);
+  cmdClose_->setEnabled(true);
+  QApplication::restoreOverrideCursor();
+  running_ = false;
+  if (closePending_) {
+    closePending_ = false;
+    close();
+  }
+}
+
+void frmPing::onCloseClicked() {
+  close();
+}
+
+bool frmPing::eventFilter(QObject* watched, QEvent* event) {
+  if ((watched == cboAddress_ || watched == cboAddress_->lineEdit()) &&
+      event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      onRunClicked();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+// Every way of closing the window ends here (Close button, close box, Escape). A running series
+// is asked to stop first; the window closes when it has.
+void frmPing::done(int result) {
+  if (running_) {
+    appState().CancelRequested = true;
+    closePending_ = true;
+    return;
+  }
+  saveSettings();
+  QDialog::done(result);
+}
+
+void frmPing::closeEvent(QCloseEvent* event) {
+  if (running_) {
+    appState().CancelRequested = true;
+    closePending_ = true;
+    event->ignore();
+    return;
+  }
+  if (!isVisible()) {  // never shown: QDialog would not pass through done()
+    saveSettings();
+    event->accept();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+void frmPing::appendText(const QString& text) {
+  QTextCursor c = txtResults_->textCursor();
+  c.movePosition(QTextCursor::End);
+  c.insertText(text);
+  txtResults_->setTextCursor(c);
+}
+
+int frmPing::Ping(IcmpEcho* echo, const QString& address, int dataSize, int timeoutMs,
+                  EchoResult& reply) {
+  in_addr dest{};
+  if (inet_pton(AF_INET, address.toLatin1().constData(), &dest) != 1) return ipstatus::kBadAddress;
+  if (!echo) return ipstatus::kGeneralFailure;
+  reply = echo->SendEcho(dest.s_addr, dataSize, 0, timeoutMs);
+  return reply.status;
+}
+
+void frmPing::showStats() {
+  txtStats_[0]->setText(stats_.averageText());
+  txtStats_[1]->setText(stats_.minimumText());
+  txtStats_[2]->setText(stats_.maximumText());
+  txtStats_[3]->setText(stats_.sentText());
+  txtStats_[4]->setText(stats_.lostText());
+}
+
+void frmPing::RunPingSeries() {
+  const int timeoutMs = pingTimeout(txtTimeOut_->text());
+  const int count = pingRequests(txtNumRequests_->text());
+  setTabStopsDialogUnits(txtResults_, {});
+  setTabStopsDialogUnits(txtResults_, {20, 50, 80});
+  txtResults_->clear();
+  txtResults_->repaint();
+
+  if (!StartSockets()) {
+    showMessage(this, QStringLiteral("Oops"), QStringLiteral("Error initializing windows sockets"),
+                MsgIcon::None);
+    return;
+  }
+
+  stats_ = PingStats{};
+  const QString address = GetHostAddress(cboAddress_->currentText());
+
+  // The endpoint serves the whole series. It is needed only when there is an address to send
+  // to; when it cannot be opened nothing is sent and nothing is counted.
+  IcmpOpenResult opened;
+  in_addr probe{};
+  if (inet_pton(AF_INET, address.toLatin1().constData(), &probe) == 1) {
+    opened = opener_ ? opener_() : OpenIcmpEcho();
+    if (!opened.echo) {
+      const QString why = opened.error.isEmpty()
+                              ? QStringLiteral("ICMP echo requests cannot be sent.")
+                              : opened.error;
+      appendText(QStringLiteral("Unable to send ping requests"));
+      showMessage(this, QStringLiteral("Oops"), why, MsgIcon::Exclamation);
+      StopSockets();
+      return;
+    }
+  }
+
+  EchoResult reply;
+  for (int n = 1; n <= count; ++n) {
+    const int status = Ping(opened.echo.get(), address, kEchoDataSize, timeoutMs, reply);
+    QCoreApplication::processEvents();
+    if (appState().CancelRequested) {
+      appendText(QStringLiteral("\nPing cancelled by user"));
+      break;
+    }
+    if (status != ipstatus::kSuccess) {
+      stats_.addLost();
+      appendText(pingErrorLine(n, status) + QLatin1Char('\n'));
+    } else {
+      const std::int32_t rtt = static_cast<std::int32_t>(
+          reply.roundTripMs > 0x7fffffffU ? 0x7fffffffU : reply.roundTripMs);
+      stats_.addReply(rtt);
+      appendText(pingReplyLine(n, address, static_cast<std::uint32_t>(rtt), reply.ttl) +
+                 QLatin1Char('\n'));
+    }
+    showStats();
+    txtResults_->moveCursor(QTextCursor::End);
+    txtResults_->ensureCursorVisible();
+    txtResults_->repaint();
+    for (QLineEdit* box : txtStats_) box->repaint();
+  }
+  StopSockets();
 }
 
 }  // namespace quorvel

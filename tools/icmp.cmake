@@ -1,5 +1,15 @@
 # Name resolution, ICMP echo, ping and trace route.
+target_sources(quorvel_core PRIVATE
+  diag_input.cpp
+  icmp_echo.cpp
+  icmp_packet.cpp
+  ping_report.cpp
+  trace_report.cpp
+  trace_rt.cpp
+)
 target_sources(quorvel_gui PRIVATE
   frm_ping.cpp
   frm_tracert.cpp
+  tab_stops.cpp
+  tool_layout.cpp
 )

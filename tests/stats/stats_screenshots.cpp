@@ -1,0 +1,65 @@
+// Shows the statistics window after a computation and the graph window over a log of a few
+// dozen runs, and saves what the screen shows of each (run under Xvfb for the documentation):
+//
+//   stats_screenshots <output folder>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstdio>
+
+#include "app/app_state.h"
+#include "stats/frm_graph.h"
+#include "stats/frm_statistics.h"
+#include "summary_log_writer.h"
+
+using namespace quorvel;
+
+namespace {
+void settle() {
+  for (int i = 0; i < 20; ++i) {
+    QApplication::processEvents();
+    QThread::msleep(25);
+  }
+}
+
+bool save(QWidget& w, const QString& file) {
+  settle();
+  const QPixmap shot = w.screen()->grabWindow(w.winId());
+  return shot.save(file, "PNG");
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+  QTemporaryDir home;
+  resetAppState(home.path());
+
+  // Three runs a day over two weeks of November 2026, at changing times and speeds.
+  QByteArray log;
+  const int hours[] = {8, 14, 20, 23, 2};
+  for (int i = 0; i < 36; ++i) {
+    const QDate day = QDate(2026, 11, 2).addDays(i / 3);
+    const double kbps = 600 + 400 * ((i * 37) % 11) / 10.0 + (i % 5 == 3 ? -450 : 0);
+    const double page = 2.0 + ((i * 13) % 9) / 2.0;
+    log += testing::summaryLine(day, hours[i % 5], (i * 7) % 60, kbps, page) + "\r\n";
+  }
+  QFile f(appState().filePath(QStringLiteral("QVSum.log")));
+  if (!f.open(QIODevice::WriteOnly) || f.write(log) != log.size()) return 1;
+  f.close();
+
+  frmStatistics stats;
+  stats.show();
+  stats.onComputeClicked();
+  if (!save(stats, QDir(out).filePath(QStringLiteral("statistics.png")))) return 1;
+
+  frmGraph graph;
+  graph.show();
+  if (!save(graph, QDir(out).filePath(QStringLiteral("graph.png")))) return 1;
+  std::printf("saved statistics.png and graph.png in %s\n", qPrintable(out));
+  return 0;
+}

@@ -1,0 +1,48 @@
+// One ICMP echo endpoint (what the trace and the ping open at the start of their work and
+// close at its end): sends one echo request with a chosen TTL and waits for its answer.
+//
+// The real one uses an ICMP datagram socket where the system allows it
+// (net.ipv4.ping_group_range), a raw ICMP socket otherwise (root or CAP_NET_RAW). Windows get
+// an opener, so tests can hand them a scripted endpoint instead.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace quorvel {
+
+struct EchoResult {
+  int status = 11010;         // IP status number (tools/icmp_packet.h), 11010 when timed out
+  bool answered = false;      // an ICMP answer came from some node (echo reply or error)
+  std::uint32_t address = 0;  // the node that answered, network byte order; 0 when none
+  std::uint32_t roundTripMs = 0;
+  int ttl = 0;  // TTL of the answering packet, 0 when unknown
+};
+
+class IcmpEcho {
+ public:
+  virtual ~IcmpEcho() = default;
+  // One request carrying `payloadSize` bytes of 'a' to `destination` (network byte order).
+  // ttl <= 0 leaves the system's default TTL. Waits at most timeoutMs for the answer.
+  virtual EchoResult SendEcho(std::uint32_t destination, int payloadSize, int ttl,
+                              int timeoutMs) = 0;
+};
+
+enum class IcmpSocketKind { Automatic, Datagram, Raw };
+
+struct IcmpOpenResult {
+  std::unique_ptr<IcmpEcho> echo;  // null when no socket could be opened
+  QString error;                   // then: what went wrong and what the user can do
+};
+
+// Opens a real endpoint in the calling thread's network namespace.
+IcmpOpenResult OpenIcmpEcho(IcmpSocketKind kind = IcmpSocketKind::Automatic);
+
+// The kind of socket an endpoint from OpenIcmpEcho uses (for tests and diagnostics).
+IcmpSocketKind socketKindOf(const IcmpEcho& echo);
+
+using IcmpOpener = std::function<IcmpOpenResult()>;
+
+}  // namespace quorvel
