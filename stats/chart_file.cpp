@@ -46,6 +46,15 @@ int shortestSingleChars(float value, char* out) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.6e", double(value));
   const int exp10 = std::atoi(std::strchr(buf, 'e') + 1);
+  if (exp10 > 6) {
+    // A whole number: the seven digits, then zeros. Printing the double instead would show
+    // its binary expansion ("2.384157e+38" as 2384156999999999...).
+    int n = 0;
+    for (const char* p = buf; *p != 'e'; ++p)
+      if (*p != '.') out[n++] = *p;
+    for (int i = 6; i < exp10; ++i) out[n++] = '0';
+    return n;
+  }
   const int decimals = std::max(0, 6 - exp10);
   int n = std::snprintf(out, 64, "%.*f", decimals, std::strtod(buf, nullptr));
   if (std::memchr(out, '.', size_t(n))) {
