@@ -157,7 +157,9 @@ bool WriteSetting(const QString& path, const QString& section, const QString& ke
   for (const QByteArray& l : lines) out += l + eol;
   QSaveFile f(path);
   if (!f.open(QIODevice::WriteOnly)) return false;
-  if (f.write(out) != out.size()) {
+  // flush() before commit(): a small write stays in the buffer, and commit() does not notice
+  // when writing that buffer fails (a full disk), so it would put an empty file in place.
+  if (f.write(out) != out.size() || !f.flush()) {
     f.cancelWriting();
     return false;
   }

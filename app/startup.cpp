@@ -50,6 +50,11 @@ void EnsureSettingsFile(const QString& path) {
   QSaveFile f(path);
   if (!f.open(QIODevice::WriteOnly)) return;
   f.write("[URLInfo]\nURLFile=URLS.DAT\n");
+  // Without the flush, commit() would not notice a full disk and leave an empty file.
+  if (!f.flush()) {
+    f.cancelWriting();
+    return;
+  }
   f.commit();
 }
 

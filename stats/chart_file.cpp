@@ -95,6 +95,13 @@ bool writeChartFile(const QString& path, const QString& firstDate, const QString
     }
   }
   if (!out.isEmpty()) f.write(out);
+  // flush() before commit(): commit() does not notice when writing the last buffered piece
+  // fails (a full disk) and would put a cut-off file in place of the old one.
+  if (!f.flush()) {
+    if (error) *error = f.errorString();
+    f.cancelWriting();
+    return false;
+  }
   if (!f.commit()) {
     if (error) *error = f.errorString();
     return false;
