@@ -1,1 +1,6 @@
 # Tests of the benchmark run, result logs and totals.
+quorvel_add_test(test_bench_run
+  ${CMAKE_CURRENT_LIST_DIR}/test_log_lines.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_run_fake.cpp
+)
+target_link_libraries(test_bench_run PRIVATE PkgConfig::HTTPLIB)
