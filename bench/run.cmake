@@ -1,5 +1,6 @@
 # The benchmark run, result logs and totals.
 target_sources(quorvel_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/benchmark.cpp
   ${CMAKE_CURRENT_LIST_DIR}/debug_log.cpp
   ${CMAKE_CURRENT_LIST_DIR}/log_lines.cpp
   ${CMAKE_CURRENT_LIST_DIR}/page_links.cpp
