@@ -77,6 +77,7 @@ class CurlInternet final : public InternetSession {
   bool redirectPending_ = false;  // the current header block is a redirect that will be followed
   std::int64_t bytes_ = 0;
   QByteArray pending_;  // body bytes that arrived before ReadURL
+  QByteArray spare_;    // the buffer of the last large body, shared with its reader
   QByteArray* sink_ = nullptr;
   bool discard_ = false;
   std::chrono::steady_clock::time_point lastActivity_;

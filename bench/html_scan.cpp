@@ -169,12 +169,18 @@ TagHit FindEmbeddedResource(qsizetype start, const QByteArray& text, bool getIma
 }
 
 QByteArray ExtractSource(const QByteArray& tag) {
-  const QByteArray lower = tag.toLower();
-  const qsizetype src = lower.indexOf("src");
-  if (src < 0) return {};
-  const qsizetype eq = lower.indexOf('=', src);
-  if (eq < 0) return {};
   const qsizetype n = tag.size();
+  qsizetype src = -1;
+  for (qsizetype j = 0; j + 2 < n; ++j) {
+    if (lowerAscii(tag[j]) == 's' && lowerAscii(tag[j + 1]) == 'r' &&
+        lowerAscii(tag[j + 2]) == 'c') {
+      src = j;
+      break;
+    }
+  }
+  if (src < 0) return {};
+  const qsizetype eq = tag.indexOf('=', src);
+  if (eq < 0) return {};
   qsizetype k = eq + 1;
   while (k < n && tag[k] == ' ') ++k;
 

@@ -198,6 +198,32 @@ TEST(CurlInternet, ReadsPagesAndCountsResources) {
   EXPECT_EQ(net.OpenURL(q(http.url("/page"))), 12019);
 }
 
+TEST(CurlInternet, LargeBodiesStayIntactWhenBuffersAreReused) {
+  // Large bodies' buffers serve again once their reader lets go; one still held must never
+  // be written into.
+  HttpTestServer http;
+  constexpr size_t kSize = 5 * 1024 * 1024;
+  http.server().Get(R"(/fill/(\w))", [](const httplib::Request& req, httplib::Response& res) {
+    res.set_content(std::string(kSize, req.matches[1].str()[0]), "text/plain");
+  });
+  http.start();
+  CurlInternet net(shortLimits());
+  ASSERT_EQ(net.OpenInternet("Quorvel", ""), 0);
+  const Fetch a = fetch(net, q(http.url("/fill/a")));
+  Fetch b = fetch(net, q(http.url("/fill/b")));
+  EXPECT_EQ(a.body, QByteArray(kSize, 'a'));
+  EXPECT_EQ(b.body, QByteArray(kSize, 'b'));
+  const char* reusable = b.body.constData();
+  b.body = QByteArray();
+  QByteArray c;
+  std::int64_t bytes = 0;
+  ASSERT_EQ(net.OpenURL(q(http.url("/fill/c"))), 0);
+  ASSERT_EQ(net.ReadURL(&c, bytes), 0);
+  EXPECT_EQ(c, QByteArray(kSize, 'c'));
+  EXPECT_EQ(c.constData(), reusable);  // the buffer let go of was used again
+  EXPECT_EQ(a.body, QByteArray(kSize, 'a'));
+}
+
 TEST(CurlInternet, RefusedMalformedAndForeignUrls) {
   HttpTestServer http;
   int loops = 0;
