@@ -212,6 +212,10 @@ bool CurlInternet::drive(Enough enough) {
       return false;
     }
     pumpEvents();
+    if (!multi_) {  // the session was closed from inside the event pump
+      error_ = 12017;
+      return false;
+    }
     const auto wait =
         std::clamp<long long>(std::min(options_.pumpInterval, idleLeft).count(), 1, 1000);
     curl_multi_poll(multi_, nullptr, 0, int(wait), nullptr);
@@ -250,7 +254,7 @@ int CurlInternet::OpenURL(const QString& url) {
       error = error_;
     } else if (finished_ && result_ != CURLE_OK) {
       long osError = 0;
-      curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osError);
+      if (easy_) curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osError);
       error = InternetErrorFromCurl(result_, osError);
     }
   }
@@ -279,11 +283,15 @@ int CurlInternet::ReadURL(QByteArray* body, std::int64_t& bytes) {
       spare_ = QByteArray();
       body->resize(0);
     }
-    try {
-      if (announced > 0 && announced > body->capacity()) {
+    if (announced > 0 && announced > body->capacity()) {
+      try {
         body->reserve(std::min<qsizetype>(qsizetype(announced), kMaxReserve));
         adviseLargeBuffer(*body);
+      } catch (const std::bad_alloc&) {
+        // An announced length is only a hint (and may be false): grow as the body comes.
       }
+    }
+    try {
       body->append(pending_);
     } catch (const std::bad_alloc&) {
       error_ = 12004;
@@ -297,7 +305,7 @@ int CurlInternet::ReadURL(QByteArray* body, std::int64_t& bytes) {
   int error = error_;
   if (error == 0 && result_ != CURLE_OK) {
     long osError = 0;
-    curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osError);
+    if (easy_) curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osError);
     error = InternetErrorFromCurl(result_, osError);
   }
   bytes = bytes_;

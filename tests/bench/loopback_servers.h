@@ -56,4 +56,7 @@ class RawTestServer {
 // A loopback port on which nothing listens (bound for a moment, then released).
 int UnusedLoopbackPort();
 
+// Whether something accepts connections on the loopback port.
+bool LoopbackPortOpen(int port);
+
 }  // namespace quorvel::testing

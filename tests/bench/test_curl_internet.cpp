@@ -1,7 +1,10 @@
 // The Internet access layer against real servers on loopback.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -264,6 +267,10 @@ TEST(CurlInternet, ServersThatStallCutOrReset) {
       RawTestServer::sendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + body);
       std::this_thread::sleep_for(200ms);
       RawTestServer::resetConnection(s);
+    } else if (head.find("GET /slow ") == 0) {
+      RawTestServer::sendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nslow");
+      std::this_thread::sleep_for(400ms);
+      RawTestServer::sendAll(s, "body");
     } else if (head.find("GET /nothing ") == 0) {
       // closes at once
     }
@@ -294,6 +301,20 @@ TEST(CurlInternet, ServersThatStallCutOrReset) {
   EXPECT_EQ(f.body, QByteArray::fromStdString(body).left(f.body.size()));
 
   EXPECT_EQ(net.OpenURL(q(raw.url("/nothing"))), 12030);
+
+  // A slow body: the window is served while waiting, and a Cancel click seen there does not
+  // cut the request short.
+  int pumps = 0;
+  bool cancel = false;
+  net.setEventPump([&] {
+    ++pumps;
+    cancel = true;
+  });
+  f = fetch(net, q(raw.url("/slow")));
+  EXPECT_EQ(f.error, 0);
+  EXPECT_EQ(f.body, "slowbody");
+  EXPECT_GE(pumps, 4);
+  EXPECT_TRUE(cancel);
 }
 
 TEST(CurlInternet, EndlessBodyIsCountedInFlatMemory) {
@@ -319,6 +340,37 @@ TEST(CurlInternet, EndlessBodyIsCountedInFlatMemory) {
   EXPECT_LT(std::chrono::steady_clock::now() - t0, 10s);
   EXPECT_GT(f.bytes, 32 * 1024 * 1024);
   EXPECT_LT(peakKb - beforeKb, 16 * 1024) << "bytes " << f.bytes;
+}
+
+TEST(CurlInternet, FetchesOverFtp) {
+  // A real FTP server on loopback (pyftpdlib, anonymous read access to a temporary folder).
+  QTemporaryDir dir;
+  QFile file(dir.filePath("file.bin"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(QByteArray(3000, 'f'));
+  file.close();
+  const int port = testing::UnusedLoopbackPort();
+  QProcess ftp;
+  ftp.start("/usr/bin/python3",
+            {"-m", "pyftpdlib", "-i", "127.0.0.1", "-p", QString::number(port), "-d", dir.path()});
+  if (!ftp.waitForStarted(5000)) GTEST_SKIP() << "python3 with pyftpdlib is not available";
+  bool up = false;
+  for (int i = 0; i < 100 && !up && ftp.state() == QProcess::Running; ++i) {
+    up = testing::LoopbackPortOpen(port);
+    if (!up) std::this_thread::sleep_for(50ms);
+  }
+  if (!up) GTEST_SKIP() << "the FTP server did not start: " << ftp.readAllStandardError().data();
+
+  CurlInternet net(shortLimits());
+  ASSERT_EQ(net.OpenInternet("Quorvel", ""), 0);
+  Fetch f = fetch(net, QStringLiteral("ftp://127.0.0.1:%1/file.bin").arg(port));
+  EXPECT_EQ(f.error, 0);
+  EXPECT_EQ(f.body, QByteArray(3000, 'f'));
+  f = fetch(net, QStringLiteral("ftp://127.0.0.1:%1/missing.bin").arg(port));
+  EXPECT_EQ(f.error, 12003);  // the server's refusal
+  net.CloseInternet();
+  ftp.kill();
+  ftp.waitForFinished(5000);
 }
 
 TEST(CurlInternet, GoesThroughTheProxyExceptForLoopback) {
