@@ -1,6 +1,8 @@
 // Benchmark runs with the real Internet layer against HTTP servers on 127.0.0.1.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <QFile>
+#include <QProcess>
 
 #include <mutex>
 #include <thread>
@@ -215,6 +217,39 @@ TEST_F(HttpRun, UnattendedRunThroughTheWindowsEntryPoint) {
   EXPECT_TRUE(logLines("QVURL.log")[0].endsWith(
       QStringLiteral(" Files    330 Bytes   0 Secs 127.0.0.1:%1").arg(s.port())));
   EXPECT_TRUE(logLines("QuorvelLog.txt").contains(QString(51, '-')));
+}
+
+// The sample site as scripts/run.sh serves and benchmarks it.
+TEST_F(HttpRun, SampleSiteRun) {
+  QProcess server;
+  server.start(QStringLiteral(QUORVEL_SAMPLE_SERVER),
+               {QStringLiteral(QUORVEL_SAMPLE_SITE), "--max-seconds", "120"});
+  ASSERT_TRUE(server.waitForStarted(10000));
+  ASSERT_TRUE(server.waitForReadyRead(10000));
+  const QByteArray first = server.readLine().trimmed();
+  ASSERT_TRUE(first.startsWith("PORT ")) << first.constData();
+  const QString site = QStringLiteral("127.0.0.1:") + QString::fromLatin1(first.mid(5));
+
+  appState().autoMode = true;
+  view_.useFile = true;
+  writeFile("URLS.DAT", ("; sample\nhttp://" + site + "/index.htm\n" + site + "/news.htm\nhttp://" +
+                         site + "/old-page.htm\n")
+                            .toLatin1());
+  run();
+  // index with its two frames (menu: 1 image; main: 2 images, an embed, a sound), news with two
+  // images, and a page the server does not have.
+  const QStringList sum = logLines("QVSum.log");
+  ASSERT_EQ(sum.size(), 1);
+  EXPECT_EQ(sum[0].mid(40),
+            QStringLiteral("   24141 Bytes    0 Secs   2 URLS   11 Files   1 Errs"));
+  EXPECT_EQ(printed_, sum);
+  EXPECT_EQ(logLines("QVURL.log").size(), 5);
+  EXPECT_EQ(view_.closeCalls, 1);
+
+  ::kill(static_cast<pid_t>(server.processId()), SIGTERM);
+  ASSERT_TRUE(server.waitForFinished(10000));
+  EXPECT_EQ(server.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(server.exitCode(), 0);
 }
 
 }  // namespace
