@@ -1,8 +1,12 @@
 // Benchmark runs with the real Internet layer against HTTP servers on 127.0.0.1.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryFile>
+#include <cstdio>
 
 #include <mutex>
 #include <thread>
@@ -202,9 +206,18 @@ TEST_F(HttpRun, UnattendedRunThroughTheWindowsEntryPoint) {
   appState().autoMode = true;
   view_.useFile = true;
   writeFile("URLS.DAT", ("; sample\n" + s.url("/index.htm") + "\n").toLatin1());
-  ::testing::internal::CaptureStdout();
+  // Standard output goes to a file while the run prints its summary line.
+  QTemporaryFile capture;
+  ASSERT_TRUE(capture.open());
+  std::fflush(stdout);
+  const int saved = ::dup(STDOUT_FILENO);
+  ::dup2(capture.handle(), STDOUT_FILENO);
   RunBenchmark(view_);
-  const QString out = QString::fromStdString(::testing::internal::GetCapturedStdout());
+  std::fflush(stdout);
+  ::dup2(saved, STDOUT_FILENO);
+  ::close(saved);
+  capture.seek(0);
+  const QString out = QString::fromUtf8(capture.readAll());
 
   EXPECT_EQ(s.targets(), (QStringList{"/index.htm", "/a.gif"}));
   EXPECT_EQ(view_.closeCalls, 1);
