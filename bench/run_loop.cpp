@@ -271,7 +271,9 @@ bool Run::fetchEntry(qsizetype u) {
 
 bool Run::fetchResources(const QStringList& resources, UrlTotals& url) {
   for (const QString& resource : resources) {
-    view_.setStatus(QStringLiteral("Connecting to ") + hostOf(resource));
+    // A resource has no scheme: its server is what comes before its first "/".
+    view_.setStatus(QStringLiteral("Connecting to ") +
+                    resource.left(resource.indexOf(QLatin1Char('/'))));
     if (cancelRequested()) return false;
     Download d;
     // Resources are only counted: their data is not kept.

@@ -374,6 +374,30 @@ TEST_F(FakeRun, UnattendedRunLogsAndPrints) {
   EXPECT_EQ(view_.closeCalls, 1);
 }
 
+TEST_F(FakeRun, LogsThatCannotBeRotatedOrOpened) {
+  view_.url = QStringLiteral("h/a");
+  answer("h/a", "a");
+  writeFile("QuorvelLog.txt", QByteArray(500001, 'x'));
+  ASSERT_TRUE(QDir(dir_.path()).mkdir("QuorvelLog.bak"));  // the copy cannot go there
+  ASSERT_TRUE(QDir(dir_.path()).mkdir("QVSum.log"));       // the summary log cannot be opened
+  run();
+  ASSERT_EQ(view_.messages.size(), 1u);  // one message for the run
+  EXPECT_EQ(view_.messages[0].title, QStringLiteral("Oops"));
+  EXPECT_EQ(view_.messages[0].text,
+            "QuorvelLog.txt could not be copied to QuorvelLog.bak; new results are added to "
+            "QuorvelLog.txt.\nQVSum.log could not be opened for writing.");
+  // The run goes on, and the old log keeps its contents with the new lines after them.
+  EXPECT_EQ(net_.opened, QStringList{"h/a"});
+  const QByteArray log = readFile("QuorvelLog.txt");
+  EXPECT_TRUE(log.startsWith(QByteArray(500001, 'x')));
+  EXPECT_TRUE(log.endsWith(" secs h/a\r\n \r\n" + kRunDate.toLatin1() + " URL Summary for h:\r\n" +
+                           QByteArray(25, ' ') + "Total Files   =          1\r\n" +
+                           QByteArray(25, ' ') + "Total Bytes   =          1\r\n" +
+                           QByteArray(25, ' ') + "Total Seconds =          0\r\n" +
+                           QByteArray(25, ' ') + "Total Errors  =          0\r\n \r\n"));
+  EXPECT_EQ(view_.statuses.last(), QStringLiteral("Done"));
+}
+
 TEST_F(FakeRun, DebugLog) {
   appState().debug1 = true;
   appState().debug2 = true;
