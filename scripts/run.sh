@@ -4,7 +4,8 @@
 # application folder. Prints the run's summary line and where its logs are.
 #
 # Environment: QUORVEL_BUILD_DIR (default build), QUORVEL_HOME (default: a new folder under
-# /tmp; it must not hold an earlier URLS.DAT you want to keep).
+# /tmp; its URLS.DAT is replaced), QUORVEL_PROGRAM (the program to run, default the build's
+# quorvel).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
@@ -13,6 +14,11 @@ bash scripts/build.sh
 build_dir=${QUORVEL_BUILD_DIR:-build}
 case "$build_dir" in /*) ;; *) build_dir="$repo/$build_dir" ;; esac
 program=${QUORVEL_PROGRAM:-$build_dir/quorvel}
+
+if [ ! -x "$build_dir/quorvel_sample_server" ]; then
+  echo "run: $build_dir/quorvel_sample_server is missing (it is built with QUORVEL_BUILD_TESTS=ON)" >&2
+  exit 1
+fi
 
 home=${QUORVEL_HOME:-$(mktemp -d "${TMPDIR:-/tmp}/quorvel-run.XXXXXX")}
 mkdir -p "$home"
