@@ -134,7 +134,6 @@ void CurlInternet::CloseInternet() {
 void CurlInternet::releaseHandles() {
   endTransfer();
   phase_ = Phase::Idle;
-  pending_ = QByteArray();
   spare_ = QByteArray();
   if (multi_) curl_multi_cleanup(multi_);
   if (easy_) curl_easy_cleanup(easy_);
@@ -174,7 +173,13 @@ size_t CurlInternet::onBody(char* data, size_t size, size_t count, void* self) {
   auto* s = static_cast<CurlInternet*>(self);
   const size_t len = size * count;
   s->lastActivity_ = Clock::now();
-  QByteArray* target = s->phase_ == Phase::Reading ? s->sink_ : &s->pending_;
+  if (s->phase_ != Phase::Reading) {
+    // The first data of the body ends the open. The library holds it (and the connection
+    // waits) until the read resumes the transfer and takes it.
+    s->paused_ = true;
+    return CURL_WRITEFUNC_PAUSE;
+  }
+  QByteArray* target = s->sink_;
   if (target) {
     try {
       target->append(data, qsizetype(len));
@@ -232,7 +237,7 @@ int CurlInternet::OpenURL(const QString& url) {
   headersDone_ = false;
   redirectPending_ = false;
   bytes_ = 0;
-  pending_ = QByteArray();
+  paused_ = false;
   sink_ = nullptr;
   errorBuffer_[0] = '\0';
 
@@ -245,10 +250,10 @@ int CurlInternet::OpenURL(const QString& url) {
   } else {
     attached_ = true;
     lastActivity_ = Clock::now();
-    drive([this] { return headersDone_ || bytes_ > 0; });
+    drive([this] { return headersDone_ || paused_; });
     // Once the headers are in, the open has succeeded; a failure after them (a body cut short
     // in the same packet) is the read's, which returns what came before it.
-    if (headersDone_ || bytes_ > 0) {
+    if (headersDone_ || paused_) {
       error = 0;
     } else if (error_ != 0) {
       error = error_;
@@ -261,7 +266,6 @@ int CurlInternet::OpenURL(const QString& url) {
   if (error != 0) {
     endTransfer();
     phase_ = Phase::Idle;
-    pending_ = QByteArray();
   }
   pumpEvents();
   return error;
@@ -291,15 +295,19 @@ int CurlInternet::ReadURL(QByteArray* body, std::int64_t& bytes) {
         // An announced length is only a hint (and may be false): grow as the body comes.
       }
     }
-    try {
-      body->append(pending_);
-    } catch (const std::bad_alloc&) {
-      error_ = 12004;
-    }
   }
-  pending_ = QByteArray();
   sink_ = body;
   phase_ = Phase::Reading;
+  lastActivity_ = Clock::now();  // the time between the open and the read is not the server's
+  if (paused_) {
+    // Hands over the data held since the open (through onBody) and goes on.
+    paused_ = false;
+    const CURLcode rc = curl_easy_pause(easy_, CURLPAUSE_CONT);
+    if (rc != CURLE_OK && error_ == 0) {
+      finished_ = true;
+      result_ = rc;
+    }
+  }
 
   if (!finished_ && error_ == 0) drive([] { return false; });
   int error = error_;

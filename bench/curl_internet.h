@@ -76,8 +76,8 @@ class CurlInternet final : public InternetSession {
   bool headersDone_ = false;
   bool redirectPending_ = false;  // the current header block is a redirect that will be followed
   std::int64_t bytes_ = 0;
-  QByteArray pending_;  // body bytes that arrived before ReadURL
-  QByteArray spare_;    // the buffer of the last large body, shared with its reader
+  bool paused_ = false;  // the body's first data arrived during the open and waits
+  QByteArray spare_;     // the buffer of the last large body, shared with its reader
   QByteArray* sink_ = nullptr;
   bool discard_ = false;
   std::chrono::steady_clock::time_point lastActivity_;

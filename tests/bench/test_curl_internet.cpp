@@ -234,6 +234,9 @@ TEST(CurlInternet, RefusedMalformedAndForeignUrls) {
     ++loops;
     res.set_redirect("/loop");
   });
+  http.server().Get("/ok", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("fine", "text/plain");
+  });
   http.server().Get("/to-file", [](const httplib::Request&, httplib::Response& res) {
     res.set_redirect("file:///etc/hostname");
   });
@@ -249,8 +252,14 @@ TEST(CurlInternet, RefusedMalformedAndForeignUrls) {
   EXPECT_EQ(net.OpenURL("file:///etc/hostname"), 12006);
   EXPECT_EQ(net.OpenURL("gopher://127.0.0.1/"), 12006);
   EXPECT_EQ(net.OpenURL("http://127.0.0.1:99999/"), 12005);
-  // The session still works after all that.
-  EXPECT_EQ(net.OpenURL(q(http.url("/loop")).replace("/loop", "/nothing-here")), 0);
+  // The session still works after all that, also after a page opened and never read.
+  EXPECT_EQ(net.OpenURL(q(http.url("/unknown"))), 0);
+  EXPECT_EQ(net.OpenURL(q(http.url("/ok"))), 0);
+  EXPECT_EQ(net.OpenURL(q(http.url("/ok"))), 0);
+  QByteArray body;
+  std::int64_t bytes = 0;
+  EXPECT_EQ(net.ReadURL(&body, bytes), 0);
+  EXPECT_EQ(body, "fine");
 }
 
 TEST(CurlInternet, ServersThatStallCutOrReset) {
