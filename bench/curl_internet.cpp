@@ -181,12 +181,20 @@ size_t CurlInternet::onBody(char* data, size_t size, size_t count, void* self) {
   }
   QByteArray* target = s->sink_;
   if (target) {
+    const qsizetype room = s->options_.maxBodyInMemory - target->size();
+    const qsizetype take = std::min<qsizetype>(qsizetype(len), std::max<qsizetype>(room, 0));
     try {
-      target->append(data, qsizetype(len));
+      target->append(data, take);
     } catch (const std::bad_alloc&) {
       s->error_ = 12004;  // the body does not fit in memory
       return 0;           // ends the transfer
     }
+    s->bytes_ += std::int64_t(take);
+    if (take < qsizetype(len)) {
+      s->error_ = 12004;  // beyond what a page may hold
+      return 0;
+    }
+    return len;
   }
   s->bytes_ += std::int64_t(len);
   return len;

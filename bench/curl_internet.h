@@ -29,6 +29,9 @@ struct CurlInternetOptions {
   std::chrono::milliseconds idleTimeout{60000};
   // Longest time for a whole request; 0 for no limit (a large file may take hours).
   std::chrono::milliseconds transferLimit{0};
+  // Largest body kept in memory; a page beyond it (a hostile endless page) ends with 12004
+  // and what was read so far. Bodies that are only counted have no limit.
+  qsizetype maxBodyInMemory = qsizetype(1) << 30;
   // Longest time between two calls of the event pump while waiting.
   std::chrono::milliseconds pumpInterval{50};
 };

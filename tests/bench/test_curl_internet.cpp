@@ -225,6 +225,20 @@ TEST(CurlInternet, LargeBodiesStayIntactWhenBuffersAreReused) {
   EXPECT_EQ(c, QByteArray(kSize, 'c'));
   EXPECT_EQ(c.constData(), reusable);  // the buffer let go of was used again
   EXPECT_EQ(a.body, QByteArray(kSize, 'a'));
+
+  // A page beyond what memory may hold ends with an error and what fitted; counting only has
+  // no such limit.
+  CurlInternetOptions small = shortLimits();
+  small.maxBodyInMemory = 1024 * 1024;
+  CurlInternet limited(small);
+  ASSERT_EQ(limited.OpenInternet("Quorvel", ""), 0);
+  const Fetch d = fetch(limited, q(http.url("/fill/d")));
+  EXPECT_EQ(d.error, 12004);
+  EXPECT_EQ(d.body, QByteArray(1024 * 1024, 'd'));
+  EXPECT_EQ(d.bytes, 1024 * 1024);
+  const Fetch e = fetch(limited, q(http.url("/fill/e")), false);
+  EXPECT_EQ(e.error, 0);
+  EXPECT_EQ(e.bytes, std::int64_t(kSize));
 }
 
 TEST(CurlInternet, RefusedMalformedAndForeignUrls) {
