@@ -1,4 +1,5 @@
 // The benchmark run: preparation, the passes over the URL list, the end steps.
+#include <QSet>
 #include <cmath>
 #include <cstdio>
 
@@ -95,7 +96,8 @@ class Run {
   ResultLogs logs_;
   DebugLog debug_;
   QStringList urls_;
-  QStringList marks_;  // "" for a listed page, "F" for a frame page the run added
+  QStringList marks_;     // "" for a listed page, "F" for a frame page the run added
+  QSet<QString> listed_;  // every text of urls_, for the test whether a frame is there already
   int iterations_ = 0;
   bool logResults_ = false;
   bool getImages_ = false;
@@ -175,6 +177,7 @@ bool Run::buildUrlList() {
   }
   marks_ = QStringList();
   for (qsizetype i = 0; i < urls_.size(); ++i) marks_ << QString();
+  listed_ = QSet<QString>(urls_.cbegin(), urls_.cend());
   return true;
 }
 
@@ -302,7 +305,8 @@ void Run::insertFrames(qsizetype u, const QStringList& frames) {
   qsizetype at = u + 1;
   for (const QString& frame : frames) {
     if (urls_.size() >= kMaxRunCount) break;
-    if (urls_.contains(frame)) continue;
+    if (listed_.contains(frame)) continue;
+    listed_.insert(frame);
     urls_.insert(at, frame);
     marks_.insert(at, kFrameMark);
     ++at;

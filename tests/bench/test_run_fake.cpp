@@ -283,6 +283,21 @@ TEST_F(FakeRun, CountsBeyondSixteenBitsAreRefused) {
   EXPECT_FALSE(QFile::exists(path("QVSum.log")));
 }
 
+TEST_F(FakeRun, AHostilePageCannotGrowTheListBeyondWhatARunTakes) {
+  view_.logging = false;
+  view_.images = view_.sounds = false;
+  view_.url = QStringLiteral("h/p");
+  QByteArray page;
+  for (int i = 0; i < 40000; ++i) page += "<frame src=f" + QByteArray::number(i) + ">";
+  answer("h/p", page);
+  run();
+  ASSERT_EQ(net_.opened.size(), 32767);  // the page and the first 32,766 frames
+  EXPECT_EQ(net_.opened[1], QStringLiteral("h/f0"));
+  EXPECT_EQ(net_.opened.last(), QStringLiteral("h/f32765"));
+  EXPECT_EQ(view_.totals.back().validUrls, QStringLiteral("1"));
+  EXPECT_EQ(view_.totals.back().totalErrors, QStringLiteral("0"));  // failing frames count nowhere
+}
+
 TEST_F(FakeRun, PreparationFailures) {
   appState().autoMode = true;
   view_.useFile = true;
