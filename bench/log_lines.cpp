@@ -1,5 +1,7 @@
 #include "bench/log_lines.h"
 
+#include <algorithm>
+
 #include "app/number_format.h"
 #include "bench/internet.h"
 
@@ -80,13 +82,17 @@ float SummaryPageAvg(const RunTotals& totals) {
 }
 
 QString SummaryLine(const QString& date, const RunTotals& totals) {
-  return padLeft(date, 14) + field(SummaryKbps(totals), "###0.0", 7) + QStringLiteral(" Kbps") +
-         field(SummaryPageAvg(totals), "##0.0", 6) + QStringLiteral(" PageAvg") +
-         field(static_cast<double>(totals.bytes), "######0", 8) + QStringLiteral(" Bytes") +
-         field(seconds(totals.milliseconds), "###0", 5) + QStringLiteral(" Secs") +
-         field(static_cast<double>(totals.validUrls), "##0", 4) + QStringLiteral(" URLS") +
-         field(static_cast<double>(totals.files), "###0", 5) + QStringLiteral(" Files") +
-         field(static_cast<double>(totals.errors), "##0", 4) + QStringLiteral(" Errs");
+  // The throughput keeps every digit: on a link of 100,000 Kbps or more the field grows rather
+  // than lose its leading digit, and the statistics find the fields after it by " Kbps".
+  const QString kbps = formatMask(SummaryKbps(totals), "###0.0");
+  return padLeft(date, 14) + padLeft(kbps, std::max(7, int(kbps.size()))) +
+         QStringLiteral(" Kbps") + field(SummaryPageAvg(totals), "##0.0", 6) +
+         QStringLiteral(" PageAvg") + field(static_cast<double>(totals.bytes), "######0", 8) +
+         QStringLiteral(" Bytes") + field(seconds(totals.milliseconds), "###0", 5) +
+         QStringLiteral(" Secs") + field(static_cast<double>(totals.validUrls), "##0", 4) +
+         QStringLiteral(" URLS") + field(static_cast<double>(totals.files), "###0", 5) +
+         QStringLiteral(" Files") + field(static_cast<double>(totals.errors), "##0", 4) +
+         QStringLiteral(" Errs");
 }
 
 QStringList RunSummaryLines(const QString& date, const RunTotals& totals) {

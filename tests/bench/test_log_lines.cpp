@@ -99,6 +99,15 @@ TEST_F(LogLines, SummaryLine) {
   EXPECT_EQ(
       b, kDate + " 8000.0 Kbps   2.5 PageAvg00000123 Bytes 3000 Secs1200 URLS23456 Files1005 Errs");
 
+  // A link of 100,000 Kbps or more: the throughput keeps every digit and the line grows.
+  RunTotals fast;
+  fast.bytes = 125'000'000;
+  fast.milliseconds = 1'000;
+  fast.validUrls = 1;
+  fast.files = 1;
+  EXPECT_EQ(SummaryLine(kDate, fast),
+            kDate + "1000000.0 Kbps   1.0 PageAvg25000000 Bytes    1 Secs   1 URLS    1 Files   0 Errs");
+
   EXPECT_EQ(RunSummaryLines(kDate, big),
             (QStringList{kDate + " Run Summary:", k25 + "Total URLs    =       1200",
                          k25 + "Total Files   =    123,456", k25 + "Total Bytes   = 00,000,123",
