@@ -1,9 +1,13 @@
 #include "bench/benchmark.h"
 
+#include "bench/benchmark_run.h"
+#include "bench/curl_internet.h"
+
 namespace quorvel {
 
 void RunBenchmark(RunView& view) {
-  view.setStatus(QStringLiteral("Done"));
+  CurlInternet internet;
+  RunBenchmark(view, internet, DefaultRunEnvironment());
 }
 
 }  // namespace quorvel

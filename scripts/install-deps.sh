@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev
-  libcurl4-openssl-dev
+  libcurl4-openssl-dev curl
   libgtest-dev libgmock-dev libcpp-httplib-dev
   python3 python3-pyftpdlib
   iproute2 iputils-ping procps

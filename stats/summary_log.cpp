@@ -20,6 +20,23 @@ QByteArrayView columns(QByteArrayView line, qsizetype from, qsizetype to) {
   if (line.size() < from) return {};
   return line.sliced(from - 1, std::min(to, line.size()) - from + 1);
 }
+
+// How many columns the throughput took beyond its seven: a run of 100,000 Kbps or more is
+// logged with all its digits, which moves the rest of the line to the right.
+qsizetype kbpsOverflow(QByteArrayView line) {
+  constexpr QByteArrayView kLabel(" Kbps");
+  constexpr qsizetype kLabelAt = 21;  // 0-based position of " Kbps" in a line as laid out
+  constexpr qsizetype kMaxOverflow = 16;
+  if (line.size() >= kLabelAt + kLabel.size() && line.sliced(kLabelAt, kLabel.size()) == kLabel)
+    return 0;
+  for (qsizetype shift = 1; shift <= kMaxOverflow; ++shift) {
+    const qsizetype at = kLabelAt + shift;
+    if (line.size() < at + kLabel.size()) break;
+    if (!isDigit(line[at - 1]) && line[at - 1] != '.') break;
+    if (line.sliced(at, kLabel.size()) == kLabel) return shift;
+  }
+  return 0;
+}
 }  // namespace
 
 DayPart dayPartOf(const QDate& date, int hour) {
@@ -62,9 +79,10 @@ float fieldValue(QByteArrayView f) {
 }
 
 bool isSummaryLogFirstLine(QByteArrayView line) {
-  return line.size() >= 40 && line[2] == '-' && line[5] == '-' &&
-         line.sliced(22, 4) == QByteArrayView("Kbps") &&
-         line.sliced(33, 7) == QByteArrayView("PageAvg");
+  const qsizetype shift = kbpsOverflow(line);
+  return line.size() >= 40 + shift && line[2] == '-' && line[5] == '-' &&
+         line.sliced(22 + shift, 4) == QByteArrayView("Kbps") &&
+         line.sliced(33 + shift, 7) == QByteArrayView("PageAvg");
 }
 
 SummaryLogCheck checkSummaryLog(const QString& path) {
@@ -100,8 +118,9 @@ bool parseSummaryLine(QByteArrayView line, SummaryRun* run, LogDateCache* cache)
   std::memcpy(run->hourText, line.data() + 9, 2);
   run->hour = static_cast<std::int8_t>(hour);
   run->dayPart = dayPartOf(*date, hour);
-  run->kbps = fieldValue(columns(line, 15, 21));
-  run->pageAvg = fieldValue(columns(line, 27, 32));
+  const qsizetype shift = kbpsOverflow(line);
+  run->kbps = fieldValue(columns(line, 15, 21 + shift));
+  run->pageAvg = fieldValue(columns(line, 27 + shift, 32 + shift));
   return true;
 }
 

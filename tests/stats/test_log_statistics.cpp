@@ -4,6 +4,8 @@
 #include <random>
 
 #include "common/test_support.h"
+#include "bench/log_lines.h"
+#include "bench/run_totals.h"
 #include "stats/chart_file.h"
 #include "stats/log_statistics.h"
 #include "stats/summary_log.h"
@@ -233,6 +235,46 @@ TEST(FieldValue, ReadsLikeTheLeadingNumber) {
   EXPECT_EQ(fieldValue("  -5.0"), 0.0f);
   EXPECT_EQ(fieldValue(""), 0.0f);
   EXPECT_EQ(fieldValue("  ."), 0.0f);
+}
+
+}  // namespace
+}  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+// A fast link logs its throughput with every digit; the statistics read it back whole, and the
+// page load time after it too, also when such a line is the first of the log.
+TEST_F(StatisticsTest, ThroughputOfFastLinksReadsBackWhole) {
+  RunTotals fast;
+  fast.bytes = 1'543'209'876;
+  fast.milliseconds = 10'000;  // 1,234,567.9 Kbps
+  fast.validUrls = 4;
+  fast.files = 9;
+  RunTotals slow;
+  slow.bytes = 50'000;
+  slow.milliseconds = 4'000;  // 100.0 Kbps
+  slow.validUrls = 1;
+  slow.files = 1;
+  const QByteArray fastLine = SummaryLine(QStringLiteral("12-03-26 10:15"), fast).toLatin1();
+  const QByteArray slowLine = SummaryLine(QStringLiteral("12-03-26 11:15"), slow).toLatin1();
+  ASSERT_TRUE(fastLine.startsWith("12-03-26 10:151234567.9 Kbps   2.5 PageAvg")) << fastLine.data();
+  ASSERT_EQ(slowLine.size(), 93);
+
+  EXPECT_TRUE(isSummaryLogFirstLine(fastLine));
+  const StatisticsResult r = pass({fastLine, slowLine});
+  ASSERT_EQ(r.count, 2);
+  EXPECT_FLOAT_EQ(r.avgKbps, (1234567.9f + 100.0f) / 2);
+  EXPECT_FLOAT_EQ(r.avgPageLoad, (2.5f + 4.0f) / 2);
+  const SummaryLog log = readSummaryLog(path(QStringLiteral("QVSum.log")));
+  ASSERT_EQ(log.runs.size(), 2u);
+  EXPECT_FLOAT_EQ(log.runs[0].kbps, 1234567.9f);
+  EXPECT_FLOAT_EQ(log.runs[1].kbps, 100.0f);
+
+  // A line of junk that merely contains " Kbps" further on is not taken for a wide field.
+  SummaryRun run;
+  ASSERT_TRUE(parseSummaryLine("12-03-26 10:15  abc.0 Kbps   2.5 PageAvg      0 Bytes", &run));
+  EXPECT_EQ(run.kbps, 0.0f);
 }
 
 }  // namespace

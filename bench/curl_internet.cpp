@@ -1,0 +1,336 @@
+#include "bench/curl_internet.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <mutex>
+#include <new>
+#include <string_view>
+
+#include "bench/curl_errors.h"
+#include "bench/internet_url.h"
+
+namespace quorvel {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Loopback is always reached directly, never through a proxy.
+constexpr char kLoopback[] = "localhost,loopback,127.0.0.0/8,::1";
+
+// Only what a browser would fetch for a page, for listed URLs and redirects alike.
+constexpr char kProtocols[] = "http,https,ftp";
+
+constexpr long kMaxRedirects = 10;
+
+// Bytes taken from the connection at once; as large as the curl tool's own.
+constexpr long kReceiveBuffer = 100 * 1024;
+
+// A body announced larger than this is not reserved for in advance, only grown as it comes.
+constexpr qsizetype kMaxReserve = qsizetype(256) * 1024 * 1024;
+
+// A large body is written into fresh memory page by page; asking for huge pages there saves
+// most of the page faults (which cost more than the copying on some virtual machines).
+void adviseLargeBuffer(QByteArray& buffer) {
+  constexpr std::uintptr_t kHugePage = 2 * 1024 * 1024;
+  if (buffer.capacity() < qsizetype(4 * kHugePage)) return;
+  const auto begin = reinterpret_cast<std::uintptr_t>(buffer.data());
+  const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t last = (begin + std::uintptr_t(buffer.capacity())) & ~(kHugePage - 1);
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+// Bodies whose buffer is kept for the next one: large enough for the page faults of fresh
+// memory to matter, small enough to hold on to.
+constexpr qsizetype kMinSpare = qsizetype(4) * 1024 * 1024;
+constexpr qsizetype kMaxSpare = qsizetype(128) * 1024 * 1024;
+
+bool globalInit() {
+  static std::once_flag once;
+  static bool ok = false;
+  std::call_once(once, [] { ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+  return ok;
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+QByteArray noProxyList(bool explicitProxy) {
+  QByteArray list(kLoopback);
+  if (explicitProxy) return list;
+  // The environment's exceptions still hold for the environment's proxy.
+  QByteArray env = qgetenv("no_proxy");
+  if (env.isEmpty()) env = qgetenv("NO_PROXY");
+  env = env.trimmed();
+  if (env == "*") return env;
+  if (!env.isEmpty()) list += ',' + env;
+  return list;
+}
+
+}  // namespace
+
+CurlInternet::CurlInternet(CurlInternetOptions options) : options_(options) {}
+
+CurlInternet::~CurlInternet() {
+  CloseInternet();
+}
+
+int CurlInternet::OpenInternet(const QString& agent, const QString& proxy) {
+  CloseInternet();
+  if (!globalInit()) return 12004;
+  easy_ = curl_easy_init();
+  multi_ = curl_multi_init();
+  headers_ = curl_slist_append(nullptr, "Cache-Control: no-cache");
+  curl_slist* more = headers_ ? curl_slist_append(headers_, "Pragma: no-cache") : nullptr;
+  if (!easy_ || !multi_ || !more) {
+    releaseHandles();
+    return 12001;
+  }
+  userAgent_ = agent.toUtf8();
+  proxy_ = proxy.trimmed().toUtf8();
+  noProxy_ = noProxyList(!proxy_.isEmpty());
+
+  CURLcode rc = CURLE_OK;
+  auto set = [&](CURLoption option, auto value) {
+    if (rc == CURLE_OK) rc = curl_easy_setopt(easy_, option, value);
+  };
+  set(CURLOPT_USERAGENT, userAgent_.constData());
+  set(CURLOPT_HTTPHEADER, headers_);
+  set(CURLOPT_FOLLOWLOCATION, 1L);
+  set(CURLOPT_MAXREDIRS, kMaxRedirects);
+  set(CURLOPT_PROTOCOLS_STR, kProtocols);
+  set(CURLOPT_REDIR_PROTOCOLS_STR, kProtocols);
+  set(CURLOPT_CONNECTTIMEOUT_MS, long(options_.connectTimeout.count()));
+  set(CURLOPT_TIMEOUT_MS, long(options_.transferLimit.count()));
+  set(CURLOPT_NOSIGNAL, 1L);
+  set(CURLOPT_BUFFERSIZE, kReceiveBuffer);
+  set(CURLOPT_ERRORBUFFER, errorBuffer_);
+  set(CURLOPT_WRITEFUNCTION, &CurlInternet::onBody);
+  set(CURLOPT_WRITEDATA, static_cast<void*>(this));
+  set(CURLOPT_HEADERFUNCTION, &CurlInternet::onHeader);
+  set(CURLOPT_HEADERDATA, static_cast<void*>(this));
+  if (!proxy_.isEmpty()) set(CURLOPT_PROXY, proxy_.constData());
+  set(CURLOPT_NOPROXY, noProxy_.constData());
+  if (rc != CURLE_OK) {
+    releaseHandles();
+    return 12004;
+  }
+  return 0;
+}
+
+void CurlInternet::CloseInternet() {
+  releaseHandles();
+}
+
+void CurlInternet::releaseHandles() {
+  endTransfer();
+  phase_ = Phase::Idle;
+  spare_ = QByteArray();
+  if (multi_) curl_multi_cleanup(multi_);
+  if (easy_) curl_easy_cleanup(easy_);
+  if (headers_) curl_slist_free_all(headers_);
+  multi_ = nullptr;
+  easy_ = nullptr;
+  headers_ = nullptr;
+}
+
+void CurlInternet::endTransfer() {
+  if (attached_) curl_multi_remove_handle(multi_, easy_);
+  attached_ = false;
+}
+
+size_t CurlInternet::onHeader(char* data, size_t size, size_t count, void* self) {
+  auto* s = static_cast<CurlInternet*>(self);
+  const size_t len = size * count;
+  s->lastActivity_ = Clock::now();
+  const std::string_view line(data, len);
+  if (startsWithNoCase(line, "http/")) {
+    s->redirectPending_ = false;  // a new response begins
+  } else if (startsWithNoCase(line, "location:")) {
+    long code = 0;
+    curl_easy_getinfo(s->easy_, CURLINFO_RESPONSE_CODE, &code);
+    if (code >= 300 && code < 400 && code != 304) s->redirectPending_ = true;
+  } else if (line == "\r\n" || line == "\n") {
+    // The end of a header block: the final one unless it is an interim (1xx) reply, a
+    // proxy's answer to CONNECT (no response code yet) or a redirect to follow.
+    long code = 0;
+    curl_easy_getinfo(s->easy_, CURLINFO_RESPONSE_CODE, &code);
+    if (code >= 200 && !s->redirectPending_) s->headersDone_ = true;
+  }
+  return len;
+}
+
+size_t CurlInternet::onBody(char* data, size_t size, size_t count, void* self) {
+  auto* s = static_cast<CurlInternet*>(self);
+  const size_t len = size * count;
+  s->lastActivity_ = Clock::now();
+  if (s->phase_ != Phase::Reading) {
+    // The first data of the body ends the open. The library holds it (and the connection
+    // waits) until the read resumes the transfer and takes it.
+    s->paused_ = true;
+    return CURL_WRITEFUNC_PAUSE;
+  }
+  QByteArray* target = s->sink_;
+  if (target) {
+    const qsizetype room = s->options_.maxBodyInMemory - target->size();
+    const qsizetype take = std::min<qsizetype>(qsizetype(len), std::max<qsizetype>(room, 0));
+    try {
+      target->append(data, take);
+    } catch (const std::bad_alloc&) {
+      s->error_ = 12004;  // the body does not fit in memory
+      return 0;           // ends the transfer
+    }
+    s->bytes_ += std::int64_t(take);
+    if (take < qsizetype(len)) {
+      s->error_ = 12004;  // beyond what a page may hold
+      return 0;
+    }
+    return len;
+  }
+  s->bytes_ += std::int64_t(len);
+  return len;
+}
+
+template <typename Enough>
+bool CurlInternet::drive(Enough enough) {
+  for (;;) {
+    int running = 0;
+    if (curl_multi_perform(multi_, &running) != CURLM_OK) {
+      error_ = 12004;
+      return false;
+    }
+    int queued = 0;
+    while (CURLMsg* msg = curl_multi_info_read(multi_, &queued)) {
+      if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy_) {
+        finished_ = true;
+        result_ = msg->data.result;
+      }
+    }
+    if (finished_ || error_ != 0) return false;
+    if (enough()) return true;
+
+    const auto idleLeft = std::chrono::duration_cast<std::chrono::milliseconds>(
+        options_.idleTimeout - (Clock::now() - lastActivity_));
+    if (idleLeft.count() <= 0) {
+      error_ = 12002;  // the server has stopped sending
+      return false;
+    }
+    pumpEvents();
+    if (!multi_) {  // the session was closed from inside the event pump
+      error_ = 12017;
+      return false;
+    }
+    const auto wait =
+        std::clamp<long long>(std::min(options_.pumpInterval, idleLeft).count(), 1, 1000);
+    curl_multi_poll(multi_, nullptr, 0, int(wait), nullptr);
+  }
+}
+
+int CurlInternet::OpenURL(const QString& url) {
+  if (!easy_) return 12019;  // no session is open
+  endTransfer();
+  phase_ = Phase::Opening;
+  finished_ = false;
+  result_ = CURLE_OK;
+  error_ = 0;
+  headersDone_ = false;
+  redirectPending_ = false;
+  bytes_ = 0;
+  paused_ = false;
+  sink_ = nullptr;
+  errorBuffer_[0] = '\0';
+
+  const QByteArray request = RequestURL(CompleteURL(url));
+  int error = 0;
+  if (curl_easy_setopt(easy_, CURLOPT_URL, request.constData()) != CURLE_OK) {
+    error = 12004;
+  } else if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) {
+    error = 12004;
+  } else {
+    attached_ = true;
+    lastActivity_ = Clock::now();
+    drive([this] { return headersDone_ || paused_; });
+    // Once the headers are in, the open has succeeded; a failure after them (a body cut short
+    // in the same packet) is the read's, which returns what came before it.
+    if (headersDone_ || paused_) {
+      error = 0;
+    } else if (error_ != 0) {
+      error = error_;
+    } else if (finished_ && result_ != CURLE_OK) {
+      long osError = 0;
+      if (easy_) curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osError);
+      error = InternetErrorFromCurl(result_, osError);
+    }
+  }
+  if (error != 0) {
+    endTransfer();
+    phase_ = Phase::Idle;
+  }
+  pumpEvents();
+  return error;
+}
+
+int CurlInternet::ReadURL(QByteArray* body, std::int64_t& bytes) {
+  bytes = 0;
+  if (body) body->resize(0);  // keeps the caller's buffer when it is not shared
+  if (phase_ != Phase::Opening || !attached_) return 12019;  // no URL is open
+
+  if (body) {
+    curl_off_t announced = -1;
+    curl_easy_getinfo(easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    // The buffer of an earlier large body that its reader has let go of serves again when it
+    // fits this one (a run fetches the same pages again and again).
+    if (announced >= kMinSpare && spare_.isDetached() && spare_.capacity() >= announced &&
+        spare_.capacity() <= 2 * announced) {
+      *body = std::move(spare_);
+      spare_ = QByteArray();
+      body->resize(0);
+    }
+    if (announced > 0 && announced > body->capacity()) {
+      try {
+        body->reserve(std::min<qsizetype>(qsizetype(announced), kMaxReserve));
+        adviseLargeBuffer(*body);
+      } catch (const std::bad_alloc&) {
+        // An announced length is only a hint (and may be false): grow as the body comes.
+      }
+    }
+  }
+  sink_ = body;
+  phase_ = Phase::Reading;
+  lastActivity_ = Clock::now();  // the time between the open and the read is not the server's
+  if (paused_) {
+    // Hands over the data held since the open (through onBody) and goes on.
+    paused_ = false;
+    const CURLcode rc = curl_easy_pause(easy_, CURLPAUSE_CONT);
+    if (rc != CURLE_OK && error_ == 0) {
+      finished_ = true;
+      result_ = rc;
+    }
+  }
+
+  if (!finished_ && error_ == 0) drive([] { return false; });
+  int error = error_;
+  if (error == 0 && result_ != CURLE_OK) {
+    long osError = 0;
+    if (easy_) curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osError);
+    error = InternetErrorFromCurl(result_, osError);
+  }
+  bytes = bytes_;
+  if (body && body->capacity() >= kMinSpare && body->capacity() <= kMaxSpare) spare_ = *body;
+  endTransfer();
+  phase_ = Phase::Idle;
+  sink_ = nullptr;
+  pumpEvents();
+  return error;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,29 @@
+// The diagnostic log "Debug.log" of a run with a debug flag: created anew for every such run.
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+namespace quorvel {
+
+class DebugLog {
+ public:
+  // Creates (or empties) the file; false when it cannot be written, and the log stays closed.
+  bool open(const QString& path);
+  bool isOpen() const { return file_.isOpen(); }
+
+  // A line stamped with the time of day.
+  void timed(const QString& text);
+  // A line of text alone.
+  void line(const QString& text);
+  // Data as received (a page's HTML), followed by a line ending.
+  void raw(const QByteArray& data);
+
+  void close() { file_.close(); }
+
+ private:
+  QFile file_;
+};
+
+}  // namespace quorvel

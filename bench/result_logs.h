@@ -1,0 +1,54 @@
+// The result logs of a run in the application folder: the main log "QuorvelLog.txt", the
+// summary log "QVSum.log" and, in unattended runs, the URL log "QVURL.log".
+//
+// They are opened once per run, stay open for the run and are closed at its end. A log that
+// has grown beyond kRotateAbove bytes is copied to its ".bak" name and started empty when a
+// run opens it. The copy goes to a temporary file first and is renamed over the ".bak" file
+// only when complete, and the log is emptied only after that: when the copy cannot be made
+// (disk full, read-only folder) the log keeps its contents and new lines are added to it.
+#pragma once
+
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+
+#include "bench/run_totals.h"
+
+namespace quorvel {
+
+class ResultLogs {
+ public:
+  static constexpr qint64 kRotateAbove = 500000;
+
+  // folder: the application folder; now: the clock for the dates of the lines.
+  ResultLogs(QString folder, std::function<QDateTime()> now);
+  ~ResultLogs();
+  ResultLogs(const ResultLogs&) = delete;
+  ResultLogs& operator=(const ResultLogs&) = delete;
+
+  // Opens (and rotates) the logs. Returns one sentence for each log that could not be
+  // rotated or opened; empty when all went well. A log that cannot be opened is skipped.
+  QStringList open(bool autoMode);
+
+  void fileLine(const QString& url, std::int64_t bytes, std::int64_t milliseconds, int error);
+  // The block after one URL list entry: the URL log line names the host; the main log's
+  // header names the host of a listed entry and the full URL of a frame entry.
+  void urlSummary(const QString& host, const QString& url, const UrlTotals& totals, bool isFrame);
+  // The summary line; in unattended runs also the run-summary block of the main log.
+  void runSummary(const RunTotals& totals);
+  void close();
+
+ private:
+  QString openOne(QFile& file, const QString& name);
+  void write(QFile& file, const QStringList& lines);
+
+  QString folder_;
+  std::function<QDateTime()> now_;
+  bool autoMode_ = false;
+  QFile main_, summary_, urls_;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,354 @@
+// The benchmark run: preparation, the passes over the URL list, the end steps.
+#include <QSet>
+#include <cmath>
+#include <cstdio>
+
+#include "app/app_state.h"
+#include "app/file_usability.h"
+#include "app/number_format.h"
+#include "app/text_util.h"
+#include "app/tick.h"
+#include "app/url_list_file.h"
+#include "bench/benchmark_run.h"
+#include "bench/debug_log.h"
+#include "bench/html_scan.h"
+#include "bench/log_lines.h"
+#include "bench/page_links.h"
+#include "bench/result_logs.h"
+#include "bench/run_totals.h"
+#include "bench/totals_text.h"
+#include "bench/url_history.h"
+
+namespace quorvel {
+
+namespace {
+
+const QString kOops = QStringLiteral("Oops");
+const QString kFrameMark = QStringLiteral("F");
+
+// The server part of a URL: after its first "//", cut before the first "/" that follows.
+QString hostOf(const QString& url) {
+  QString host = url;
+  const qsizetype scheme = host.indexOf(QLatin1String("//"));
+  if (scheme >= 0) host = host.mid(scheme + 2);
+  const qsizetype slash = host.indexOf(QLatin1Char('/'));
+  if (slash >= 0) host.truncate(slash);
+  return host;
+}
+
+// A page the server sent for a missing file, recognised by how it begins.
+bool isNotFoundPage(const QByteArray& body) {
+  return body.left(16).toLower() == QByteArrayLiteral("<title>not found");
+}
+
+constexpr int kNotFoundError = 991;
+
+class Run {
+ public:
+  Run(RunView& view, InternetSession& internet, const RunEnvironment& env)
+      : view_(view),
+        net_(internet),
+        env_(env),
+        state_(appState()),
+        logs_(appState().appFolder, env.now) {}
+
+  void execute() {
+    net_.setEventPump([this] { view_.processEvents(); });
+    if (prepare()) {
+      bool cancelled = false;
+      for (int pass = 1; pass <= iterations_ && !cancelled; ++pass)
+        for (qsizetype u = 0; u < urls_.size() && !cancelled; ++u) cancelled = !fetchEntry(u);
+      if (!cancelled) finish();
+    }
+    endSteps();
+    net_.setEventPump({});
+  }
+
+ private:
+  struct Download {
+    int error = 0;
+    std::int64_t bytes = 0;
+    std::uint32_t milliseconds = 0;
+  };
+
+  bool prepare();
+  bool buildUrlList();
+  bool readIterations();
+  bool fetchEntry(qsizetype u);
+  bool fetchResources(const QStringList& resources, UrlTotals& url);
+  void insertFrames(qsizetype u, const QStringList& frames);
+  bool download(const QString& url, QByteArray* body, bool pollAfterOpen, Download& out);
+  void showTotals() {
+    view_.setTotals(
+        MakeTotalsText(totals_.validUrls, totals_.errors, totals_.bytes, totals_.milliseconds));
+  }
+  void debugTimed(const QString& text) {
+    if (state_.debug2) debug_.timed(text);
+  }
+  bool cancelRequested() const { return state_.CancelRequested; }
+  void finish();
+  void endSteps();
+
+  RunView& view_;
+  InternetSession& net_;
+  const RunEnvironment& env_;
+  AppState& state_;
+  ResultLogs logs_;
+  DebugLog debug_;
+  QStringList urls_;
+  QStringList marks_;     // "" for a listed page, "F" for a frame page the run added
+  QSet<QString> listed_;  // every text of urls_, for the test whether a frame is there already
+  int iterations_ = 0;
+  bool logResults_ = false;
+  bool getImages_ = false;
+  bool getSounds_ = false;
+  RunTotals totals_;
+};
+
+bool Run::prepare() {
+  view_.setStatus(QStringLiteral("Initializing..."));
+
+  const QString proxy =
+      state_.ProxyUse == 1 ? state_.ProxyAddress + QLatin1Char(':') + state_.ProxyPort : QString();
+  const int error = net_.OpenInternet(QStringLiteral("Quorvel"), proxy);
+  if (error != 0) {
+    view_.message(kOops,
+                  QStringLiteral("Internet access error code ") + QString::number(error) +
+                      QStringLiteral(": \r\n") + InternetErrorText(error),
+                  MsgIcon::Information);
+    return false;
+  }
+  if (!buildUrlList() || !readIterations()) return false;
+
+  logResults_ = view_.loggingOn();
+  getImages_ = view_.imagesOn();
+  getSounds_ = view_.soundsOn();
+  state_.logResults = logResults_;
+  state_.getImages = getImages_;
+  state_.getSounds = getSounds_;
+
+  if (logResults_) {
+    const QStringList problems = logs_.open(state_.autoMode);
+    if (!problems.isEmpty())
+      view_.message(kOops, problems.join(QLatin1Char('\n')), MsgIcon::Exclamation);
+  }
+  if (state_.debug1 || state_.debug2) debug_.open(state_.filePath(QStringLiteral("Debug.log")));
+
+  totals_ = RunTotals{};
+  showTotals();
+  view_.setBusyCursor(true);
+  state_.CancelRequested = false;
+  return true;
+}
+
+bool Run::buildUrlList() {
+  urls_.clear();
+  if (view_.useUrlFile()) {
+    const QString path = state_.filePath(QStringLiteral("URLS.DAT"));
+    if (!FileUsable(path, kFileExists)) {
+      view_.message(kOops, QStringLiteral("Could not locate URLS.DAT file!"), MsgIcon::Information);
+      return false;
+    }
+    bool ok = false;
+    urls_ = ReadUrlListFile(path, &ok);
+    if (!ok) {
+      view_.message(kOops, QStringLiteral("Could not read URLS.DAT file!"), MsgIcon::Information);
+      return false;
+    }
+    if (urls_.size() > kMaxRunCount) {
+      view_.message(kOops,
+                    QStringLiteral("URLS.DAT lists %1 URLs; a run takes at most %2.")
+                        .arg(formatMask(static_cast<double>(urls_.size()), "#,##0"),
+                             formatMask(kMaxRunCount, "#,##0")),
+                    MsgIcon::Information);
+      urls_.clear();
+      return false;
+    }
+  } else {
+    const QString url = view_.urlBoxText();
+    if (IsBlank(url)) {
+      view_.message(kOops, QStringLiteral("No URL specified!"), MsgIcon::Information);
+      return false;
+    }
+    urls_ << url;
+    MoveUrlToTop(state_.urlHistory, url);
+    StoreUrlHistory(state_.settingsPath, state_.urlHistory);
+    view_.setUrlList(UrlHistoryList(state_.urlHistory), state_.urlHistory[1]);
+  }
+  marks_ = QStringList();
+  for (qsizetype i = 0; i < urls_.size(); ++i) marks_ << QString();
+  listed_ = QSet<QString>(urls_.cbegin(), urls_.cend());
+  return true;
+}
+
+bool Run::readIterations() {
+  // A whole number as a 16-bit integer would hold it: halves to even, nothing below 0.
+  const double n = leadingNumber(view_.iterationsText());
+  const double whole = std::isfinite(n) ? std::nearbyint(n) : 0.0;
+  if (whole > kMaxRunCount) {
+    view_.message(kOops,
+                  QStringLiteral("Too many iterations! A run does at most %1.")
+                      .arg(formatMask(kMaxRunCount, "#,##0")),
+                  MsgIcon::Information);
+    return false;
+  }
+  iterations_ = whole < 0 ? 0 : static_cast<int>(whole);
+  state_.iterations = iterations_;
+  return true;
+}
+
+// Opens and reads one URL. The measured time covers the opening and the reading alone.
+// Returns false when the run is to stop (a Cancel click seen after the open or the read).
+bool Run::download(const QString& url, QByteArray* body, bool pollAfterOpen, Download& out) {
+  out = Download{};
+  debugTimed(QStringLiteral("*** start OpenURL for ") + url);
+  view_.processEvents();
+  std::uint32_t start = env_.tick();
+  out.error = net_.OpenURL(url);
+  out.milliseconds = ticksBetween(start, env_.tick());
+  debugTimed(QStringLiteral("*** OpenURL returned ") + QString::number(out.error));
+  if (pollAfterOpen && cancelRequested()) return false;
+  if (out.error == 0) {
+    view_.setStatus(QStringLiteral("Retrieving ") + url);
+    debugTimed(QStringLiteral("*** start ReadURL for ") + url);
+    start = env_.tick();
+    out.error = net_.ReadURL(body, out.bytes);
+    out.milliseconds += ticksBetween(start, env_.tick());
+    debugTimed(QStringLiteral("*** ReadURL returned ") + QString::number(out.error));
+    if (cancelRequested()) return false;
+  }
+  if (env_.onInterval) env_.onInterval(url, out.milliseconds);
+  return true;
+}
+
+bool Run::fetchEntry(qsizetype u) {
+  const QString entry = urls_[u];
+  const bool isFrame = marks_[u] == kFrameMark;
+  const QString host = hostOf(entry);
+  view_.setStatus(QStringLiteral("Connecting to ") + host);
+  UrlTotals url;
+
+  QByteArray body;
+  Download d;
+  if (!download(entry, &body, true, d)) return false;
+  if (isNotFoundPage(body)) d.error = kNotFoundError;
+
+  if (d.error != 0) {
+    if (!isFrame) {
+      ++totals_.errors;
+      ++url.errors;
+    }
+  } else {
+    totals_.milliseconds += d.milliseconds;
+    totals_.bytes += d.bytes;
+    ++totals_.files;
+    url.milliseconds = d.milliseconds;
+    url.bytes += d.bytes;
+    ++url.files;
+    if (!isFrame) ++totals_.validUrls;
+  }
+  if (logResults_) logs_.fileLine(entry, d.bytes, d.milliseconds, d.error);
+  showTotals();
+
+  if (state_.debug1) {
+    debug_.line(QStringLiteral("*** HTML for ") + entry);
+    debug_.raw(body);
+  }
+
+  const QString base = PageBase(entry);
+  const QByteArray html = ScanText(body);
+  body.clear();
+  if (getImages_ || getSounds_) {
+    const QStringList resources = EmbeddedResourceUrls(html, base, getImages_, getSounds_);
+    if (!resources.isEmpty() && state_.debug1) {
+      debug_.line(QStringLiteral("*** images for ") + entry);
+      for (const QString& r : resources) debug_.line(r);
+    }
+    if (!fetchResources(resources, url)) return false;
+  }
+  if (u == 0) insertFrames(u, FrameUrls(html, base));
+
+  if (logResults_) logs_.urlSummary(host, entry, url, isFrame);
+  return true;
+}
+
+bool Run::fetchResources(const QStringList& resources, UrlTotals& url) {
+  for (const QString& resource : resources) {
+    // A resource has no scheme: its server is what comes before its first "/".
+    view_.setStatus(QStringLiteral("Connecting to ") +
+                    resource.left(resource.indexOf(QLatin1Char('/'))));
+    if (cancelRequested()) return false;
+    Download d;
+    // Resources are only counted: their data is not kept.
+    if (!download(resource, nullptr, false, d)) return false;
+    if (d.error != 0) {
+      ++totals_.errors;
+      ++url.errors;
+    } else {
+      totals_.milliseconds += d.milliseconds;
+      totals_.bytes += d.bytes;
+      ++totals_.files;
+      url.milliseconds += d.milliseconds;
+      url.bytes += d.bytes;
+      ++url.files;
+    }
+    if (logResults_) logs_.fileLine(resource, d.bytes, d.milliseconds, d.error);
+    showTotals();
+  }
+  return true;
+}
+
+// The frames of the first entry go right after it, in page order. A frame already in the list
+// is not added again, so every pass fetches each frame once, and the list never outgrows what
+// a run accepts.
+void Run::insertFrames(qsizetype u, const QStringList& frames) {
+  qsizetype at = u + 1;
+  for (const QString& frame : frames) {
+    if (urls_.size() >= kMaxRunCount) break;
+    if (listed_.contains(frame)) continue;
+    listed_.insert(frame);
+    urls_.insert(at, frame);
+    marks_.insert(at, kFrameMark);
+    ++at;
+  }
+}
+
+void Run::finish() {
+  if (logResults_) logs_.runSummary(totals_);
+  if (state_.autoMode && env_.printSummary)
+    env_.printSummary(SummaryLine(ReportDate(env_.now()), totals_));
+}
+
+void Run::endSteps() {
+  if (logResults_) logs_.close();
+  debug_.close();
+  net_.CloseInternet();
+  view_.setStatus(cancelRequested() ? QStringLiteral("Cancelled") : QStringLiteral("Done"));
+  view_.setBusyCursor(false);
+  if (state_.autoMode) view_.closeMainWindow();
+}
+
+}  // namespace
+
+RunEnvironment DefaultRunEnvironment() {
+  RunEnvironment env;
+  env.tick = [] { return tickCount(); };
+  env.now = [] { return QDateTime::currentDateTime(); };
+  env.printSummary = [](const QString& line) {
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+  };
+  return env;
+}
+
+void RunBenchmark(RunView& view, InternetSession& internet, const RunEnvironment& env) {
+  RunEnvironment filled = env;
+  const RunEnvironment defaults = DefaultRunEnvironment();
+  if (!filled.tick) filled.tick = defaults.tick;
+  if (!filled.now) filled.now = defaults.now;
+  Run run(view, internet, filled);
+  run.execute();
+}
+
+}  // namespace quorvel

@@ -1,0 +1,33 @@
+#include "bench/totals_text.h"
+
+#include "app/number_format.h"
+
+namespace quorvel {
+
+TotalsText MakeTotalsText(std::int64_t validUrls, std::int64_t totalErrors, std::int64_t totalBytes,
+                          std::int64_t totalMilliseconds) {
+  TotalsText t;
+  if (validUrls + totalMilliseconds + totalErrors == 0) return t;
+
+  t.validUrls = QString::number(validUrls);
+  t.totalErrors = QString::number(totalErrors);
+  t.totalBytes = formatMask(static_cast<double>(totalBytes), "###,###,##0");
+  const double seconds = static_cast<double>(totalMilliseconds) / 1000.0;
+  t.totalSecs = formatMask(seconds, "###,##0.0");
+  if (totalMilliseconds < 1) {
+    t.throughput = QStringLiteral("0 Kbps");
+  } else {
+    // Bytes * 8 per millisecond is kilobits (of 1,000 bits) per second.
+    const double kbps =
+        static_cast<double>(totalBytes) * 8.0 / static_cast<double>(totalMilliseconds);
+    t.throughput = formatMask(dec1(kbps), "###,##0.0") + QStringLiteral(" Kbps");
+  }
+  if (validUrls >= 1)
+    t.avgPageLoad = formatMask(dec1(seconds / static_cast<double>(validUrls)), "#,##0.0") +
+                    QStringLiteral(" secs");
+  else
+    t.avgPageLoad = QStringLiteral("0 secs");
+  return t;
+}
+
+}  // namespace quorvel

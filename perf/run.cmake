@@ -1,0 +1,9 @@
+# Benchmark of the run itself: wall time of a 1,000-fetch run beside its measured intervals.
+if(NOT TARGET PkgConfig::HTTPLIB)
+  pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+endif()
+add_executable(bench_run ${CMAKE_CURRENT_LIST_DIR}/bench_run.cpp)
+target_link_libraries(bench_run PRIVATE quorvel_core PkgConfig::HTTPLIB)
+
+# The sample site's server (scripts/run.sh) is built with the programs of this folder.
+include(${CMAKE_SOURCE_DIR}/sample/sample.cmake)

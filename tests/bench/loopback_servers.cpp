@@ -1,0 +1,140 @@
+#include "loopback_servers.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+
+namespace quorvel::testing {
+
+HttpTestServer::HttpTestServer() {
+  server_.set_keep_alive_max_count(100000);
+}
+
+void HttpTestServer::start() {
+  port_ = server_.bind_to_any_port("127.0.0.1");
+  if (port_ <= 0) throw std::runtime_error("cannot bind a loopback port");
+  thread_ = std::thread([this] { server_.listen_after_bind(); });
+  for (int i = 0; i < 500 && !server_.is_running(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+HttpTestServer::~HttpTestServer() {
+  server_.stop();
+  if (thread_.joinable()) thread_.join();
+}
+
+std::string HttpTestServer::url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+namespace {
+
+int loopbackListener(int& port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) throw std::runtime_error("socket");
+  const int one = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = 0;
+  socklen_t len = sizeof addr;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+    ::close(fd);
+    throw std::runtime_error("bind");
+  }
+  port = ntohs(addr.sin_port);
+  return fd;
+}
+
+}  // namespace
+
+int UnusedLoopbackPort() {
+  int port = 0;
+  ::close(loopbackListener(port));
+  return port;
+}
+
+bool LoopbackPortOpen(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  const bool open = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  ::close(fd);
+  return open;
+}
+
+RawTestServer::RawTestServer(Handler handler) : handler_(std::move(handler)) {
+  listener_ = loopbackListener(port_);
+  ::listen(listener_, 16);
+  thread_ = std::thread([this] { run(); });
+}
+
+RawTestServer::~RawTestServer() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  ::close(listener_);
+}
+
+std::string RawTestServer::url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+void RawTestServer::run() {
+  while (!stop_) {
+    pollfd p{listener_, POLLIN, 0};
+    if (::poll(&p, 1, 20) <= 0) continue;
+    const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) continue;
+    // The request head, up to its empty line (or 5 s).
+    std::string head;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (head.find("\r\n\r\n") == std::string::npos && std::chrono::steady_clock::now() < until) {
+      pollfd q{fd, POLLIN, 0};
+      if (::poll(&q, 1, 50) <= 0) continue;
+      char buf[4096];
+      const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+      if (n <= 0) break;
+      head.append(buf, size_t(n));
+    }
+    int socket = fd;
+    handler_(socket, head);
+    ::close(socket);  // with SO_LINGER 0 set by the handler, this sends the reset
+  }
+}
+
+void RawTestServer::sendAll(int socket, const std::string& data) {
+  size_t sent = 0;
+  while (sent < data.size()) {
+    const ssize_t n = ::send(socket, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) return;
+    sent += size_t(n);
+  }
+}
+
+void RawTestServer::waitForClose(int socket, int seconds) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < until) {
+    pollfd q{socket, POLLIN, 0};
+    if (::poll(&q, 1, 50) <= 0) continue;
+    char buf[4096];
+    if (::recv(socket, buf, sizeof buf, 0) <= 0) return;
+  }
+}
+
+void RawTestServer::resetConnection(int socket) {
+  linger l{1, 0};
+  ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+}
+
+}  // namespace quorvel::testing

@@ -1,0 +1,269 @@
+// Benchmark runs with the real Internet layer against HTTP servers on 127.0.0.1.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryFile>
+#include <cstdio>
+
+#include <mutex>
+#include <thread>
+
+#include "app/app_state.h"
+#include "bench/benchmark.h"
+#include "bench/curl_internet.h"
+#include "loopback_servers.h"
+#include "run_test_fixture.h"
+
+namespace quorvel {
+namespace {
+
+using testing::FakeRunView;
+using testing::HttpTestServer;
+using testing::kRunDate;
+using testing::RawTestServer;
+
+const QString k36 = QString(36, QLatin1Char(' '));
+
+// An HTTP server that records the target of every request, in order of arrival.
+class RecordingServer {
+ public:
+  RecordingServer() {
+    server_.server().set_pre_routing_handler(
+        [this](const httplib::Request& req, httplib::Response&) {
+          std::lock_guard<std::mutex> lock(mutex_);
+          targets_ << QString::fromStdString(req.target);
+          return httplib::Server::HandlerResponse::Unhandled;
+        });
+  }
+  httplib::Server& routes() { return server_.server(); }
+  void page(const std::string& path, const std::string& body, int status = 200) {
+    server_.server().Get(path, [body, status](const httplib::Request&, httplib::Response& res) {
+      res.status = status;
+      res.set_content(body, "text/html");
+    });
+  }
+  void start() { server_.start(); }
+  int port() const { return server_.port(); }
+  QString url(const std::string& path) const { return QString::fromStdString(server_.url(path)); }
+  QStringList targets() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return targets_;
+  }
+
+ private:
+  HttpTestServer server_;
+  std::mutex mutex_;
+  QStringList targets_;
+};
+
+class HttpRun : public testing::RunFixture {
+ protected:
+  void run(CurlInternetOptions options = {}) {
+    CurlInternet net(options);
+    RunBenchmark(view_, net, env_);
+  }
+  FakeRunView view_;
+};
+
+TEST_F(HttpRun, WhatAPageWithFramesImagesAndSoundsFetches) {
+  RecordingServer s;
+  const int dead = testing::UnusedLoopbackPort();
+  s.routes().Get("/site/index.htm", [&s, dead](const httplib::Request&, httplib::Response& res) {
+    const std::string port = std::to_string(s.port());
+    res.set_content(
+        "<HTML><!-- <IMG SRC=\"commented.gif\"> -->\r\n"
+        "<FRAMESET><FRAME SRC=\"left.htm\"><frame src='/right.htm'>"
+        "<frame src=\"missing.htm\"></FRAMESET>\r\n"
+        "<IMG SRC=logo.gif><img src=\"logo.gif\"><img src=\"img//dot.gif?v=2\">\r\n"
+        "<img src=\"http://127.0.0.1:" +
+            port +
+            "/abs/pic.gif\"><embed src=\"tune.mid\">"
+            "<BGSOUND SRC=\"bg.wav\"><img src=\"javascript:show('x')\">"
+            "<img src=\"http://127.0.0.1:" +
+            std::to_string(dead) + "/x.gif\"></HTML>",
+        "text/html");
+  });
+  s.page("/site/left.htm", "<p>left</p><img src=\"logo.gif\">");
+  s.page("/site/right.htm", "<p>right</p>");
+  s.page("/site/missing.htm", "<title>Not Found</title>", 404);
+  s.page("/site/gone.htm", "<TITLE>not found</TITLE>", 404);
+  for (const char* r :
+       {"/abs/pic.gif", "/site/bg.wav", "/site/img/dot.gif", "/site/logo.gif", "/site/tune.mid"})
+    s.page(r, std::string(1000, 'r'));
+  s.start();
+
+  view_.useFile = true;
+  view_.iterations = QStringLiteral("2");
+  writeFile("URLS.DAT", (s.url("/site/index.htm") + "\n127.0.0.1:" + QString::number(s.port()) +
+                         "/site/gone.htm\n")
+                            .toLatin1());
+  run();
+
+  const QStringList pass{"/site/index.htm",   "/abs/pic.gif",   "/site/bg.wav",
+                         "/site/img/dot.gif", "/site/logo.gif", "/site/tune.mid",
+                         "/site/left.htm",    "/site/logo.gif", "/site/right.htm",
+                         "/site/missing.htm", "/site/gone.htm"};
+  EXPECT_EQ(s.targets(), pass + pass);
+  EXPECT_TRUE(view_.messages.empty());
+  EXPECT_EQ(view_.statuses.last(), QStringLiteral("Done"));
+
+  // Per pass: one valid URL; index, five resources, left with its logo, right: 9 files; the
+  // refused image and the listed not-found page: 2 errors. The not-found frame counts nowhere.
+  const QStringList sum = logLines("QVSum.log");
+  ASSERT_EQ(sum.size(), 1);
+  EXPECT_EQ(sum[0].size(), 93);
+  EXPECT_EQ(sum[0].mid(64), QStringLiteral("   2 URLS   18 Files   4 Errs"));
+  EXPECT_EQ(view_.totals.back().validUrls, QStringLiteral("2"));
+  EXPECT_EQ(view_.totals.back().totalErrors, QStringLiteral("4"));
+
+  const QStringList log = logLines("QuorvelLog.txt");
+  const QString host = QStringLiteral("127.0.0.1:%1").arg(s.port());
+  EXPECT_EQ(log.count(k36 + "The attempt to connect to the server failed."), 2);
+  EXPECT_EQ(log.count(kRunDate + " URL Summary for " + host + ":"), 4);
+  EXPECT_EQ(log.count(kRunDate + " Frame Summary for " + host + "/site/left.htm:"), 2);
+  EXPECT_EQ(log.count(k36 + "Link not found on server"), 4);  // the frame's and the page's
+  const QString gone = kRunDate + "     24 bytes ";
+  bool goneLogged = false;
+  for (const QString& l : log)
+    if (l.startsWith(gone) && l.endsWith(" secs ERROR on " + host + "/site/gone.htm"))
+      goneLogged = true;
+  EXPECT_TRUE(goneLogged);
+  bool resourceLogged = false;
+  for (const QString& l : log)
+    if (l.startsWith(kRunDate + "   1000 bytes ") &&
+        l.endsWith(" secs " + host + "/site/img/dot.gif"))
+      resourceLogged = true;
+  EXPECT_TRUE(resourceLogged);
+}
+
+TEST_F(HttpRun, FaultsAreLoggedWithTheirNumberAndTheRunGoesOn) {
+  RawTestServer raw([](int sock, const std::string& head) {
+    if (head.find("GET /stall ") == 0) {
+      RawTestServer::waitForClose(sock, 10);  // never answers
+    } else if (head.find("GET /reset ") == 0) {
+      RawTestServer::resetConnection(sock);
+    } else {
+      RawTestServer::sendAll(
+          sock, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello");
+    }
+  });
+  view_.useFile = true;
+  const QString refused =
+      QStringLiteral("http://127.0.0.1:%1/x").arg(testing::UnusedLoopbackPort());
+  const QString stall = QString::fromStdString(raw.url("/stall"));
+  const QString reset = QString::fromStdString(raw.url("/reset"));
+  const QString good = QString::fromStdString(raw.url("/good"));
+  writeFile("URLS.DAT", (refused + "\n" + stall + "\n" + reset + "\n" + good + "\n").toLatin1());
+  CurlInternetOptions options;
+  options.idleTimeout = std::chrono::milliseconds(300);
+  run(options);
+
+  const QStringList log = logLines("QuorvelLog.txt");
+  ASSERT_GE(log.size(), 4 * 7 + 3);
+  EXPECT_EQ(log[0], k36 + "The attempt to connect to the server failed.");         // 12029
+  EXPECT_EQ(log[7 + 1], k36 + "The request has timed out.");                       // 12002
+  EXPECT_EQ(log[14 + 2], k36 + "The connection with the server has been reset.");  // 12031
+  EXPECT_TRUE(log[21 + 3].startsWith(kRunDate + "      5 bytes "));
+  EXPECT_TRUE(log[21 + 3].endsWith(" secs " + good));
+  EXPECT_EQ(logLines("QVSum.log")[0].mid(64), QStringLiteral("   1 URLS    1 Files   3 Errs"));
+}
+
+TEST_F(HttpRun, CancelDuringARealReadLetsItFinish) {
+  RecordingServer s;
+  s.routes().Get("/slow", [](const httplib::Request&, httplib::Response& res) {
+    res.set_chunked_content_provider("text/html", [](size_t, httplib::DataSink& sink) {
+      for (int i = 0; i < 5; ++i) {
+        sink.write("<p>slow</p>", 11);
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+      }
+      sink.done();
+      return true;
+    });
+  });
+  s.page("/next", "next");
+  s.start();
+  view_.useFile = true;
+  writeFile("URLS.DAT", (s.url("/slow") + "\n" + s.url("/next") + "\n").toLatin1());
+  view_.onStatus = [](const QString& text) {
+    if (text.startsWith(QLatin1String("Retrieving "))) appState().CancelRequested = true;
+  };
+  run();
+  EXPECT_EQ(s.targets(), QStringList{"/slow"});
+  EXPECT_EQ(view_.statuses.last(), QStringLiteral("Cancelled"));
+  EXPECT_TRUE(logLines("QVSum.log").isEmpty());
+  EXPECT_TRUE(logLines("QuorvelLog.txt").isEmpty());
+}
+
+// The run as the main window starts it: the real Internet layer, the real clock, standard output.
+TEST_F(HttpRun, UnattendedRunThroughTheWindowsEntryPoint) {
+  RecordingServer s;
+  s.page("/index.htm", "<html><img src=\"a.gif\"></html>");
+  s.page("/a.gif", std::string(300, 'g'));
+  s.start();
+  appState().autoMode = true;
+  view_.useFile = true;
+  writeFile("URLS.DAT", ("; sample\n" + s.url("/index.htm") + "\n").toLatin1());
+  // Standard output goes to a file while the run prints its summary line.
+  QTemporaryFile capture;
+  ASSERT_TRUE(capture.open());
+  std::fflush(stdout);
+  const int saved = ::dup(STDOUT_FILENO);
+  ::dup2(capture.handle(), STDOUT_FILENO);
+  RunBenchmark(view_);
+  std::fflush(stdout);
+  ::dup2(saved, STDOUT_FILENO);
+  ::close(saved);
+  capture.seek(0);
+  const QString out = QString::fromUtf8(capture.readAll());
+
+  EXPECT_EQ(s.targets(), (QStringList{"/index.htm", "/a.gif"}));
+  EXPECT_EQ(view_.closeCalls, 1);
+  const QStringList sum = logLines("QVSum.log");
+  ASSERT_EQ(sum.size(), 1);
+  EXPECT_EQ(out, sum[0] + "\n");
+  EXPECT_EQ(sum[0].mid(40),
+            QStringLiteral("     330 Bytes    0 Secs   1 URLS    2 Files   0 Errs"));
+  EXPECT_EQ(logLines("QVURL.log").size(), 1);
+  EXPECT_TRUE(logLines("QVURL.log")[0].endsWith(
+      QStringLiteral(" Files    330 Bytes   0 Secs 127.0.0.1:%1").arg(s.port())));
+  EXPECT_TRUE(logLines("QuorvelLog.txt").contains(QString(51, '-')));
+}
+
+// The sample site as scripts/run.sh serves and benchmarks it.
+TEST_F(HttpRun, SampleSiteRun) {
+  QProcess server;
+  server.start(QStringLiteral(QUORVEL_SAMPLE_SERVER),
+               {QStringLiteral(QUORVEL_SAMPLE_SITE), "--max-seconds", "120"});
+  ASSERT_TRUE(server.waitForStarted(10000));
+  ASSERT_TRUE(server.waitForReadyRead(10000));
+  const QByteArray first = server.readLine().trimmed();
+  ASSERT_TRUE(first.startsWith("PORT ")) << first.constData();
+  const QString site = QStringLiteral("127.0.0.1:") + QString::fromLatin1(first.mid(5));
+
+  appState().autoMode = true;
+  view_.useFile = true;
+  writeFile("URLS.DAT", ("; sample\nhttp://" + site + "/index.htm\n" + site + "/news.htm\nhttp://" +
+                         site + "/old-page.htm\n")
+                            .toLatin1());
+  run();
+  // index with its two frames (menu: 1 image; main: 2 images, an embed, a sound), news with two
+  // images, and a page the server does not have.
+  const QStringList sum = logLines("QVSum.log");
+  ASSERT_EQ(sum.size(), 1);
+  EXPECT_EQ(sum[0].mid(40),
+            QStringLiteral("   24141 Bytes    0 Secs   2 URLS   11 Files   1 Errs"));
+  EXPECT_EQ(printed_, sum);
+  EXPECT_EQ(logLines("QVURL.log").size(), 5);
+  EXPECT_EQ(view_.closeCalls, 1);
+
+  ::kill(static_cast<pid_t>(server.processId()), SIGTERM);
+  ASSERT_TRUE(server.waitForFinished(10000));
+  EXPECT_EQ(server.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(server.exitCode(), 0);
+}
+
+}  // namespace
+}  // namespace quorvel
