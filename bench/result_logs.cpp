@@ -23,7 +23,9 @@ bool copyThroughTemporary(const QString& path, const QString& target) {
       return false;
     }
   }
-  if (in.error() != QFileDevice::NoError) {
+  // flush() before commit(): commit() does not notice when writing the last buffered piece
+  // fails (a full disk), and would put a cut-off copy in place and let the log be emptied.
+  if (in.error() != QFileDevice::NoError || !out.flush()) {
     out.cancelWriting();
     return false;
   }

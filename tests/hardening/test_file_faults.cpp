@@ -8,6 +8,7 @@
 #include "app/app_state.h"
 #include "app/settings.h"
 #include "app/startup.h"
+#include "bench/result_logs.h"
 #include "common/test_support.h"
 #include "dialogs/frm_options.h"
 #include "hardening/small_fs.h"
@@ -170,6 +171,89 @@ TEST_F(FileFaults, FtpDownloadThatCannotBeStoredFailsCleanly) {
   const FtpTestResult ok = RunFTPTest(client, entry, path(QStringLiteral("Quorvel.tmp")));
   EXPECT_TRUE(ok.success) << ok.text.toStdString();
   EXPECT_EQ(readFile(QStringLiteral("Quorvel.tmp")), data);
+}
+
+}  // namespace
+}  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+class ResultLogFaults : public FileFaults {
+ protected:
+  static std::function<QDateTime()> clock() {
+    return [] { return QDateTime(QDate(2026, 12, 1), QTime(9, 30)); };
+  }
+  static QByteArray logOf(qsizetype size) {
+    QByteArray data;
+    while (data.size() < size)
+      data += "12-01-26 09:30   1234 bytes   1.2 secs http://127.0.0.1/p.htm\r\n";
+    data.truncate(size);
+    return data;
+  }
+};
+
+TEST_F(ResultLogFaults, RotationInAReadOnlyFolderKeepsTheLogAndSaysSo) {
+  SmallFs fs(2 * 1024 * 1024);
+  REQUIRE_SMALL_FS(fs);
+  const QByteArray old = logOf(ResultLogs::kRotateAbove + 1);
+  put(fs.file(QStringLiteral("QuorvelLog.txt")), old);
+  put(fs.file(QStringLiteral("QVSum.log")), "summary\r\n");
+  ASSERT_TRUE(fs.makeReadOnly());
+
+  ResultLogs logs(fs.path(), clock());
+  const QStringList problems = logs.open(false);
+  ASSERT_FALSE(problems.isEmpty());
+  EXPECT_TRUE(problems.join(' ').contains(
+      QStringLiteral("QuorvelLog.txt could not be copied to QuorvelLog.bak")))
+      << problems.join('\n').toStdString();
+  logs.fileLine(QStringLiteral("http://127.0.0.1/a.htm"), 10, 20, 0);
+  logs.close();
+  EXPECT_EQ(get(fs.file(QStringLiteral("QuorvelLog.txt"))), old);
+  EXPECT_EQ(get(fs.file(QStringLiteral("QVSum.log"))), QByteArray("summary\r\n"));
+  QStringList names = entries(fs);
+  names.sort();
+  EXPECT_EQ(names, QStringList({QStringLiteral("QVSum.log"), QStringLiteral("QuorvelLog.txt")}));
+}
+
+// The copy of a rotated log runs out of room only for its last few bytes: the copy must count
+// as failed, the old copy and the log must stay as they were.
+TEST_F(ResultLogFaults, RotationThatRunsOutOfRoomAtTheEndKeepsTheLog) {
+  const qsizetype page = 4096;
+  const QByteArray old = logOf(128 * page + 100);  // 129 pages; the copy's last 100 bytes won't fit
+  const QByteArray oldBak = "the copy of the last rotation\r\n";
+  SmallFs fs((129 + 1 + 128) * page);
+  REQUIRE_SMALL_FS(fs);
+  put(fs.file(QStringLiteral("QuorvelLog.txt")), old);
+  put(fs.file(QStringLiteral("QuorvelLog.bak")), oldBak);
+
+  ResultLogs logs(fs.path(), clock());
+  const QStringList problems = logs.open(false);
+  EXPECT_TRUE(problems.join(' ').contains(
+      QStringLiteral("QuorvelLog.txt could not be copied to QuorvelLog.bak")))
+      << problems.join('\n').toStdString();
+  logs.close();
+  EXPECT_TRUE(get(fs.file(QStringLiteral("QuorvelLog.txt"))).startsWith(old));
+  EXPECT_EQ(get(fs.file(QStringLiteral("QuorvelLog.bak"))), oldBak);
+}
+
+TEST_F(ResultLogFaults, LinesOnAFullDiskLeaveWhatWasThere) {
+  SmallFs fs;
+  REQUIRE_SMALL_FS(fs);
+  const QByteArray old = logOf(3000);
+  put(fs.file(QStringLiteral("QuorvelLog.txt")), old);
+  put(fs.file(QStringLiteral("QVSum.log")), "summary\r\n");
+  ASSERT_TRUE(fs.fill());
+
+  ResultLogs logs(fs.path(), clock());
+  logs.open(true);
+  for (int i = 0; i < 100; ++i)
+    logs.fileLine(QStringLiteral("http://127.0.0.1/a.htm"), 1000 + i, 20, i % 2 ? 0 : 12007);
+  RunTotals totals;
+  logs.runSummary(totals);
+  logs.close();
+  EXPECT_TRUE(get(fs.file(QStringLiteral("QuorvelLog.txt"))).startsWith(old));
+  EXPECT_TRUE(get(fs.file(QStringLiteral("QVSum.log"))).startsWith("summary\r\n"));
 }
 
 }  // namespace
