@@ -135,29 +135,17 @@ QString usableCommand(const QString& id) {
 }  // namespace
 
 QString ExecCommandOf(const QString& text) {
-  bool inEntry = false;
-  for (const QString& raw : text.split(QLatin1Char('\n'))) {
-    const QString line = raw.trimmed();
-    if (line.startsWith(QLatin1Char('['))) {
-      inEntry = line == QLatin1String("[Desktop Entry]");
+  const QString exec = entryValue(text, QStringLiteral("Exec"));
+  QString out;
+  for (qsizetype i = 0; i < exec.size(); ++i) {
+    if (exec[i] != QLatin1Char('%')) {
+      out += exec[i];
       continue;
     }
-    if (!inEntry || !line.startsWith(QLatin1String("Exec"))) continue;
-    const qsizetype eq = line.indexOf(QLatin1Char('='));
-    if (eq < 0 || line.left(eq).trimmed() != QLatin1String("Exec")) continue;
-    const QString exec = line.mid(eq + 1);
-    QString out;
-    for (qsizetype i = 0; i < exec.size(); ++i) {
-      if (exec[i] != QLatin1Char('%')) {
-        out += exec[i];
-        continue;
-      }
-      if (i + 1 < exec.size() && exec[i + 1] == QLatin1Char('%')) out += QLatin1Char('%');
-      ++i;  // any other field code is dropped; the document is appended by execute()
-    }
-    return out.simplified();
+    if (i + 1 < exec.size() && exec[i + 1] == QLatin1Char('%')) out += QLatin1Char('%');
+    ++i;  // any other field code is dropped; the document is appended by execute()
   }
-  return {};
+  return out.simplified();
 }
 
 int DesktopShell::findExecutable(const QString& document, QString* program) {

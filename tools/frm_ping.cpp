@@ -1,11 +1,8 @@
 #include "tools/frm_ping.h"
 
 #include <arpa/inet.h>
-#include <QApplication>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -13,8 +10,6 @@
 
 #include "app/app_state.h"
 #include "app/message_box.h"
-#include "app/settings.h"
-#include "tools/diag_input.h"
 #include "tools/icmp_packet.h"
 #include "tools/tab_stops.h"
 #include "tools/tool_layout.h"
@@ -24,55 +19,29 @@ namespace quorvel {
 
 namespace {
 const QString kSection = QStringLiteral("Ping");
-const QString kRun = QStringLiteral("&Run");
-const QString kCancel = QStringLiteral("&Cancel");
-constexpr int kEchoDataSize = 32;
-
-template <typename W>
-W* makeControl(QWidget* parent, const char* name) {
-  auto* w = new W(parent);
-  w->setObjectName(QString::fromLatin1(name));
-  return w;
-}
 }  // namespace
 
 frmPing::frmPing(const QStringList& urlSources, QWidget* parent)
-    : QDialog(parent), opener_([] { return OpenIcmpEcho(); }) {
+    : EchoToolWindow(kSection, parent) {
   setObjectName(QStringLiteral("frmPing"));
   setWindowTitle(QStringLiteral("Quorvel - Ping"));
 
-  lblAddress_ = makeControl<QLabel>(this, "lblAddress");
-  lblAddress_->setText(QStringLiteral("Address to ping:"));
-  cboAddress_ = makeControl<QComboBox>(this, "cboAddress");
-  cboAddress_->setEditable(true);
-  cboAddress_->setInsertPolicy(QComboBox::NoInsert);
-  lblNumRequests_ = makeControl<QLabel>(this, "lblNumRequests");
-  lblNumRequests_->setText(QStringLiteral("Number of requests to send:"));
-  txtNumRequests_ = makeControl<QLineEdit>(this, "txtNumRequests");
-  lblTimeOut_ = makeControl<QLabel>(this, "lblTimeOut");
-  lblTimeOut_->setText(QStringLiteral("Wait timeout (ms) to use for each reply:"));
-  txtTimeOut_ = makeControl<QLineEdit>(this, "txtTimeOut");
-  txtResults_ = makeControl<QPlainTextEdit>(this, "txtResults");
-  txtResults_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  txtResults_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  txtResults_->setTabChangesFocus(true);
+  makeAddressRow(QStringLiteral("Address to ping:"));
+  makeRequestsRow(QStringLiteral("Number of requests to send:"));
+  makeTimeOutRow();
+  makeResultsBox();
   static const char* const kStatNames[5] = {
       "Average:", "Minimum:", "Maximum:", "Packets Sent:", "Packets Lost:"};
   for (int i = 0; i < 5; ++i) {
-    lblStats_[i] = makeControl<QLabel>(this, "lblStats");
+    lblStats_[i] = makeControl<QLabel>("lblStats");
     lblStats_[i]->setProperty("index", i);
     lblStats_[i]->setText(QString::fromLatin1(kStatNames[i]));
-    txtStats_[i] = makeControl<QLineEdit>(this, "txtStats");
+    txtStats_[i] = makeControl<QLineEdit>("txtStats");
     txtStats_[i]->setProperty("index", i);
     txtStats_[i]->setReadOnly(true);
     txtStats_[i]->setFocusPolicy(Qt::ClickFocus);
   }
-  cmdRun_ = makeControl<QPushButton>(this, "cmdRun");
-  cmdRun_->setText(kRun);
-  cmdClose_ = makeControl<QPushButton>(this, "cmdClose");
-  cmdClose_->setText(QStringLiteral("C&lose"));
-  cmdRun_->setAutoDefault(false);
-  cmdClose_->setAutoDefault(false);
+  makeButtons();
 
   // Address and the two numbers on top, the results across the window, the five statistics
   // in a row below them, the buttons centred at the bottom. Positions in twips; the whole
@@ -107,105 +76,8 @@ frmPing::frmPing(const QStringList& urlSources, QWidget* parent)
   setTabOrder(cmdRun_, cmdClose_);
   cboAddress_->setFocus();
 
-  connect(cmdRun_, &QPushButton::clicked, this, &frmPing::onRunClicked);
-  connect(cmdClose_, &QPushButton::clicked, this, &frmPing::onCloseClicked);
-  cboAddress_->installEventFilter(this);
-  if (cboAddress_->lineEdit()) cboAddress_->lineEdit()->installEventFilter(this);
-
-  loadSettings();
-  cboAddress_->addItems(addressListFromSources(urlSources));
-  cboAddress_->setCurrentIndex(0);
-}
-
-void frmPing::setEchoOpener(IcmpOpener opener) {
-  opener_ = std::move(opener);
-}
-
-void frmPing::loadSettings() {
-  txtTimeOut_->setText(QString::number(kPingDefaultTimeout));
-  txtNumRequests_->setText(QString::number(kPingDefaultRequests));
-  const QString& path = appState().settingsPath;
-  const SettingValue timeout = ReadSetting(path, kSection, QStringLiteral("WaitTimeout"));
-  if (timeout.length > 0) txtTimeOut_->setText(timeout.value);
-  const SettingValue requests = ReadSetting(path, kSection, QStringLiteral("NumRequests"));
-  if (requests.length > 0) txtNumRequests_->setText(requests.value);
-}
-
-void frmPing::saveSettings() {
-  const QString& path = appState().settingsPath;
-  WriteSetting(path, kSection, QStringLiteral("WaitTimeout"), txtTimeOut_->text());
-  WriteSetting(path, kSection, QStringLiteral("NumRequests"), txtNumRequests_->text());
-}
-
-void frmPing::onRunClicked() {
-  if (running_) {
-    appState().CancelRequested = true;
-    return;
-  }
-  running_ = true;
-  cmdRun_->setText(kCancel);
-  cmdClose_->setEnabled(false);
-  QApplication::setOverrideCursor(Qt::BusyCursor);
-  appState().CancelRequested = false;
-  RunPingSeries();
-  cmdRun_->setText(kRun);
-  cmdClose_->setEnabled(true);
-  QApplication::restoreOverrideCursor();
-  running_ = false;
-  if (closePending_) {
-    closePending_ = false;
-    close();
-  }
-}
-
-void frmPing::onCloseClicked() {
-  close();
-}
-
-bool frmPing::eventFilter(QObject* watched, QEvent* event) {
-  if ((watched == cboAddress_ || watched == cboAddress_->lineEdit()) &&
-      event->type() == QEvent::KeyPress) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-      onRunClicked();
-      return true;
-    }
-  }
-  return QDialog::eventFilter(watched, event);
-}
-
-// Every way of closing the window ends here (Close button, close box, Escape). A running series
-// is asked to stop first; the window closes when it has.
-void frmPing::done(int result) {
-  if (running_) {
-    appState().CancelRequested = true;
-    closePending_ = true;
-    return;
-  }
-  saveSettings();
-  QDialog::done(result);
-}
-
-void frmPing::closeEvent(QCloseEvent* event) {
-  if (running_) {
-    appState().CancelRequested = true;
-    closePending_ = true;
-    event->ignore();
-    return;
-  }
-  if (!isVisible()) {  // never shown: QDialog would not pass through done()
-    saveSettings();
-    event->accept();
-    return;
-  }
-  QDialog::closeEvent(event);
-}
-
-void frmPing::appendText(const QString& text) {
-  QTextCursor c = txtResults_->textCursor();
-  c.movePosition(QTextCursor::End);
-  c.insertText(text);
-  txtResults_->setTextCursor(c);
+  loadCommonSettings(kPingDefaultTimeout, kPingDefaultRequests);
+  finishSetup(urlSources);
 }
 
 int frmPing::Ping(IcmpEcho* echo, const QString& address, int dataSize, int timeoutMs,
@@ -233,11 +105,7 @@ void frmPing::RunPingSeries() {
   txtResults_->clear();
   txtResults_->repaint();
 
-  if (!StartSockets()) {
-    showMessage(this, QStringLiteral("Oops"), QStringLiteral("Error initializing windows sockets"),
-                MsgIcon::None);
-    return;
-  }
+  if (!startSockets()) return;
 
   stats_ = PingStats{};
   const QString address = GetHostAddress(cboAddress_->currentText());
@@ -247,7 +115,7 @@ void frmPing::RunPingSeries() {
   IcmpOpenResult opened;
   in_addr probe{};
   if (inet_pton(AF_INET, address.toLatin1().constData(), &probe) == 1) {
-    opened = opener_ ? opener_() : OpenIcmpEcho();
+    opened = openEcho();
     if (!opened.echo) {
       const QString why = opened.error.isEmpty()
                               ? QStringLiteral("ICMP echo requests cannot be sent.")

@@ -1,12 +1,9 @@
 #include "tools/frm_tracert.h"
 
 #include <arpa/inet.h>
-#include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -16,7 +13,6 @@
 #include "app/message_box.h"
 #include "app/settings.h"
 #include "app/text_util.h"
-#include "tools/diag_input.h"
 #include "tools/tab_stops.h"
 #include "tools/tool_layout.h"
 #include "tools/trace_report.h"
@@ -26,48 +22,21 @@ namespace quorvel {
 
 namespace {
 const QString kSection = QStringLiteral("TraceRoute");
-const QString kRun = QStringLiteral("&Run");
-const QString kCancel = QStringLiteral("&Cancel");
-constexpr int kEchoDataSize = 32;
-
-template <typename W>
-W* makeControl(QWidget* parent, const char* name) {
-  auto* w = new W(parent);
-  w->setObjectName(QString::fromLatin1(name));
-  return w;
-}
 }  // namespace
 
 frmTraceRt::frmTraceRt(const QStringList& urlSources, QWidget* parent)
-    : QDialog(parent), opener_([] { return OpenIcmpEcho(); }) {
+    : EchoToolWindow(kSection, parent) {
   setObjectName(QStringLiteral("frmTraceRt"));
   setWindowTitle(QStringLiteral("Quorvel - TraceRoute"));
 
-  lblAddress_ = makeControl<QLabel>(this, "lblAddress");
-  lblAddress_->setText(QStringLiteral("Address to trace:"));
-  cboAddress_ = makeControl<QComboBox>(this, "cboAddress");
-  cboAddress_->setEditable(true);
-  cboAddress_->setInsertPolicy(QComboBox::NoInsert);
-  lblTimeOut_ = makeControl<QLabel>(this, "lblTimeOut");
-  lblTimeOut_->setText(QStringLiteral("Wait timeout (ms) to use for each reply:"));
-  txtTimeOut_ = makeControl<QLineEdit>(this, "txtTimeOut");
-  chkResolve_ = makeControl<QCheckBox>(this, "chkResolve");
+  makeAddressRow(QStringLiteral("Address to trace:"));
+  makeTimeOutRow();
+  chkResolve_ = makeControl<QCheckBox>("chkResolve");
   chkResolve_->setText(QStringLiteral("Resolve IP Addresses"));
-  lblNumRequests_ = makeControl<QLabel>(this, "lblNumRequests");
-  lblNumRequests_->setText(QStringLiteral("Number of requests to send at each hop:"));
-  txtNumRequests_ = makeControl<QLineEdit>(this, "txtNumRequests");
-  txtResults_ = makeControl<QPlainTextEdit>(this, "txtResults");
-  txtResults_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  makeRequestsRow(QStringLiteral("Number of requests to send at each hop:"));
+  makeResultsBox();
   txtResults_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  txtResults_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  txtResults_->setTabChangesFocus(true);
-  cmdRun_ = makeControl<QPushButton>(this, "cmdRun");
-  cmdRun_->setText(kRun);
-  cmdClose_ = makeControl<QPushButton>(this, "cmdClose");
-  cmdClose_->setText(QStringLiteral("C&lose"));
-  // Enter belongs to the address box; no button takes it as the dialog's default.
-  cmdRun_->setAutoDefault(false);
-  cmdClose_->setAutoDefault(false);
+  makeButtons();
 
   // The positions in twips; the whole layout grows when the font needs more room.
   scale_ = fitScale({{lblAddress_, 1335},
@@ -97,111 +66,22 @@ frmTraceRt::frmTraceRt(const QStringList& urlSources, QWidget* parent)
   setTabOrder(cmdClose_, cboAddress_);
   chkResolve_->setFocus();
 
-  connect(cmdRun_, &QPushButton::clicked, this, &frmTraceRt::onRunClicked);
-  connect(cmdClose_, &QPushButton::clicked, this, &frmTraceRt::onCloseClicked);
-  cboAddress_->installEventFilter(this);
-  if (cboAddress_->lineEdit()) cboAddress_->lineEdit()->installEventFilter(this);
-
   loadSettings();
-  cboAddress_->addItems(addressListFromSources(urlSources));
-  cboAddress_->setCurrentIndex(0);
-}
-
-void frmTraceRt::setEchoOpener(IcmpOpener opener) {
-  opener_ = std::move(opener);
+  finishSetup(urlSources);
 }
 
 void frmTraceRt::loadSettings() {
-  txtTimeOut_->setText(QString::number(kTraceDefaultTimeout));
-  txtNumRequests_->setText(QString::number(kTraceDefaultRequests));
+  loadCommonSettings(kTraceDefaultTimeout, kTraceDefaultRequests);
   chkResolve_->setChecked(false);
-  const QString& path = appState().settingsPath;
-  const SettingValue timeout = ReadSetting(path, kSection, QStringLiteral("WaitTimeout"));
-  if (timeout.length > 0) txtTimeOut_->setText(timeout.value);
-  const SettingValue requests = ReadSetting(path, kSection, QStringLiteral("NumRequests"));
-  if (requests.length > 0) txtNumRequests_->setText(requests.value);
-  const SettingValue resolve = ReadSetting(path, kSection, QStringLiteral("ResolveIPAddresses"));
+  const SettingValue resolve =
+      ReadSetting(appState().settingsPath, kSection, QStringLiteral("ResolveIPAddresses"));
   if (leadingNumber(resolve.value) != 0) chkResolve_->setChecked(true);
 }
 
 void frmTraceRt::saveSettings() {
-  const QString& path = appState().settingsPath;
-  WriteSetting(path, kSection, QStringLiteral("WaitTimeout"), txtTimeOut_->text());
-  WriteSetting(path, kSection, QStringLiteral("NumRequests"), txtNumRequests_->text());
-  WriteSetting(path, kSection, QStringLiteral("ResolveIPAddresses"),
+  saveCommonSettings();
+  WriteSetting(appState().settingsPath, kSection, QStringLiteral("ResolveIPAddresses"),
                chkResolve_->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-}
-
-void frmTraceRt::onRunClicked() {
-  if (tracing_) {
-    appState().CancelRequested = true;
-    return;
-  }
-  tracing_ = true;
-  cmdRun_->setText(kCancel);
-  cmdClose_->setEnabled(false);
-  QApplication::setOverrideCursor(Qt::BusyCursor);
-  appState().CancelRequested = false;
-  TraceRt();
-  cmdRun_->setText(kRun);
-  cmdClose_->setEnabled(true);
-  QApplication::restoreOverrideCursor();
-  tracing_ = false;
-  if (closePending_) {
-    closePending_ = false;
-    close();
-  }
-}
-
-void frmTraceRt::onCloseClicked() {
-  close();
-}
-
-bool frmTraceRt::eventFilter(QObject* watched, QEvent* event) {
-  if ((watched == cboAddress_ || watched == cboAddress_->lineEdit()) &&
-      event->type() == QEvent::KeyPress) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-      onRunClicked();
-      return true;
-    }
-  }
-  return QDialog::eventFilter(watched, event);
-}
-
-// Every way of closing the window ends here (Close button, close box, Escape). A running trace
-// is asked to stop first; the window closes when it has.
-void frmTraceRt::done(int result) {
-  if (tracing_) {
-    appState().CancelRequested = true;
-    closePending_ = true;
-    return;
-  }
-  saveSettings();
-  QDialog::done(result);
-}
-
-void frmTraceRt::closeEvent(QCloseEvent* event) {
-  if (tracing_) {
-    appState().CancelRequested = true;
-    closePending_ = true;
-    event->ignore();
-    return;
-  }
-  if (!isVisible()) {  // never shown: QDialog would not pass through done()
-    saveSettings();
-    event->accept();
-    return;
-  }
-  QDialog::closeEvent(event);
-}
-
-void frmTraceRt::appendText(const QString& text) {
-  QTextCursor c = txtResults_->textCursor();
-  c.movePosition(QTextCursor::End);
-  c.insertText(text);
-  txtResults_->setTextCursor(c);
-  txtResults_->ensureCursorVisible();
 }
 
 void frmTraceRt::caretToEnd() {
@@ -215,9 +95,7 @@ void frmTraceRt::TraceRt() {
   setTabStopsDialogUnits(txtResults_, {});
   setTabStopsDialogUnits(txtResults_, traceTabStops(n));
 
-  if (!StartSockets()) {
-    showMessage(this, QStringLiteral("Oops"), QStringLiteral("Error initializing windows sockets"),
-                MsgIcon::None);
+  if (!startSockets()) {
     caretToEnd();
     return;
   }
@@ -238,7 +116,7 @@ void frmTraceRt::TraceRt() {
 
   in_addr dest{};
   inet_pton(AF_INET, destText.toLatin1().constData(), &dest);
-  IcmpOpenResult opened = opener_ ? opener_() : OpenIcmpEcho();
+  IcmpOpenResult opened = openEcho();
   if (!opened.echo) {
     QString text = QStringLiteral("Error initiating the trace");
     if (!opened.error.isEmpty()) text += QStringLiteral("\n\n") + opened.error;
@@ -258,6 +136,7 @@ void frmTraceRt::TraceRt() {
     QCoreApplication::processEvents();
     if (hopAddress == destText) {
       appendText(QStringLiteral("\nTrace route complete"));
+      txtResults_->ensureCursorVisible();
       txtResults_->repaint();
       break;
     }
@@ -300,6 +179,7 @@ void frmTraceRt::AddHopLine(int ttl, const std::vector<std::int32_t>& hopTimes,
                             const QString& hopAddress, const QString& hostName) {
   appendText(hopLine(ttl, hopTimes, hopAddress, chkResolve_->isChecked(), hostName) +
              QLatin1Char('\n'));
+  txtResults_->ensureCursorVisible();
   QCoreApplication::processEvents();
 }
 

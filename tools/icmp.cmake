@@ -8,6 +8,7 @@ target_sources(quorvel_core PRIVATE
   trace_rt.cpp
 )
 target_sources(quorvel_gui PRIVATE
+  echo_tool_window.cpp
   frm_ping.cpp
   frm_tracert.cpp
   tab_stops.cpp

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+
+#include "tools/icmp_echo.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace quorvel {
+
+// What the Ping and TraceRoute windows have in common: an address box, a time-out and a
+// request count kept in one section of the settings file, a results box, and a Run button that
+// turns into Cancel while the window's operation runs. Enter in the address box runs it. While
+// it runs Close is disabled and every way of closing the window asks the operation to stop; the
+// window closes once it has. The settings are written when the window closes.
+class EchoToolWindow : public QDialog {
+  Q_OBJECT
+ public:
+  // Where the echo endpoint of each run comes from (the real sockets unless a test says so).
+  void setEchoOpener(IcmpOpener opener);
+
+  bool isRunning() const { return running_; }
+  // How much the twips layout was enlarged to fit the font (1 when it fits as designed).
+  double layoutScale() const { return scale_; }
+
+ public slots:
+  void onRunClicked();
+  void onCloseClicked();
+
+ protected:
+  // section: where the window keeps its options in the settings file.
+  EchoToolWindow(const QString& section, QWidget* parent);
+
+  // The window's own work, run with the busy cursor; it stops early when CancelRequested is set.
+  virtual void runOperation() = 0;
+  virtual void saveSettings() = 0;
+
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void done(int result) override;
+  void closeEvent(QCloseEvent* event) override;
+
+  template <typename W>
+  W* makeControl(const char* name) {
+    auto* w = new W(this);
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+  }
+  // The controls both windows have, made in the order the window wants them.
+  void makeAddressRow(const QString& caption);
+  void makeTimeOutRow();
+  void makeRequestsRow(const QString& caption);
+  void makeResultsBox();
+  void makeButtons();
+  // Connects the buttons and the address box and fills the address list; the constructor's
+  // last step.
+  void finishSetup(const QStringList& urlSources);
+
+  // The time-out and request count: the defaults, then what the settings file has.
+  void loadCommonSettings(int defaultTimeout, int defaultRequests);
+  void saveCommonSettings();
+
+  IcmpOpenResult openEcho();
+  // Starts the sockets; when they cannot be started says so and returns false.
+  bool startSockets();
+  void appendText(const QString& text);
+
+  static constexpr int kEchoDataSize = 32;
+
+  const QString section_;
+  QLabel* lblAddress_ = nullptr;
+  QComboBox* cboAddress_ = nullptr;
+  QLabel* lblTimeOut_ = nullptr;
+  QLineEdit* txtTimeOut_ = nullptr;
+  QLabel* lblNumRequests_ = nullptr;
+  QLineEdit* txtNumRequests_ = nullptr;
+  QPlainTextEdit* txtResults_ = nullptr;
+  QPushButton* cmdRun_ = nullptr;
+  QPushButton* cmdClose_ = nullptr;
+  double scale_ = 1.0;
+
+ private:
+  IcmpOpener opener_;
+  bool running_ = false;
+  bool closePending_ = false;
+};
+
+}  // namespace quorvel
