@@ -23,6 +23,13 @@ void removeScratch() {
 }  // namespace
 
 QString scratchFolder() {
+  if (g_scratch.empty() && std::getenv("QUORVEL_FUZZ_SCRATCH")) {
+    // scripts/fuzz.sh hands each run a folder of its own and removes it afterwards, also when
+    // the run ends in a crash (which skips the clean-up at exit).
+    const QString dir = QString::fromLocal8Bit(std::getenv("QUORVEL_FUZZ_SCRATCH"));
+    QDir().mkpath(dir);
+    return dir;
+  }
   if (g_scratch.empty()) {
     // /dev/shm keeps the many small writes off the disk when it is there.
     const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : nullptr;

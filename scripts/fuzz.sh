@@ -41,10 +41,13 @@ for target in "${targets[@]}"; do
   mkdir -p "$work"
   log="$build_dir/logs/$target.log"
   status=0
+  # Files the target writes go to a folder of this run (in memory when /dev/shm is there).
+  scratch=$(mktemp -d "$( [ -w /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")/quorvel-fuzz.XXXXXX")
   # New inputs go to the work corpus; the seeds in the repository are only read.
-  "$program" "$work" "fuzz/corpus/$target" \
+  QUORVEL_FUZZ_SCRATCH="$scratch" "$program" "$work" "fuzz/corpus/$target" \
     -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 -malloc_limit_mb=8 \
     -print_final_stats=1 -artifact_prefix="$build_dir/crashes/$target-" >"$log" 2>&1 || status=$?
+  rm -rf "$scratch"
   execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || true)
   cov=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -n 1 || true)
   corpus=$(grep -o 'corp: [0-9]*/[0-9a-zA-Z]*' "$log" | tail -n 1 || true)
