@@ -82,7 +82,6 @@ class CurlInternet final : public InternetSession {
   bool paused_ = false;  // the body's first data arrived during the open and waits
   QByteArray spare_;     // the buffer of the last large body, shared with its reader
   QByteArray* sink_ = nullptr;
-  bool discard_ = false;
   std::chrono::steady_clock::time_point lastActivity_;
 };
 

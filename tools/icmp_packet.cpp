@@ -10,7 +10,6 @@ namespace {
 constexpr std::uint8_t kEchoReply = 0;
 constexpr std::uint8_t kDestUnreachable = 3;
 constexpr std::uint8_t kSourceQuench = 4;
-constexpr std::uint8_t kRedirect = 5;
 constexpr std::uint8_t kEchoRequest = 8;
 constexpr std::uint8_t kTimeExceeded = 11;
 constexpr std::uint8_t kParameterProblem = 12;
