@@ -65,6 +65,7 @@ QString ResultLogs::openOne(QFile& file, const QString& name) {
 QStringList ResultLogs::open(bool autoMode) {
   close();
   autoMode_ = autoMode;
+  failedWrites_.clear();
   QStringList problems;
   for (QString p : {openOne(main_, QStringLiteral("QuorvelLog.txt")),
                     openOne(summary_, QStringLiteral("QVSum.log")),
@@ -80,8 +81,17 @@ void ResultLogs::write(QFile& file, const QStringList& lines) {
     data += line.toUtf8();
     data += "\r\n";
   }
-  file.write(data);
-  file.flush();
+  const bool written = file.write(data) == data.size() && file.flush();
+  const QString name = QFileInfo(file.fileName()).fileName();
+  if (!written && !failedWrites_.contains(name)) failedWrites_ << name;
+}
+
+QStringList ResultLogs::writeProblems() const {
+  QStringList problems;
+  for (const QString& name : failedWrites_)
+    problems
+        << QStringLiteral("Some lines could not be written to %1 (is the disk full?).").arg(name);
+  return problems;
 }
 
 void ResultLogs::fileLine(const QString& url, std::int64_t bytes, std::int64_t milliseconds,

@@ -39,6 +39,8 @@ class ResultLogs {
   void urlSummary(const QString& host, const QString& url, const UrlTotals& totals, bool isFrame);
   // The summary line; in unattended runs also the run-summary block of the main log.
   void runSummary(const RunTotals& totals);
+  // One sentence for each log that lost lines since it was opened (a full disk, an I/O error).
+  QStringList writeProblems() const;
   void close();
 
  private:
@@ -49,6 +51,7 @@ class ResultLogs {
   std::function<QDateTime()> now_;
   bool autoMode_ = false;
   QFile main_, summary_, urls_;
+  QStringList failedWrites_;  // names of the logs that lost lines, each once
 };
 
 }  // namespace quorvel

@@ -320,7 +320,12 @@ void Run::finish() {
 }
 
 void Run::endSteps() {
-  if (logResults_) logs_.close();
+  if (logResults_) {
+    const QStringList problems = logs_.writeProblems();
+    logs_.close();
+    if (!problems.isEmpty())
+      view_.message(kOops, problems.join(QLatin1Char('\n')), MsgIcon::Exclamation);
+  }
   debug_.close();
   net_.CloseInternet();
   view_.setStatus(cancelRequested() ? QStringLiteral("Cancelled") : QStringLiteral("Done"));

@@ -251,6 +251,14 @@ TEST_F(ResultLogFaults, LinesOnAFullDiskLeaveWhatWasThere) {
     logs.fileLine(QStringLiteral("http://127.0.0.1/a.htm"), 1000 + i, 20, i % 2 ? 0 : 12007);
   RunTotals totals;
   logs.runSummary(totals);
+  // The loss is told, once for each log that lost lines. (The short summary line may still
+  // fit in the last page of its file.)
+  const QStringList problems = logs.writeProblems();
+  ASSERT_FALSE(problems.isEmpty());
+  EXPECT_EQ(
+      problems.front(),
+      QStringLiteral("Some lines could not be written to QuorvelLog.txt (is the disk full?)."));
+  EXPECT_EQ(problems.count(problems.front()), 1);
   logs.close();
   EXPECT_TRUE(get(fs.file(QStringLiteral("QuorvelLog.txt"))).startsWith(old));
   EXPECT_TRUE(get(fs.file(QStringLiteral("QVSum.log"))).startsWith("summary\r\n"));

@@ -70,5 +70,41 @@ TEST_F(RunFaults, LogsAndHistoryInAReadOnlyFolder) {
   EXPECT_EQ(get(fs.file(QStringLiteral("Quorvel.ini"))), oldSettings);
 }
 
+// The disk fills up before the run: the logs open, their lines are lost, and the run says so
+// once at its end instead of reporting a complete log.
+TEST_F(RunFaults, LinesLostOnAFullDiskAreReported) {
+  SmallFs fs;
+  REQUIRE_SMALL_FS(fs);
+  // A whole page of earlier lines, so that not even a short line fits in its last page.
+  QByteArray oldLog;
+  while (oldLog.size() < 4096) oldLog += "an earlier line\r\n";
+  oldLog.truncate(4096);
+  for (const QString& name : {QStringLiteral("QuorvelLog.txt"), QStringLiteral("QVSum.log")}) {
+    QFile f(fs.file(name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(oldLog), oldLog.size());
+  }
+  ASSERT_TRUE(fs.fill());
+  appState().appFolder = fs.path();
+  appState().settingsPath = fs.file(QStringLiteral("Quorvel.ini"));
+
+  view_.url = QStringLiteral("http://127.0.0.1/new.htm");
+  view_.logging = true;
+  FakeInternet::Answer page;
+  page.body = QByteArray(64 * 1024, 'x');
+  net_.answers[view_.url] = page;
+  RunBenchmark(view_, net_, env_);
+
+  ASSERT_EQ(view_.messages.size(), 1u);
+  const QString said = view_.messages.front().text;
+  EXPECT_TRUE(said.contains(QStringLiteral("could not be written to QuorvelLog.txt")))
+      << said.toStdString();
+  EXPECT_TRUE(said.contains(QStringLiteral("could not be written to QVSum.log")))
+      << said.toStdString();
+  EXPECT_EQ(view_.statuses.last(), QStringLiteral("Done"));
+  EXPECT_TRUE(get(fs.file(QStringLiteral("QuorvelLog.txt"))).startsWith(oldLog));
+  EXPECT_TRUE(get(fs.file(QStringLiteral("QVSum.log"))).startsWith(oldLog));
+}
+
 }  // namespace
 }  // namespace quorvel
