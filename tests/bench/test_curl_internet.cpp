@@ -356,7 +356,7 @@ TEST(CurlInternet, EndlessBodyIsCountedInFlatMemory) {
   long peakKb = 0;
   net.setEventPump([&] { peakKb = std::max(peakKb, statusKb("VmRSS:")); });
   ASSERT_EQ(net.OpenInternet("Quorvel", ""), 0);
-  const long beforeKb = statusKb("VmRSS:");
+  [[maybe_unused]] const long beforeKb = statusKb("VmRSS:");
   const auto t0 = std::chrono::steady_clock::now();
   const Fetch f = fetch(net, q(http.url("/endless")), false);
   EXPECT_EQ(f.error, 12002);
