@@ -18,11 +18,13 @@
 #include "app/app_state.h"
 #include "app/log_file.h"
 #include "app/message_box.h"
+#include "app/on_screen.h"
 #include "app/shell.h"
 #include "app/startup.h"
 #include "app/twips.h"
 #include "app/url_history.h"
 #include "bench/benchmark.h"
+#include "bench/totals_text.h"
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_options.h"
 #include "stats/frm_statistics.h"
@@ -102,6 +104,13 @@ QAction* menuEntry(QMenu* menu, const char* name, const QString& caption) {
   QAction* a = menu->addAction(caption);
   a->setObjectName(QLatin1String(name));
   return a;
+}
+
+// A read-only box shows its text from the first character.
+void showText(QLineEdit* box, const QString& text) {
+  if (box->text() == text) return;
+  box->setText(text);
+  box->setCursorPosition(0);
 }
 
 void setMenuEnabled(QMenu* menu, bool on) {
@@ -287,20 +296,28 @@ void frmQuorvel::setRunning(bool on) {
 
 void frmQuorvel::onGoClicked() {
   if (cmdGo_->text() != kRunCaption) {
-    setStatus(QStringLiteral("Cancelling..."));
-    appState().CancelRequested = true;
+    showCancelling();
     return;
   }
   setRunning(true);
   running_ = true;
   if (run_) run_(*this);
   running_ = false;
+  showFigures();
   if (busyCursor_) setBusyCursor(false);
   setRunning(false);
   if (closeAfterRun_) {
     closeAfterRun_ = false;
     close();
   }
+}
+
+// A Cancel click is shown at once.
+void frmQuorvel::showCancelling() {
+  figures_.status = QStringLiteral("Cancelling...");
+  showText(txtStatus_, figures_.status);
+  txtStatus_->repaint();
+  appState().CancelRequested = true;
 }
 
 void frmQuorvel::onUrlTextChanged(const QString& text) {
@@ -338,8 +355,7 @@ void frmQuorvel::closeEvent(QCloseEvent* event) {
   if (running_ && !closeFromRun_) {
     // Closing in the middle of a run: stop the run first; the window closes when it returns.
     closeAfterRun_ = true;
-    setStatus(QStringLiteral("Cancelling..."));
-    appState().CancelRequested = true;
+    showCancelling();
     event->ignore();
     return;
   }
@@ -373,22 +389,41 @@ void frmQuorvel::setUrlList(const QStringList& entries, const QString& editText)
   currentUrl_ = cboURLToUse_->currentText();
 }
 
+// During a run the status and totals are shown at most once per DisplayThrottle interval, and
+// not at all while nobody can see the window; the last ones are always shown when the run
+// returns. Outside a run they are shown at once.
 void frmQuorvel::setStatus(const QString& text) {
-  txtStatus_->setText(text);
-  txtStatus_->repaint();
+  figures_.status = text;
+  figuresChanged();
 }
 
-void frmQuorvel::setTotals(const TotalsText& t) {
-  txtValidURLs_->setText(t.validUrls);
-  txtTotalErrors_->setText(t.totalErrors);
-  txtTotalBytes_->setText(t.totalBytes);
-  txtTotalSecs_->setText(t.totalSecs);
-  txtThroughput_->setText(t.throughput);
-  txtAvgPageLoad_->setText(t.avgPageLoad);
-  repaint();
+void frmQuorvel::setTotals(const RunTotals& t) {
+  figures_.totals = t;
+  figuresChanged();
+}
+
+void frmQuorvel::figuresChanged() {
+  display_.changed();
+  if (!running_)
+    showFigures();
+  else if (display_.due() && seenOnScreen(this))
+    showFigures();
+}
+
+void frmQuorvel::showFigures() {
+  const TotalsText t = MakeTotalsText(figures_.totals);
+  showText(txtStatus_, figures_.status);
+  showText(txtValidURLs_, t.validUrls);
+  showText(txtTotalErrors_, t.totalErrors);
+  showText(txtTotalBytes_, t.totalBytes);
+  showText(txtTotalSecs_, t.totalSecs);
+  showText(txtThroughput_, t.throughput);
+  showText(txtAvgPageLoad_, t.avgPageLoad);
+  display_.shown();
 }
 
 void frmQuorvel::processEvents() {
+  if (display_.due() && seenOnScreen(this)) showFigures();
   QCoreApplication::processEvents();
 }
 

@@ -23,7 +23,7 @@ QString ReplaceExtension(const QString& name, const QString& extension);
 // The main log's lines for one file fetched: one line on success, two for an error below
 // 12000 (the "ERROR on" line and its explanation), one for an Internet error (12000 and up).
 QStringList FileLogLines(const QString& date, const QString& url, std::int64_t bytes,
-                         std::int64_t milliseconds, int error);
+                         std::int64_t micros, int error);
 
 // The URL log's line for one URL list entry (unattended runs).
 QString UrlLogLine(const QString& date, const UrlTotals& totals, const QString& host);

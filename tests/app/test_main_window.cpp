@@ -288,7 +288,12 @@ TEST_F(MainWindowTest, QuitAndExitCloseTheWindow) {
 TEST_F(MainWindowTest, RunViewFillsTheTotals) {
   frmQuorvel w;
   w.show();
-  w.setTotals({"5", "1", "2,500,000", "10.0", "2,000.0 Kbps", "2.0 secs"});
+  RunTotals totals;
+  totals.validUrls = 5;
+  totals.errors = 1;
+  totals.bytes = 2'500'000;
+  totals.micros = 10'000'000;
+  w.setTotals(totals);
   EXPECT_EQ(w.findChild<QLineEdit*>("txtValidURLs")->text(), "5");
   EXPECT_EQ(w.findChild<QLineEdit*>("txtTotalErrors")->text(), "1");
   EXPECT_EQ(w.findChild<QLineEdit*>("txtTotalBytes")->text(), "2,500,000");

@@ -13,6 +13,7 @@ namespace quorvel::testing {
 
 HttpTestServer::HttpTestServer() {
   server_.set_keep_alive_max_count(100000);
+  server_.set_tcp_nodelay(true);  // else every answer waits for the client's delayed ACK
 }
 
 void HttpTestServer::start() {

@@ -22,10 +22,10 @@ class FakeRun : public testing::RunFixture {
  protected:
   void SetUp() override {
     RunFixture::SetUp();
-    env_.tick = [this] { return clock_.tick(); };
+    env_.clockMicros = [this] { return clock_.micros(); };
     // Status lines and logging happen outside the measured intervals: moving the clock there
     // must not change any time.
-    view_.onStatus = [this](const QString&) { clock_.now += 1000; };
+    view_.onStatus = [this](const QString&) { clock_.advanceMs(1000); };
   }
   void run() { RunBenchmark(view_, net_, env_); }
   void answer(const QString& url, const QByteArray& body, std::uint32_t openMs = 10,
@@ -85,7 +85,7 @@ TEST_F(FakeRun, PageWithImagesEmbedsAndSounds) {
   const qint64 ms = 1250 + 1350 + 30 + 30 + 7;
   RunTotals t;
   t.bytes = total;
-  t.milliseconds = ms;
+  t.micros = ms * 1000;
   t.validUrls = 1;
   t.files = 5;
   t.errors = 1;
@@ -444,7 +444,7 @@ TEST_F(FakeRun, DebugLog) {
 }
 
 TEST_F(FakeRun, TimesAndCountsBeyondThirtyTwoBits) {
-  clock_.now = 0xFFFFFF00u;  // the tick count wraps during the run
+  clock_.now = 0xFFFFFF00LL * 1000;  // well beyond 32 bits of milliseconds
   view_.url = QStringLiteral("h/p");
   answer("h/p", "<img src=big.iso>", 200, 100);
   FakeInternet::Answer big;
