@@ -199,7 +199,10 @@ void frmQuorvel::buildControls() {
   connect(chkUseURLFile_, &QCheckBox::toggled, this, &frmQuorvel::onUseUrlFileToggled);
   connect(cboURLToUse_, &QComboBox::editTextChanged, this, &frmQuorvel::onUrlTextChanged);
   cmdGo_->installEventFilter(this);
-  cboURLToUse_->lineEdit()->installEventFilter(this);
+  // The combo box itself has the focus and receives the user's keys; it passes them on to its
+  // edit field by a direct call that no filter on the edit field sees. A key sent to the edit
+  // field directly comes back to the box too, as the edit field leaves Enter unhandled.
+  cboURLToUse_->installEventFilter(this);
 }
 
 void frmQuorvel::buildMenus() {
@@ -327,7 +330,8 @@ bool frmQuorvel::eventFilter(QObject* watched, QEvent* event) {
     const Qt::KeyboardModifiers mods = static_cast<QMouseEvent*>(event)->modifiers();
     if (mods & Qt::ControlModifier) appState().debug1 = true;
     if (mods & Qt::AltModifier) appState().debug2 = true;
-  } else if (watched == cboURLToUse_->lineEdit() && event->type() == QEvent::KeyPress) {
+  } else if (watched == cboURLToUse_ && event->type() == QEvent::KeyPress) {
+    // Return and the keypad's Enter act as a click on Run; the key still goes on to the box.
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) onGoClicked();
   }

@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDeadlineTimer>
@@ -223,33 +224,53 @@ TEST_F(MainWindowTest, CtrlAndAltOnRunSetTheDebugFlags) {
   EXPECT_EQ(seen, (std::vector<std::pair<bool, bool>>{{true, true}}));
 }
 
+// Keys go where a user's keys go: to the widget that has the focus once the URL box is
+// clicked (the combo box, which hands them on to its edit field).
 TEST_F(MainWindowTest, EnterInTheUrlBoxRunsAndCancels) {
   frmQuorvel w;
   w.show();
-  QLineEdit* edit = box(w)->lineEdit();
-  QSignalSpy returns(edit, &QLineEdit::returnPressed);
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::mouseClick(box(w)->lineEdit(), Qt::LeftButton);
+  ASSERT_NE(QApplication::focusWidget(), nullptr);
+  auto press = [](Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QTest::keyClick(QApplication::focusWidget(), key, mods);
+  };
+  QSignalSpy returns(box(w)->lineEdit(), &QLineEdit::returnPressed);
+
+  struct Case {
+    Qt::Key run;
+    Qt::KeyboardModifiers runMods;
+    Qt::Key cancel;
+    Qt::KeyboardModifiers cancelMods;
+  };
+  const Case cases[] = {{Qt::Key_Return, Qt::NoModifier, Qt::Key_Enter, Qt::KeypadModifier},
+                        {Qt::Key_Enter, Qt::KeypadModifier, Qt::Key_Return, Qt::NoModifier}};
   int runs = 0;
-  w.setRunFunction([&](RunView& view) {
-    ++runs;
-    appState().CancelRequested = false;
-    QTest::keyClick(edit, Qt::Key_Enter);  // keypad Enter during the run: cancel
-    view.processEvents();
-    EXPECT_TRUE(appState().CancelRequested);
-    EXPECT_EQ(w.findChild<QLineEdit*>("txtStatus")->text(), "Cancelling...");
-  });
-  QTest::keyClick(edit, Qt::Key_Return);
-  EXPECT_EQ(runs, 1);
-  EXPECT_EQ(go(w)->text(), "&Run");
-  EXPECT_GE(returns.count(), 2);  // the box saw both keys too
-  QTest::keyClick(edit, Qt::Key_A);
-  EXPECT_EQ(runs, 1);
+  for (const Case& c : cases) {
+    w.setRunFunction([&](RunView& view) {
+      ++runs;
+      appState().CancelRequested = false;
+      press(c.cancel, c.cancelMods);
+      view.processEvents();
+      EXPECT_TRUE(appState().CancelRequested);
+      EXPECT_EQ(w.findChild<QLineEdit*>("txtStatus")->text(), "Cancelling...");
+    });
+    press(c.run, c.runMods);
+    EXPECT_FALSE(w.running());
+    EXPECT_EQ(go(w)->text(), "&Run");
+  }
+  EXPECT_EQ(runs, 2);
+  EXPECT_EQ(returns.count(), 4);  // the box saw every Enter too
+  press(Qt::Key_A);
+  EXPECT_EQ(runs, 2);
 
   // What is typed is what runs: no completion from the history.
   QString ran;
   w.setRunFunction([&](RunView& view) { ran = view.urlBoxText(); });
-  edit->clear();
-  QTest::keyClicks(edit, "http://h");
-  QTest::keyClick(edit, Qt::Key_Return);
+  box(w)->lineEdit()->clear();
+  QTest::keyClicks(QApplication::focusWidget(), "http://h");
+  press(Qt::Key_Return);
   EXPECT_EQ(ran, "http://h");
 }
 
