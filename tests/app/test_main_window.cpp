@@ -7,11 +7,13 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 
 #include "app/app_state.h"
 #include "app/frm_quorvel.h"
 #include "app/settings.h"
+#include "bench/totals_text.h"
 #include "common/test_support.h"
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_options.h"
@@ -326,6 +328,58 @@ TEST_F(MainWindowTest, RunViewFillsTheTotals) {
   w.message("Oops", "No URL specified!", MsgIcon::Information);
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].text, "No URL specified!");
+}
+
+// The x at which a box draws the first character of its text, once painted (found from where
+// it draws its cursor).
+int drawnTextLeft(QLineEdit* box) {
+  box->repaint();  // the box places its text when it paints
+  const QRect cursor = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+  return cursor.center().x() -
+         QFontMetrics(box->font()).horizontalAdvance(box->text().left(box->cursorPosition()));
+}
+
+// Whether a box shows its whole text inside its frame, from its first character.
+::testing::AssertionResult showsWholeText(QLineEdit* box) {
+  const int left = drawnTextLeft(box);
+  const int right = left + QFontMetrics(box->font()).horizontalAdvance(box->text());
+  const int frame = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box);
+  if (left >= frame && right <= box->width() - frame) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << box->objectName().toStdString() << " draws \"" << box->text().toStdString()
+         << "\" from x " << left << " to " << right << " in a box " << box->width() << " wide";
+}
+
+TEST_F(MainWindowTest, TotalsBoxesShowTheirLargestValuesWhole) {
+  frmQuorvel w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  struct Totals {
+    std::int64_t validUrls, errors, bytes, milliseconds;
+  };
+  // The fastest run (10,000,000.0 Kbps with the most bytes), the longest, the most pages.
+  const Totals cases[] = {{1, 0, 999'999'999'999, 800'000},
+                          {1, 9'999'999'999, 999'999'999'999, 9'999'999'900},
+                          {9'999'999'999, 0, 35'939, 16}};
+  for (const Totals& c : cases) {
+    w.setTotals(MakeTotalsText(c.validUrls, c.errors, c.bytes, c.milliseconds));
+    for (const char* name : {"txtValidURLs", "txtTotalErrors", "txtTotalBytes", "txtTotalSecs",
+                             "txtThroughput", "txtAvgPageLoad"})
+      EXPECT_TRUE(showsWholeText(w.findChild<QLineEdit*>(name)));
+  }
+  EXPECT_EQ(w.findChild<QLineEdit*>("txtThroughput")->text(), "17,969.5 Kbps");
+
+  // A status longer than its line shows its beginning, where a short text begins.
+  auto* status = w.findChild<QLineEdit*>("txtStatus");
+  w.setStatus("Retrieving http://" + QString(200, 'a') + ".example/");
+  EXPECT_EQ(drawnTextLeft(status), drawnTextLeft(w.findChild<QLineEdit*>("txtValidURLs")));
+
+  // Everything still lies inside the window, the right-hand column in line with the status.
+  const QWidget* client = w.centralWidget();
+  for (const QWidget* c : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    EXPECT_TRUE(client->rect().contains(c->geometry())) << c->objectName().toStdString();
+  for (const char* name : {"txtTotalErrors", "txtTotalSecs", "txtAvgPageLoad"})
+    EXPECT_EQ(w.findChild<QLineEdit*>(name)->geometry().right(), status->geometry().right());
 }
 
 TEST_F(MainWindowTest, AutoModeRunsOnceFromTheEventLoopAndCloses) {
