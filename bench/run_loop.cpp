@@ -108,8 +108,11 @@ class Run {
 bool Run::prepare() {
   view_.setStatus(QStringLiteral("Initializing..."));
 
-  const QString proxy =
-      state_.ProxyUse == 1 ? state_.ProxyAddress + QLatin1Char(':') + state_.ProxyPort : QString();
+  // The options keep the proxy's address and port as typed; blanks around them are no part of
+  // either.
+  const QString proxy = state_.ProxyUse == 1 ? state_.ProxyAddress.trimmed() + QLatin1Char(':') +
+                                                   state_.ProxyPort.trimmed()
+                                             : QString();
   const int error = net_.OpenInternet(QStringLiteral("Quorvel"), proxy);
   if (error != 0) {
     view_.message(kOops,

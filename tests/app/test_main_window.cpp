@@ -9,10 +9,12 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
+#include <mutex>
 
 #include "app/app_state.h"
 #include "app/frm_quorvel.h"
 #include "app/settings.h"
+#include "bench/loopback_servers.h"
 #include "bench/totals_text.h"
 #include "common/test_support.h"
 #include "dialogs/frm_about.h"
@@ -274,6 +276,57 @@ TEST_F(MainWindowTest, EnterInTheUrlBoxRunsAndCancels) {
   QTest::keyClicks(QApplication::focusWidget(), "http://h");
   press(Qt::Key_Return);
   EXPECT_EQ(ran, "http://h");
+}
+
+// A proxy typed with blanks around its address and port (and stored so) serves every run.
+TEST_F(MainWindowTest, ProxyTypedWithBlanksServesTheRun) {
+  testing::HttpTestServer proxy;
+  std::mutex m;
+  QStringList targets;
+  proxy.server().Get(".*", [&](const httplib::Request& req, httplib::Response& res) {
+    std::lock_guard lock(m);
+    targets << QString::fromStdString(req.target);
+    res.set_content("<html>via proxy</html>", "text/html");
+  });
+  proxy.start();
+
+  frmQuorvel w;
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  auto type = [](const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); };
+  auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+  w.setModalRunner([&](QDialog& d) {
+    d.show();
+    d.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &d; }));
+    ASSERT_EQ(QApplication::focusWidget()->objectName(), "chkUseProxyServer");
+    press(Qt::Key_Space);
+    press(Qt::Key_Tab);
+    type("  127.0.0.1 ");
+    press(Qt::Key_Tab);
+    type(QStringLiteral(" %1  ").arg(proxy.port()));
+    press(Qt::Key_Tab);
+    press(Qt::Key_Space);  // OK
+    EXPECT_FALSE(d.isVisible());
+  });
+  action(w, "mnuOptions")->trigger();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &w; }));
+  EXPECT_EQ(appState().ProxyAddress, "  127.0.0.1 ");
+  EXPECT_EQ(appState().ProxyPort, QStringLiteral(" %1  ").arg(proxy.port()));
+
+  for (int run = 0; run < 2; ++run) {  // every later run too
+    QTest::mouseClick(box(w)->lineEdit(), Qt::LeftButton);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    type("quorvel-proxy-test.invalid/page.htm");
+    press(Qt::Key_Return);
+    EXPECT_EQ(w.findChild<QLineEdit*>("txtStatus")->text(), "Done");
+    EXPECT_EQ(w.findChild<QLineEdit*>("txtValidURLs")->text(), "1");
+    EXPECT_EQ(w.findChild<QLineEdit*>("txtTotalErrors")->text(), "0");
+  }
+  std::lock_guard lock(m);
+  EXPECT_EQ(targets, QStringList(2, "http://quorvel-proxy-test.invalid/page.htm"));
 }
 
 TEST_F(MainWindowTest, ClosingDuringARunCancelsItFirst) {
