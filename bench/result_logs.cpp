@@ -78,7 +78,7 @@ void ResultLogs::write(QFile& file, const QStringList& lines) {
   if (!file.isOpen()) return;
   QByteArray data;
   for (const QString& line : lines) {
-    data += line.toUtf8();
+    data += LogLineText(line).toUtf8();
     data += "\r\n";
   }
   const bool written = file.write(data) == data.size() && file.flush();
