@@ -258,7 +258,7 @@ bool Run::fetchEntry(qsizetype u) {
     debug_.raw(body);
   }
 
-  const QString base = PageBase(entry);
+  const QString base = LinkBase(entry);
   const QByteArray html = ScanText(body);
   body.clear();
   if (getImages_ || getSounds_) {
@@ -277,9 +277,7 @@ bool Run::fetchEntry(qsizetype u) {
 
 bool Run::fetchResources(const QStringList& resources, UrlTotals& url) {
   for (const QString& resource : resources) {
-    // A resource has no scheme: its server is what comes before its first "/".
-    view_.setStatus(QStringLiteral("Connecting to ") +
-                    resource.left(resource.indexOf(QLatin1Char('/'))));
+    view_.setStatus(QStringLiteral("Connecting to ") + LinkHost(resource));
     if (cancelRequested()) return false;
     Download d;
     // Resources are only counted: their data is not kept.
