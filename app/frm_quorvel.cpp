@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/app_state.h"
 #include "app/log_file.h"
@@ -23,6 +24,7 @@
 #include "app/startup.h"
 #include "app/twips.h"
 #include "app/url_history.h"
+#include "app/value_box.h"
 #include "bench/benchmark.h"
 #include "bench/totals_text.h"
 #include "dialogs/frm_about.h"
@@ -98,6 +100,63 @@ void fitCaption(QWidget* w, bool growLeft) {
   else
     r.setWidth(needed);
   w->setGeometry(r);
+}
+
+// The widest text each totals box shows: counts of ten digits, up to 999,999,999,999 bytes,
+// 10,000,000.0 Kbps, and times of up to 9,999,999.9 seconds (115 days).
+struct WidestTotal {
+  const char* box;
+  const char* text;
+};
+constexpr WidestTotal kWidestTotals[] = {
+    {"txtValidURLs", "9999999999"},         {"txtTotalErrors", "9999999999"},
+    {"txtTotalBytes", "999,999,999,999"},   {"txtTotalSecs", "9,999,999.9"},
+    {"txtThroughput", "10,000,000.0 Kbps"}, {"txtAvgPageLoad", "9,999,999.9 secs"}};
+
+// Widens the totals boxes when the widest value of a column does not fit the design width in
+// the current font; the boxes of a column keep one width. The left column grows into the gap
+// before the right column's labels (and pushes the right column along when the gap is too
+// small); when the right column then reaches beyond the design's right edge, the window grows by
+// as much, and the status line, the URL box, the rules and the buttons follow, so the edges stay
+// in line. Returns the client width.
+int fitTotalsBoxes(QWidget* client, int clientWidth) {
+  const int gap = twipsToPixels(client, 120);
+  const int rightEdge = twipsToPixels(client, 6135);
+  const int rightColumn = twipsToPixels(client, 3480);
+  auto boxOf = [client](const WidestTotal& t) {
+    return client->findChild<QLineEdit*>(QLatin1String(t.box));
+  };
+  int needed[2] = {0, 0};  // left and right column
+  for (const WidestTotal& t : kWidestTotals) {
+    QLineEdit* box = boxOf(t);
+    int& column = needed[box->x() < rightColumn ? 0 : 1];
+    column = std::max({column, box->width(), boxWidthFor(box, QLatin1String(t.text))});
+  }
+  int shift = 0;  // of the right column
+  for (const WidestTotal& t : kWidestTotals) {
+    QLineEdit* box = boxOf(t);
+    const bool left = box->x() < rightColumn;
+    box->resize(needed[left ? 0 : 1], box->height());
+    if (left) shift = std::max(shift, box->geometry().right() + 1 + gap - rightColumn);
+  }
+  int right = rightEdge;
+  for (QWidget* w : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    const QRect r = w->geometry();
+    if (r.top() < twipsToPixels(client, 2160) || r.left() < rightColumn) continue;
+    w->move(r.left() + shift, r.top());
+    right = std::max(right, w->geometry().right() + 1);
+  }
+  const int wider = right - rightEdge;
+  if (wider <= 0) return clientWidth;
+  for (const char* name : {"txtStatus", "cboURLToUse", "Line1", "Line2"}) {
+    auto* w = client->findChild<QWidget*>(QLatin1String(name));
+    w->resize(w->width() + wider, w->height());
+  }
+  for (const char* name : {"cmdGo", "cmdCancel"}) {
+    auto* w = client->findChild<QWidget*>(QLatin1String(name));
+    w->move(w->x() + wider / 2, w->y());
+  }
+  return clientWidth + wider;
 }
 
 QAction* menuEntry(QMenu* menu, const char* name, const QString& caption) {
@@ -201,14 +260,20 @@ void frmQuorvel::buildControls() {
   // Created last so that it is drawn over the top edge of the client area.
   rule(client, "Line1", 0);
 
-  client->setFixedSize(twipsToPixels(client, kClientWidth), twipsToPixels(client, kClientHeight));
+  const int width = fitTotalsBoxes(client, twipsToPixels(client, kClientWidth));
+  for (QLineEdit* box : client->findChildren<QLineEdit*>())
+    if (box->isReadOnly()) showFromStart(box);
+  client->setFixedSize(width, twipsToPixels(client, kClientHeight));
 
   connect(cmdGo_, &QPushButton::clicked, this, &frmQuorvel::onGoClicked);
   connect(cmdCancel_, &QPushButton::clicked, this, &QWidget::close);
   connect(chkUseURLFile_, &QCheckBox::toggled, this, &frmQuorvel::onUseUrlFileToggled);
   connect(cboURLToUse_, &QComboBox::editTextChanged, this, &frmQuorvel::onUrlTextChanged);
   cmdGo_->installEventFilter(this);
-  cboURLToUse_->lineEdit()->installEventFilter(this);
+  // The combo box itself has the focus and receives the user's keys; it passes them on to its
+  // edit field by a direct call that no filter on the edit field sees. A key sent to the edit
+  // field directly comes back to the box too, as the edit field leaves Enter unhandled.
+  cboURLToUse_->installEventFilter(this);
 }
 
 void frmQuorvel::buildMenus() {
@@ -344,7 +409,8 @@ bool frmQuorvel::eventFilter(QObject* watched, QEvent* event) {
     const Qt::KeyboardModifiers mods = static_cast<QMouseEvent*>(event)->modifiers();
     if (mods & Qt::ControlModifier) appState().debug1 = true;
     if (mods & Qt::AltModifier) appState().debug2 = true;
-  } else if (watched == cboURLToUse_->lineEdit() && event->type() == QEvent::KeyPress) {
+  } else if (watched == cboURLToUse_ && event->type() == QEvent::KeyPress) {
+    // Return and the keypad's Enter act as a click on Run; the key still goes on to the box.
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) onGoClicked();
   }

@@ -121,6 +121,7 @@ int CurlInternet::OpenInternet(const QString& agent, const QString& proxy) {
   set(CURLOPT_WRITEDATA, static_cast<void*>(this));
   set(CURLOPT_HEADERFUNCTION, &CurlInternet::onHeader);
   set(CURLOPT_HEADERDATA, static_cast<void*>(this));
+  if (!options_.caFile.isEmpty()) set(CURLOPT_CAINFO, options_.caFile.constData());
   if (!proxy_.isEmpty()) set(CURLOPT_PROXY, proxy_.constData());
   set(CURLOPT_NOPROXY, noProxy_.constData());
   if (rc != CURLE_OK) {

@@ -35,6 +35,9 @@ struct CurlInternetOptions {
   qsizetype maxBodyInMemory = qsizetype(1) << 30;
   // Time between two calls of the event pump while a request waits.
   std::chrono::milliseconds pumpInterval{50};
+  // A file of the certificate authorities to trust for https instead of the system's; empty
+  // for the system's. For tests, whose servers carry certificates of their own test authority.
+  QByteArray caFile;
 };
 
 class CurlInternet final : public InternetSession {

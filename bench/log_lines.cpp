@@ -26,7 +26,35 @@ QString totalLine(const char* label, double value, const char* mask) {
   return blanks(25) + QLatin1String(label) + field(value, mask, 10);
 }
 
+bool breaksALine(QChar c) {
+  return c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+         c == QChar::ParagraphSeparator;
+}
+
 }  // namespace
+
+QString LogLineText(QStringView line) {
+  if (std::none_of(line.begin(), line.end(), breaksALine)) return line.toString();
+  static const char kHex[] = "0123456789ABCDEF";
+  QString out;
+  out.reserve(line.size() + 16);
+  for (const QChar c : line) {
+    if (!breaksALine(c)) {
+      out.append(c);
+      continue;
+    }
+    // A character up to U+00FF stands for the byte of a page; the separators go as UTF-8.
+    const QByteArray bytes =
+        c.unicode() <= 0xFF ? QByteArray(1, char(c.unicode())) : QString(c).toUtf8();
+    for (const char b : bytes) {
+      const auto u = static_cast<unsigned char>(b);
+      out.append(QLatin1Char('%'));
+      out.append(QLatin1Char(kHex[u >> 4]));
+      out.append(QLatin1Char(kHex[u & 0xF]));
+    }
+  }
+  return out;
+}
 
 QString ReportDate(const QDateTime& when) {
   const QDate d = when.date();

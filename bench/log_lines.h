@@ -8,11 +8,17 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <cstdint>
 
 #include "bench/run_totals.h"
 
 namespace quorvel {
+
+// A line as every log writes it: each control character (C0, DEL, C1) and each Unicode line
+// or paragraph separator percent-encoded as a request encodes it ("%0D%0A"), so that no text
+// that came from a page can end a line or begin one of its own.
+QString LogLineText(QStringView line);
 
 // "MM-DD-YY HH:MM": two-digit month, day and year, 24-hour clock; always 14 characters.
 QString ReportDate(const QDateTime& when);

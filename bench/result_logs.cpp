@@ -79,7 +79,7 @@ QStringList ResultLogs::open(bool autoMode) {
 void ResultLogs::write(Log& log, const QStringList& lines) {
   if (!log.file.isOpen()) return;
   for (const QString& line : lines) {
-    log.waiting += line.toUtf8();
+    log.waiting += LogLineText(line).toUtf8();
     log.waiting += "\r\n";
   }
   if (log.waiting.size() >= kWriteAtBytes) flush(log);

@@ -108,8 +108,11 @@ class Run {
 bool Run::prepare() {
   view_.setStatus(QStringLiteral("Initializing..."));
 
-  const QString proxy =
-      state_.ProxyUse == 1 ? state_.ProxyAddress + QLatin1Char(':') + state_.ProxyPort : QString();
+  // The options keep the proxy's address and port as typed; blanks around them are no part of
+  // either.
+  const QString proxy = state_.ProxyUse == 1 ? state_.ProxyAddress.trimmed() + QLatin1Char(':') +
+                                                   state_.ProxyPort.trimmed()
+                                             : QString();
   const int error = net_.OpenInternet(QStringLiteral("Quorvel"), proxy);
   if (error != 0) {
     view_.message(kOops,
@@ -256,7 +259,7 @@ bool Run::fetchEntry(qsizetype u) {
     debug_.raw(body);
   }
 
-  const QString base = PageBase(entry);
+  const QString base = LinkBase(entry);
   const QByteArray html = ScanText(body);
   body.clear();
   if (getImages_ || getSounds_) {
@@ -275,9 +278,7 @@ bool Run::fetchEntry(qsizetype u) {
 
 bool Run::fetchResources(const QStringList& resources, UrlTotals& url) {
   for (const QString& resource : resources) {
-    // A resource has no scheme: its server is what comes before its first "/".
-    view_.setStatus(QStringLiteral("Connecting to ") +
-                    resource.left(resource.indexOf(QLatin1Char('/'))));
+    view_.setStatus(QStringLiteral("Connecting to ") + LinkHost(resource));
     if (cancelRequested()) return false;
     Download d;
     // Resources are only counted: their data is not kept.

@@ -41,7 +41,7 @@ const QString k36 = QString(36, QLatin1Char(' '));
 // An HTTP server that records the target of every request, in order of arrival.
 class RecordingServer {
  public:
-  RecordingServer() {
+  explicit RecordingServer(const testing::TestAuthority* tls = nullptr) : server_(tls) {
     server_.server().set_pre_routing_handler(
         [this](const httplib::Request& req, httplib::Response&) {
           std::lock_guard<std::mutex> lock(mutex_);
@@ -148,6 +148,39 @@ TEST_F(HttpRun, WhatAPageWithFramesImagesAndSoundsFetches) {
         l.endsWith(" secs " + host + "/site/img/dot.gif"))
       resourceLogged = true;
   EXPECT_TRUE(resourceLogged);
+}
+
+TEST_F(HttpRun, TheFilesOfAnHttpsPageAreFetchedOverHttps) {
+  testing::TestAuthority ca;
+  ASSERT_TRUE(ca.ok()) << "the openssl tool could not make the test certificates";
+  RecordingServer s(&ca);  // speaks https only: a plain http request fails
+  s.routes().Get("/d/index.htm", [&s](const httplib::Request&, httplib::Response& res) {
+    res.set_content(
+        "<frameset><frame src=\"left.htm\"></frameset><img src=\"a.gif\">"
+        "<img src=/b.gif><img src=\"http://127.0.0.1:" +
+            std::to_string(s.port()) + "/c.gif\">",
+        "text/html");
+  });
+  s.page("/d/left.htm", "<img src=\"img/l.gif\">");
+  for (const char* r : {"/d/a.gif", "/d/b.gif", "/c.gif", "/d/img/l.gif"}) s.page(r, "GIF89a");
+  s.start();
+
+  view_.url = s.url("/d/index.htm");
+  CurlInternetOptions trustTheTestAuthority;
+  trustTheTestAuthority.caFile = QByteArray::fromStdString(ca.caFile());
+  run(trustTheTestAuthority);
+
+  EXPECT_EQ(s.targets(), (QStringList{"/d/index.htm", "/c.gif", "/d/a.gif", "/d/b.gif",
+                                      "/d/left.htm", "/d/img/l.gif"}));
+  EXPECT_EQ(view_.totals.back().totalErrors, QStringLiteral("0"));
+  const QString site = QStringLiteral("https://127.0.0.1:%1").arg(s.port());
+  QStringList fetched;
+  for (const QString& l : logLines("QuorvelLog.txt"))
+    if (l.startsWith(kRunDate) && l.contains(" bytes ")) fetched << l.mid(l.indexOf(" secs ") + 6);
+  EXPECT_EQ(fetched, (QStringList{site + "/d/index.htm", site + "/c.gif", site + "/d/a.gif",
+                                  site + "/d/b.gif", site + "/d/left.htm", site + "/d/img/l.gif"}));
+  EXPECT_TRUE(logLines("QuorvelLog.txt")
+                  .contains(kRunDate + " Frame Summary for " + site + "/d/left.htm:"));
 }
 
 TEST_F(HttpRun, FaultsAreLoggedWithTheirNumberAndTheRunGoesOn) {
