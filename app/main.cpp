@@ -1,18 +1,50 @@
 #include <QApplication>
 #include <QStringList>
 #include <QtGlobal>
+#include <cstdio>
 
 #include "app/app_folder.h"
 #include "app/app_state.h"
 #include "app/frm_quorvel.h"
 #include "app/instance_lock.h"
 #include "app/message_box.h"
+#include "app/quiet_qt.h"
+#include "app/startup.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+
+namespace {
+
+QStringList argumentsOf(int argc, char** argv) {
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  return args;
+}
+
+bool haveDisplay() {
+  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  // With no display the program still runs (an unattended run from cron or a terminal).
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+  const QStringList args = argumentsOf(argc, argv);
+  // A command runs one tool without any window (and needs no display).
+  if (quorvel::cli::IsCommandLine(args)) return quorvel::cli::RunCommandLine(argc, argv);
+
+  const quorvel::CommandWords words = quorvel::ParseCommandWords(args.join(QLatin1Char(' ')));
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !haveDisplay()) {
+    // With no display the unattended run still works (cron, a terminal); the windows do not.
+    if (!words.autoMode) {
+      std::fputs(
+          "quorvel: There is no display for the windows. Run \"quorvel auto\" for the "
+          "unattended benchmark of URLS.DAT, or a command without a window (\"quorvel --help\").\n",
+          stderr);
+      return quorvel::cli::kExitCannotStart;
+    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  quorvel::InstallQuietQtMessages();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvel"));
 
@@ -24,12 +56,11 @@ int main(int argc, char** argv) {
     quorvel::showMessage(nullptr, QStringLiteral("Oops"),
                          QStringLiteral("Quorvel is already running!"),
                          quorvel::MsgIcon::Exclamation);
-    return 1;
+    return quorvel::cli::kExitAlreadyRunning;
   }
 
   // The command line as one text: the arguments after the program's name.
-  const QStringList words = QCoreApplication::arguments().mid(1);
-  quorvel::frmQuorvel w(words.join(QLatin1Char(' ')));
+  quorvel::frmQuorvel w(args.join(QLatin1Char(' ')));
   w.show();
   return QApplication::exec();
 }

@@ -58,6 +58,16 @@ void EnsureSettingsFile(const QString& path) {
   f.commit();
 }
 
+void LoadProxyState() {
+  AppState& s = appState();
+  const QString proxy = QStringLiteral("Proxy");
+  const double use = leadingNumber(ReadSetting(s.settingsPath, proxy, QStringLiteral("Use")).value);
+  // A hand-edited value far outside the 16-bit range counts as "not 1".
+  s.ProxyUse = (use >= -32768 && use <= 32767) ? static_cast<std::int16_t>(use) : 0;
+  s.ProxyAddress = ReadSetting(s.settingsPath, proxy, QStringLiteral("Address")).value;
+  s.ProxyPort = ReadSetting(s.settingsPath, proxy, QStringLiteral("Port")).value;
+}
+
 WindowChoices LoadStartupState(const QString& commandLine) {
   AppState& s = appState();
   const CommandWords words = ParseCommandWords(commandLine);
@@ -71,12 +81,7 @@ WindowChoices LoadStartupState(const QString& commandLine) {
   s.settingsPath = s.filePath(QStringLiteral("Quorvel.ini"));
   EnsureSettingsFile(s.settingsPath);
 
-  const QString proxy = QStringLiteral("Proxy");
-  const double use = leadingNumber(ReadSetting(s.settingsPath, proxy, QStringLiteral("Use")).value);
-  // A hand-edited value far outside the 16-bit range counts as "not 1".
-  s.ProxyUse = (use >= -32768 && use <= 32767) ? static_cast<std::int16_t>(use) : 0;
-  s.ProxyAddress = ReadSetting(s.settingsPath, proxy, QStringLiteral("Address")).value;
-  s.ProxyPort = ReadSetting(s.settingsPath, proxy, QStringLiteral("Port")).value;
+  LoadProxyState();
 
   s.iterations = 1;
 

@@ -8,9 +8,25 @@
 #include <functional>
 
 #include "bench/internet.h"
+#include "bench/request_details.h"
 #include "bench/run_view.h"
 
 namespace quorvel {
+
+// One request of a run as it was counted.
+struct RequestRecord {
+  enum class Kind { Page, Frame, Resource };
+  Kind kind = Kind::Page;
+  int iteration = 0;        // 1-based
+  int entry = 0;            // 1-based place of the page in the URL list (frames included)
+  QString pageUrl;          // the list entry this request belongs to
+  QString url;              // as requested (a resource without its scheme)
+  std::int64_t startedMs = 0;  // wall clock, milliseconds since the epoch (UTC)
+  std::int64_t bytes = 0;
+  std::int64_t micros = 0;  // the measured interval
+  int error = 0;            // as logged (991 for a page the server did not have)
+  RequestDetails details;
+};
 
 struct RunEnvironment {
   // The monotonic microsecond clock that times every download.
@@ -21,6 +37,8 @@ struct RunEnvironment {
   std::function<void(const QString&)> printSummary;
   // Called with each measured interval (URL, microseconds); for benchmark programs.
   std::function<void(const QString&, std::int64_t)> onInterval;
+  // Called after each request has been counted; for the reports of the command line.
+  std::function<void(const RequestRecord&)> onRequest;
 };
 
 // The environment of a real run: monotonicMicros(), the local clock, standard output.

@@ -132,6 +132,11 @@ int CurlInternet::OpenInternet(const QString& agent, const QString& proxy) {
   set(CURLOPT_HEADERFUNCTION, &CurlInternet::onHeader);
   set(CURLOPT_HEADERDATA, static_cast<void*>(this));
   if (!options_.caFile.isEmpty()) set(CURLOPT_CAINFO, options_.caFile.constData());
+  if (options_.recordHeaders) {
+    set(CURLOPT_DEBUGFUNCTION, &CurlInternet::onDebug);
+    set(CURLOPT_DEBUGDATA, static_cast<void*>(this));
+    set(CURLOPT_VERBOSE, 1L);
+  }
   if (!proxy_.isEmpty()) set(CURLOPT_PROXY, proxy_.constData());
   set(CURLOPT_NOPROXY, noProxy_.constData());
   if (rc != CURLE_OK) {
@@ -162,11 +167,37 @@ void CurlInternet::endTransfer() {
   attached_ = false;
 }
 
+// One header line as a name and a value; the status line is not one.
+QPair<QByteArray, QByteArray> headerField(std::string_view line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  const size_t colon = line.find(':');
+  if (colon == std::string_view::npos) return {};
+  return {QByteArray(line.data(), qsizetype(colon)).trimmed(),
+          QByteArray(line.data() + colon + 1, qsizetype(line.size() - colon - 1)).trimmed()};
+}
+
+int CurlInternet::onDebug(CURL*, curl_infotype type, char* data, size_t size, void* self) {
+  if (type != CURLINFO_HEADER_OUT) return 0;
+  auto* s = static_cast<CurlInternet*>(self);
+  s->requestHeaders_.clear();  // the last request sent (after a redirect, the one that answered)
+  const QByteArray block(data, qsizetype(size));
+  for (const QByteArray& line : block.split('\n')) {
+    const auto field = headerField(std::string_view(line.constData(), size_t(line.size())));
+    if (!field.first.isEmpty()) s->requestHeaders_.append(field);
+  }
+  return 0;
+}
+
 size_t CurlInternet::onHeader(char* data, size_t size, size_t count, void* self) {
   auto* s = static_cast<CurlInternet*>(self);
   const size_t len = size * count;
   s->lastActivity_ = Clock::now();
   const std::string_view line(data, len);
+  if (s->options_.recordHeaders) {
+    if (startsWithNoCase(line, "http/")) s->responseHeaders_.clear();
+    const auto field = headerField(line);
+    if (!field.first.isEmpty()) s->responseHeaders_.append(field);
+  }
   if (startsWithNoCase(line, "http/")) {
     s->redirectPending_ = false;  // a new response begins
   } else if (startsWithNoCase(line, "location:")) {
@@ -281,6 +312,76 @@ int CurlInternet::failureError() const {
   return InternetErrorFromCurl(result_, osError);
 }
 
+RequestDetails CurlInternet::LastRequestDetails() const {
+  RequestDetails d;
+  if (!easy_ || !requested_) return d;
+  d.known = true;
+  curl_off_t lookup = 0, connect = 0, tls = 0, pretransfer = 0, first = 0, total = 0, redirect = 0;
+  curl_easy_getinfo(easy_, CURLINFO_NAMELOOKUP_TIME_T, &lookup);
+  curl_easy_getinfo(easy_, CURLINFO_CONNECT_TIME_T, &connect);
+  curl_easy_getinfo(easy_, CURLINFO_APPCONNECT_TIME_T, &tls);
+  curl_easy_getinfo(easy_, CURLINFO_PRETRANSFER_TIME_T, &pretransfer);
+  curl_easy_getinfo(easy_, CURLINFO_STARTTRANSFER_TIME_T, &first);
+  curl_easy_getinfo(easy_, CURLINFO_TOTAL_TIME_T, &total);
+  curl_easy_getinfo(easy_, CURLINFO_REDIRECT_TIME_T, &redirect);
+  // libcurl's times run from the start of the last transfer (after the redirects); each phase
+  // is the difference of two of them. A phase that did not happen is -1.
+  const auto phase = [](curl_off_t from, curl_off_t to) -> std::int64_t {
+    return to > 0 && to >= from ? std::int64_t(to - from) : -1;
+  };
+  d.dnsMicros = lookup > 0 ? std::int64_t(lookup) : -1;
+  const curl_off_t connected = tls > 0 ? tls : connect;
+  d.connectMicros = phase(lookup, connected);
+  d.tlsMicros = tls > 0 ? phase(connect, tls) : -1;
+  d.sendMicros = phase(connected, pretransfer);
+  d.waitMicros = phase(pretransfer, first);
+  d.receiveMicros = phase(first, total);
+  d.redirectMicros = std::int64_t(redirect);
+
+  long code = 0, version = 0, port = 0, redirects = 0, requestSize = 0, headerSize = 0;
+  curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &code);
+  curl_easy_getinfo(easy_, CURLINFO_HTTP_VERSION, &version);
+  curl_easy_getinfo(easy_, CURLINFO_PRIMARY_PORT, &port);
+  curl_easy_getinfo(easy_, CURLINFO_REDIRECT_COUNT, &redirects);
+  curl_easy_getinfo(easy_, CURLINFO_REQUEST_SIZE, &requestSize);
+  curl_easy_getinfo(easy_, CURLINFO_HEADER_SIZE, &headerSize);
+  d.status = int(code);
+  d.redirects = int(redirects);
+  d.remotePort = int(port);
+  switch (version) {
+    case CURL_HTTP_VERSION_1_0:
+      d.httpVersion = QStringLiteral("HTTP/1.0");
+      break;
+    case CURL_HTTP_VERSION_1_1:
+      d.httpVersion = QStringLiteral("HTTP/1.1");
+      break;
+    case CURL_HTTP_VERSION_2_0:
+      d.httpVersion = QStringLiteral("HTTP/2");
+      break;
+    case CURL_HTTP_VERSION_3:
+      d.httpVersion = QStringLiteral("HTTP/3");
+      break;
+    default:
+      break;
+  }
+  const char* text = nullptr;
+  if (curl_easy_getinfo(easy_, CURLINFO_PRIMARY_IP, &text) == CURLE_OK && text)
+    d.remoteAddress = QString::fromLatin1(text);
+  text = nullptr;
+  if (curl_easy_getinfo(easy_, CURLINFO_EFFECTIVE_URL, &text) == CURLE_OK && text)
+    d.effectiveUrl = QString::fromLatin1(text);
+  text = nullptr;
+  if (curl_easy_getinfo(easy_, CURLINFO_CONTENT_TYPE, &text) == CURLE_OK && text)
+    d.contentType = QString::fromLatin1(text);
+  if (d.effectiveUrl.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive))
+    d.httpVersion.clear();
+  d.requestHeaderBytes = requestSize > 0 ? requestSize : -1;
+  d.responseHeaderBytes = headerSize > 0 ? headerSize : -1;
+  d.requestHeaders = requestHeaders_;
+  d.responseHeaders = responseHeaders_;
+  return d;
+}
+
 int CurlInternet::OpenURL(const QString& url) {
   if (!easy_) return 12019;  // no session is open
   endTransfer();
@@ -294,6 +395,9 @@ int CurlInternet::OpenURL(const QString& url) {
   paused_ = false;
   sink_ = nullptr;
   errorBuffer_[0] = '\0';
+  requested_ = true;
+  requestHeaders_.clear();
+  responseHeaders_.clear();
 
   const QByteArray request = RequestURL(CompleteURL(url));
   int error = 0;

@@ -34,6 +34,8 @@ struct CurlInternetOptions {
   // Largest body kept in memory; a page beyond it (a hostile endless page) ends with 12004
   // and what was read so far. Bodies that are only counted have no limit.
   qsizetype maxBodyInMemory = qsizetype(1) << 30;
+  // Keep the request's and the answer's header lines for LastRequestDetails (reports only).
+  bool recordHeaders = false;
   // Time between two calls of the event pump while a request waits.
   std::chrono::milliseconds pumpInterval{50};
   // A file of the certificate authorities to trust for https instead of the system's; empty
@@ -55,12 +57,15 @@ class CurlInternet final : public InternetSession {
   int OpenURL(const QString& url) override;
   int ReadURL(QByteArray* body, std::int64_t& bytes) override;
   void CloseInternet() override;
+  // Read from libcurl's figures of the last transfer when asked.
+  RequestDetails LastRequestDetails() const override;
 
  private:
   enum class Phase { Idle, Opening, Reading };
 
   static size_t onHeader(char* data, size_t size, size_t count, void* self);
   static size_t onBody(char* data, size_t size, size_t count, void* self);
+  static int onDebug(CURL* handle, curl_infotype type, char* data, size_t size, void* self);
 
   // Drives the transfer until `enough` says so or it ends; false when it ended.
   template <typename Enough>
@@ -88,6 +93,8 @@ class CurlInternet final : public InternetSession {
   bool paused_ = false;  // the body's first data arrived during the open and waits
   QByteArray spare_;     // the buffer of the last large body, shared with its reader
   QByteArray* sink_ = nullptr;
+  bool requested_ = false;  // a request was made since the session opened
+  QList<QPair<QByteArray, QByteArray>> requestHeaders_, responseHeaders_;
   std::chrono::steady_clock::time_point lastActivity_;
 };
 

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "app/event_pump.h"
+#include "bench/request_details.h"
 
 namespace quorvel {
 
@@ -28,6 +29,9 @@ class InternetSession {
   virtual int ReadURL(QByteArray* body, std::int64_t& bytes) = 0;
 
   virtual void CloseInternet() = 0;
+
+  // What the last request measured beyond bytes and time; valid until the next OpenURL.
+  virtual RequestDetails LastRequestDetails() const { return {}; }
 
   // Called now and then while a request waits (app/event_pump.h). When it returns false the
   // request is abandoned at once and ends with 12017.

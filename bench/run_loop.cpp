@@ -59,7 +59,7 @@ class Run {
     });
     if (prepare()) {
       bool cancelled = false;
-      for (int pass = 1; pass <= iterations_ && !cancelled; ++pass)
+      for (pass_ = 1; pass_ <= iterations_ && !cancelled; ++pass_)
         for (qsizetype u = 0; u < urls_.size() && !cancelled; ++u) cancelled = !fetchEntry(u);
       if (!cancelled) finish();
     }
@@ -72,13 +72,15 @@ class Run {
     int error = 0;
     std::int64_t bytes = 0;
     std::int64_t micros = 0;
+    std::int64_t startedMs = 0;  // only when requests are reported
   };
 
   bool prepare();
   bool buildUrlList();
   bool readIterations();
   bool fetchEntry(qsizetype u);
-  bool fetchResources(const QStringList& resources, UrlTotals& url);
+  void report(RequestRecord::Kind kind, qsizetype u, const QString& url, const Download& d);
+  bool fetchResources(qsizetype u, const QStringList& resources, UrlTotals& url);
   void insertFrames(qsizetype u, const QStringList& frames);
   bool download(const QString& url, QByteArray* body, bool pollAfterOpen, Download& out);
   void showTotals() { view_.setTotals(totals_); }
@@ -99,6 +101,7 @@ class Run {
   QStringList marks_;     // "" for a listed page, "F" for a frame page the run added
   QSet<QString> listed_;  // every text of urls_, for the test whether a frame is there already
   int iterations_ = 0;
+  int pass_ = 0;
   bool logResults_ = false;
   bool getImages_ = false;
   bool getSounds_ = false;
@@ -146,7 +149,9 @@ bool Run::prepare() {
 
 bool Run::buildUrlList() {
   urls_.clear();
-  if (view_.useUrlFile()) {
+  if (const QStringList given = view_.givenUrls(); !given.isEmpty()) {
+    urls_ = given;
+  } else if (view_.useUrlFile()) {
     const QString path = state_.filePath(QStringLiteral("URLS.DAT"));
     if (!FileUsable(path, kFileExists)) {
       view_.message(kOops, QStringLiteral("Could not locate URLS.DAT file!"), MsgIcon::Information);
@@ -206,6 +211,7 @@ bool Run::download(const QString& url, QByteArray* body, bool pollAfterOpen, Dow
   out = Download{};
   debugTimed(QStringLiteral("*** start OpenURL for ") + url);
   view_.processEvents();
+  if (env_.onRequest) out.startedMs = QDateTime::currentMSecsSinceEpoch();
   std::int64_t start = env_.clockMicros();
   out.error = net_.OpenURL(url);
   out.micros = env_.clockMicros() - start;
@@ -252,6 +258,7 @@ bool Run::fetchEntry(qsizetype u) {
     if (!isFrame) ++totals_.validUrls;
   }
   if (logResults_) logs_.fileLine(entry, d.bytes, d.micros, d.error);
+  report(isFrame ? RequestRecord::Kind::Frame : RequestRecord::Kind::Page, u, entry, d);
   showTotals();
 
   if (state_.debug1) {
@@ -269,7 +276,7 @@ bool Run::fetchEntry(qsizetype u) {
       debug_.line(QStringLiteral("*** images for ") + entry);
       for (const QString& r : resources) debug_.line(r);
     }
-    if (!fetchResources(resources, url)) return false;
+    if (!fetchResources(u, resources, url)) return false;
   }
   if (u == 0) insertFrames(u, FrameUrls(html, base));
 
@@ -277,7 +284,23 @@ bool Run::fetchEntry(qsizetype u) {
   return true;
 }
 
-bool Run::fetchResources(const QStringList& resources, UrlTotals& url) {
+void Run::report(RequestRecord::Kind kind, qsizetype u, const QString& url, const Download& d) {
+  if (!env_.onRequest) return;
+  RequestRecord r;
+  r.kind = kind;
+  r.iteration = pass_;
+  r.entry = static_cast<int>(u + 1);
+  r.pageUrl = urls_[u];
+  r.url = url;
+  r.startedMs = d.startedMs;
+  r.bytes = d.bytes;
+  r.micros = d.micros;
+  r.error = d.error;
+  r.details = net_.LastRequestDetails();
+  env_.onRequest(r);
+}
+
+bool Run::fetchResources(qsizetype u, const QStringList& resources, UrlTotals& url) {
   for (const QString& resource : resources) {
     view_.setStatus(QStringLiteral("Connecting to ") + LinkHost(resource));
     if (cancelRequested()) return false;
@@ -296,6 +319,7 @@ bool Run::fetchResources(const QStringList& resources, UrlTotals& url) {
       ++url.files;
     }
     if (logResults_) logs_.fileLine(resource, d.bytes, d.micros, d.error);
+    report(RequestRecord::Kind::Resource, u, resource, d);
     showTotals();
   }
   return true;

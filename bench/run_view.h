@@ -25,6 +25,9 @@ class RunView {
   virtual bool loggingOn() const = 0;
   virtual bool imagesOn() const = 0;
   virtual bool soundsOn() const = 0;
+  // URLs given for this run (the command line): when there are any, the run fetches them, in
+  // order, instead of the URL list file or the URL box, and the URL history stays as it is.
+  virtual QStringList givenUrls() const { return {}; }
 
   // Refills the URL box's list with `entries` (in order) and puts `editText` in its edit field.
   virtual void setUrlList(const QStringList& entries, const QString& editText) = 0;

@@ -1,0 +1,40 @@
+// What is known of one request beyond its bytes, time and error number: the phases the
+// Internet layer measured and what the server answered. For reports (JSON, HAR, metrics); the
+// logs do not use it.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <cstdint>
+
+namespace quorvel {
+
+struct RequestDetails {
+  bool known = false;  // false when the session measures nothing of the kind
+
+  // Phases in microseconds, in the order they happen; -1 when the phase did not take place
+  // (no look-up on a reused connection, no TLS over plain http).
+  std::int64_t dnsMicros = -1;      // name look-up
+  std::int64_t connectMicros = -1;  // TCP connection, TLS included
+  std::int64_t tlsMicros = -1;      // the TLS handshake alone
+  std::int64_t sendMicros = -1;     // from connected to the request sent
+  std::int64_t waitMicros = -1;     // from the request sent to the first byte of the answer
+  std::int64_t receiveMicros = -1;  // from the first byte to the last
+  std::int64_t redirectMicros = 0;  // the redirects that came before, all their phases
+  int redirects = 0;
+
+  int status = 0;         // the HTTP status code; 0 when none came
+  QString httpVersion;    // "HTTP/1.1", "HTTP/2", ...; empty when unknown
+  QString remoteAddress;  // the address connected to
+  int remotePort = 0;
+  QString effectiveUrl;  // the URL that answered, after redirects
+  QString contentType;
+  std::int64_t requestHeaderBytes = -1;
+  std::int64_t responseHeaderBytes = -1;
+  QList<QPair<QByteArray, QByteArray>> requestHeaders;   // only when asked for
+  QList<QPair<QByteArray, QByteArray>> responseHeaders;  // only when asked for
+};
+
+}  // namespace quorvel

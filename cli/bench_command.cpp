@@ -1,0 +1,138 @@
+// quorvel bench: the benchmark run of the main window, without the window.
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QJsonDocument>
+
+#include "app/app_state.h"
+#include "app/instance_lock.h"
+#include "app/limit_setting.h"
+#include "app/startup.h"
+#include "bench/benchmark_run.h"
+#include "bench/curl_internet.h"
+#include "bench/run_view.h"
+#include "bench/totals_text.h"
+#include "cli/bench_report.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/interrupt.h"
+#include "cli/metrics_file.h"
+
+namespace quorvel::cli {
+
+namespace {
+
+// The window's choices, from the command line; its status and totals go to the report and
+// the progress line.
+class CommandLineRunView final : public RunView {
+ public:
+  CommandLineRunView(BenchReport& report, Console& console) : report_(report), console_(console) {}
+
+  bool useUrlFile() const override { return report_.urls.isEmpty(); }
+  QString urlBoxText() const override { return {}; }
+  QStringList givenUrls() const override { return report_.urls; }
+  QString iterationsText() const override { return QString::number(report_.iterations); }
+  bool loggingOn() const override { return report_.logging; }
+  bool imagesOn() const override { return report_.images; }
+  bool soundsOn() const override { return report_.sounds; }
+  void setUrlList(const QStringList&, const QString&) override {}
+  void setStatus(const QString& text) override {
+    report_.status = text;
+    showProgress();
+  }
+  void setTotals(const RunTotals& totals) override {
+    report_.totals = totals;
+    showProgress();
+  }
+  void processEvents() override { InterruptCancels::poll(); }
+  void setBusyCursor(bool) override {}
+  void message(const QString&, const QString& text, MsgIcon) override {
+    QString sentence = text;
+    sentence.replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    report_.messages << sentence;
+    console_.error(sentence);
+  }
+  void closeMainWindow() override {}
+
+ private:
+  void showProgress() {
+    if (!console_.progressShown()) return;
+    const RunTotals& t = report_.totals;
+    console_.progress(
+        QStringLiteral("%1 files, %2 errors  %3").arg(t.files).arg(t.errors).arg(report_.status));
+  }
+  BenchReport& report_;
+  Console& console_;
+};
+
+}  // namespace
+
+int RunBench(const ParsedArgs& args, Console& console) {
+  BenchReport report;
+  long long iterations = 1;
+  QString error;
+  if (!ParseCount(args, QStringLiteral("iterations"), 0, kMaxRunCount, iterations, error)) {
+    console.error(error);
+    return kExitCannotStart;
+  }
+  const bool json = args.has(QStringLiteral("json")), csv = args.has(QStringLiteral("csv"));
+  if (json && csv) {
+    console.error(QStringLiteral("Choose one of --json and --csv."));
+    return kExitCannotStart;
+  }
+  report.iterations = int(iterations);
+  report.urls = args.positional;
+  report.images = !args.has(QStringLiteral("no-images"));
+  report.sounds = !args.has(QStringLiteral("no-sounds"));
+  report.logging = !args.has(QStringLiteral("no-log"));
+
+  AppState& state = appState();
+  InstanceLock lock;
+  if (!lock.acquire(state.filePath(QStringLiteral("Quorvel.lock")))) {
+    console.error(QStringLiteral("Quorvel is already running!"));
+    return kExitAlreadyRunning;
+  }
+  LoadProxyState();
+
+  CurlInternetOptions options;
+  options.transferLimit = RequestLimitSetting(state.settingsPath);
+  options.recordHeaders = args.has(QStringLiteral("har"));
+  CurlInternet internet(options);
+  RunEnvironment env = DefaultRunEnvironment();
+  env.printSummary = nullptr;
+  env.onRequest = [&](const RequestRecord& r) { report.requests.push_back(r); };
+
+  CommandLineRunView view(report, console);
+  report.startedMs = QDateTime::currentMSecsSinceEpoch();
+  RunBenchmark(view, internet, env);
+  report.finishedMs = QDateTime::currentMSecsSinceEpoch();
+  console.endProgress();
+
+  if (json)
+    console.printRaw(QJsonDocument(BenchJson(report)).toJson(QJsonDocument::Indented));
+  else if (csv)
+    console.printRaw(BenchCsv(report));
+  else
+    console.print(BenchText(report));
+
+  int code = kExitOk;
+  const bool cancelled = report.status == QLatin1String("Cancelled");
+  const bool started = !report.requests.empty() || report.messages.isEmpty();
+  if (args.has(QStringLiteral("har")) &&
+      !ReplaceFile(args.value(QStringLiteral("har")),
+                   QJsonDocument(BenchHar(report)).toJson(QJsonDocument::Indented), error)) {
+    console.error(error);
+    code = kExitNotWritten;
+  }
+  if (args.has(QStringLiteral("metrics")) &&
+      !ReplaceFile(args.value(QStringLiteral("metrics")), BenchMetrics(report), error)) {
+    console.error(error);
+    code = kExitNotWritten;
+  }
+  if (cancelled) return kExitCancelled;
+  if (!started) return kExitCannotStart;
+  if (code != kExitOk || !report.messages.isEmpty()) return kExitNotWritten;
+  return report.totals.errors > 0 ? kExitMeasureFailed : kExitOk;
+}
+
+}  // namespace quorvel::cli

@@ -1,0 +1,397 @@
+#include "cli/bench_report.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QMap>
+#include <cmath>
+
+#include "app/number_format.h"
+#include "bench/internet.h"
+#include "bench/internet_url.h"
+#include "bench/log_lines.h"
+#include "bench/totals_text.h"
+#include "cli/commands.h"
+#include "cli/metrics_file.h"
+#include "quorvel_version.h"
+
+namespace quorvel::cli {
+
+namespace {
+
+QString kindName(RequestRecord::Kind k) {
+  switch (k) {
+    case RequestRecord::Kind::Page:
+      return QStringLiteral("page");
+    case RequestRecord::Kind::Frame:
+      return QStringLiteral("frame");
+    case RequestRecord::Kind::Resource:
+      return QStringLiteral("resource");
+  }
+  return {};
+}
+
+QString versionNumber() {
+  return QStringLiteral("%1.%2.%3")
+      .arg(version::kMajor)
+      .arg(version::kMinor)
+      .arg(version::kRevision);
+}
+
+double seconds(std::int64_t micros) {
+  return static_cast<double>(micros) / 1e6;
+}
+double ms(std::int64_t micros) {
+  return static_cast<double>(micros) / 1e3;
+}
+
+QJsonValue microsOrNull(std::int64_t micros) {
+  return micros < 0 ? QJsonValue() : QJsonValue(static_cast<double>(micros));
+}
+
+// The URL as it went out: a resource is listed without its scheme.
+QString fullUrl(const RequestRecord& r) {
+  return QString::fromLatin1(RequestURL(CompleteURL(r.url)));
+}
+
+double kbps(const RunTotals& t) {
+  return t.micros > 0
+             ? dec1(static_cast<double>(t.bytes) * 8.0 / (static_cast<double>(t.micros) / 1000.0))
+             : 0.0;
+}
+
+QString csvField(const QString& s) {
+  if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) &&
+      !s.contains(QLatin1Char('\n')) && !s.contains(QLatin1Char('\r')))
+    return s;
+  QString q = s;
+  q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+  return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+QString secondsField(std::int64_t micros) {
+  return micros < 0 ? QString() : QString::number(seconds(micros), 'f', 6);
+}
+
+QJsonArray headerArray(const QList<QPair<QByteArray, QByteArray>>& headers) {
+  QJsonArray a;
+  for (const auto& [name, value] : headers)
+    a.append(
+        QJsonObject{{"name", QString::fromLatin1(name)}, {"value", QString::fromLatin1(value)}});
+  return a;
+}
+
+}  // namespace
+
+QString IsoTime(qint64 msSinceEpoch) {
+  return QDateTime::fromMSecsSinceEpoch(msSinceEpoch, Qt::UTC).toString(Qt::ISODateWithMs);
+}
+
+QString BenchText(const BenchReport& report) {
+  const TotalsText t = MakeTotalsText(report.totals);
+  const QList<QPair<QString, QString>> rows{{QStringLiteral("Valid URLs:"), t.validUrls},
+                                            {QStringLiteral("Total Errors:"), t.totalErrors},
+                                            {QStringLiteral("Total Bytes:"), t.totalBytes},
+                                            {QStringLiteral("Total Secs:"), t.totalSecs},
+                                            {QStringLiteral("Throughput:"), t.throughput},
+                                            {QStringLiteral("Avg. Page Load:"), t.avgPageLoad},
+                                            {QStringLiteral("Status:"), report.status}};
+  QString out;
+  for (const auto& [label, value] : rows)
+    out += label.leftJustified(17) + value + QLatin1Char('\n');
+  out.chop(1);
+  return out;
+}
+
+QJsonObject BenchJson(const BenchReport& report) {
+  const TotalsText shown = MakeTotalsText(report.totals);
+  const RunTotals& t = report.totals;
+  QJsonArray requests;
+  for (const RequestRecord& r : report.requests) {
+    const RequestDetails& d = r.details;
+    QJsonObject o{
+        {"iteration", r.iteration},
+        {"entry", r.entry},
+        {"kind", kindName(r.kind)},
+        {"page", r.pageUrl},
+        {"url", r.url},
+        {"started", IsoTime(r.startedMs)},
+        {"bytes", static_cast<double>(r.bytes)},
+        {"microseconds", static_cast<double>(r.micros)},
+        {"error", r.error},
+        {"error_text", r.error == 0
+                           ? QJsonValue()
+                           : QJsonValue(r.error == 991 ? QStringLiteral("Link not found on server")
+                                                       : InternetErrorText(r.error))}};
+    if (d.known) {
+      o.insert("http", QJsonObject{{"status", d.status},
+                                   {"version", d.httpVersion},
+                                   {"remote_address", d.remoteAddress},
+                                   {"remote_port", d.remotePort},
+                                   {"effective_url", d.effectiveUrl},
+                                   {"content_type", d.contentType},
+                                   {"redirects", d.redirects}});
+      o.insert("phases_microseconds",
+               QJsonObject{{"dns", microsOrNull(d.dnsMicros)},
+                           {"connect", microsOrNull(d.connectMicros)},
+                           {"tls", microsOrNull(d.tlsMicros)},
+                           {"send", microsOrNull(d.sendMicros)},
+                           {"wait", microsOrNull(d.waitMicros)},
+                           {"receive", microsOrNull(d.receiveMicros)},
+                           {"redirects", static_cast<double>(d.redirectMicros)}});
+    }
+    requests.append(o);
+  }
+  QJsonObject totals{{"valid_urls", static_cast<double>(t.validUrls)},
+                     {"errors", static_cast<double>(t.errors)},
+                     {"files", static_cast<double>(t.files)},
+                     {"bytes", static_cast<double>(t.bytes)},
+                     {"microseconds", static_cast<double>(t.micros)},
+                     {"seconds", seconds(t.micros)},
+                     {"kbps", kbps(t)},
+                     {"page_average_seconds",
+                      t.validUrls > 0 ? seconds(t.micros) / static_cast<double>(t.validUrls) : 0.0},
+                     {"shown", QJsonObject{{"valid_urls", shown.validUrls},
+                                           {"total_errors", shown.totalErrors},
+                                           {"total_bytes", shown.totalBytes},
+                                           {"total_secs", shown.totalSecs},
+                                           {"throughput", shown.throughput},
+                                           {"avg_page_load", shown.avgPageLoad}}}};
+  QJsonObject doc{{"program", QString::fromLatin1(version::kProductName)},
+                  {"version", versionNumber()},
+                  {"command", "bench"},
+                  {"started", IsoTime(report.startedMs)},
+                  {"finished", IsoTime(report.finishedMs)},
+                  {"status", report.status},
+                  {"iterations", report.iterations},
+                  {"images", report.images},
+                  {"sounds", report.sounds},
+                  {"logging", report.logging},
+                  {"urls", QJsonArray::fromStringList(report.urls)},
+                  {"totals", totals},
+                  {"summary_line",
+                   SummaryLine(ReportDate(QDateTime::fromMSecsSinceEpoch(report.finishedMs)), t)},
+                  {"requests", requests},
+                  {"messages", QJsonArray::fromStringList(report.messages)}};
+  return doc;
+}
+
+QByteArray BenchCsv(const BenchReport& report) {
+  QString out = QStringLiteral(
+      "started,iteration,entry,kind,page,url,bytes,seconds,error,error_text,http_status,"
+      "http_version,remote_address,dns_seconds,connect_seconds,tls_seconds,send_seconds,"
+      "wait_seconds,receive_seconds\r\n");
+  for (const RequestRecord& r : report.requests) {
+    const RequestDetails& d = r.details;
+    const QString errorText = r.error == 0     ? QString()
+                              : r.error == 991 ? QStringLiteral("Link not found on server")
+                                               : InternetErrorText(r.error).trimmed();
+    const QStringList fields{IsoTime(r.startedMs),
+                             QString::number(r.iteration),
+                             QString::number(r.entry),
+                             kindName(r.kind),
+                             r.pageUrl,
+                             r.url,
+                             QString::number(r.bytes),
+                             secondsField(r.micros),
+                             QString::number(r.error),
+                             errorText,
+                             d.known && d.status ? QString::number(d.status) : QString(),
+                             d.httpVersion,
+                             d.remoteAddress,
+                             secondsField(d.dnsMicros),
+                             secondsField(d.connectMicros),
+                             secondsField(d.tlsMicros),
+                             secondsField(d.sendMicros),
+                             secondsField(d.waitMicros),
+                             secondsField(d.receiveMicros)};
+    QStringList quoted;
+    for (const QString& f : fields) quoted << csvField(f);
+    out += quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+  }
+  return out.toUtf8();
+}
+
+QJsonObject BenchHar(const BenchReport& report) {
+  QJsonArray pages, entries;
+  QString pageId;
+  for (const RequestRecord& r : report.requests) {
+    if (r.kind == RequestRecord::Kind::Page || pageId.isEmpty()) {
+      pageId = QStringLiteral("page_%1_%2").arg(r.iteration).arg(r.entry);
+      pages.append(
+          QJsonObject{{"startedDateTime", IsoTime(r.startedMs)},
+                      {"id", pageId},
+                      {"title", r.pageUrl},
+                      {"pageTimings", QJsonObject{{"onContentLoad", -1}, {"onLoad", -1}}}});
+    }
+    const RequestDetails& d = r.details;
+    // The phases libcurl measured; what the measured interval holds beyond them is the
+    // receiving, so that the timings add up to the time the logs give the request.
+    const auto part = [](std::int64_t micros) { return micros < 0 ? -1.0 : ms(micros); };
+    const double dns = part(d.dnsMicros), connect = part(d.connectMicros), ssl = part(d.tlsMicros);
+    const double send = std::max(0.0, part(d.sendMicros)), wait = std::max(0.0, part(d.waitMicros));
+    const double time = ms(r.micros);
+    const double before = std::max(0.0, dns) + std::max(0.0, connect) + send + wait;
+    const double receive = std::max(0.0, time - before);
+    const QString version = d.httpVersion.isEmpty() ? QStringLiteral("unknown") : d.httpVersion;
+    const QString url = fullUrl(r);
+    QJsonObject entry{
+        {"pageref", pageId},
+        {"startedDateTime", IsoTime(r.startedMs)},
+        {"time", before + receive},
+        {"request", QJsonObject{{"method", "GET"},
+                                {"url", url},
+                                {"httpVersion", version},
+                                {"cookies", QJsonArray()},
+                                {"headers", headerArray(d.requestHeaders)},
+                                {"queryString", QJsonArray()},
+                                {"headersSize", static_cast<double>(d.requestHeaderBytes)},
+                                {"bodySize", 0}}},
+        {"response", QJsonObject{{"status", d.status},
+                                 {"statusText", ""},
+                                 {"httpVersion", version},
+                                 {"cookies", QJsonArray()},
+                                 {"headers", headerArray(d.responseHeaders)},
+                                 {"content", QJsonObject{{"size", static_cast<double>(r.bytes)},
+                                                         {"mimeType", d.contentType}}},
+                                 {"redirectURL", ""},
+                                 {"headersSize", static_cast<double>(d.responseHeaderBytes)},
+                                 {"bodySize", static_cast<double>(r.bytes)}}},
+        {"cache", QJsonObject()},
+        {"timings", QJsonObject{{"blocked", -1},
+                                {"dns", dns},
+                                {"connect", connect},
+                                {"ssl", ssl},
+                                {"send", send},
+                                {"wait", wait},
+                                {"receive", receive}}}};
+    if (!d.remoteAddress.isEmpty()) entry.insert("serverIPAddress", d.remoteAddress);
+    if (r.error != 0)
+      entry.insert("comment", QStringLiteral("Quorvel error %1: %2")
+                                  .arg(r.error)
+                                  .arg(r.error == 991 ? QStringLiteral("Link not found on server")
+                                                      : InternetErrorText(r.error).trimmed()));
+    entries.append(entry);
+  }
+  return QJsonObject{
+      {"log",
+       QJsonObject{{"version", "1.2"},
+                   {"creator", QJsonObject{{"name", QString::fromLatin1(version::kProductName)},
+                                           {"version", versionNumber()}}},
+                   {"pages", pages},
+                   {"entries", entries}}}};
+}
+
+QByteArray BenchMetrics(const BenchReport& report) {
+  // Per listed page: its own request and everything fetched for it (frames, resources).
+  struct Page {
+    int iterations = 0;
+    std::int64_t errors = 0, bytes = 0, micros = 0;
+    RequestRecord last;  // the page's own request, last iteration
+    std::int64_t dns = 0, connect = 0, tls = 0, wait = 0, receive = 0;
+  };
+  QMap<QString, Page> pages;
+  QStringList order;
+  QString current;
+  for (const RequestRecord& r : report.requests) {
+    if (r.kind == RequestRecord::Kind::Page) {
+      current = r.pageUrl;
+      if (!pages.contains(current)) order << current;
+      Page& p = pages[current];
+      ++p.iterations;
+      p.last = r;
+      const RequestDetails& d = r.details;
+      p.dns += std::max<std::int64_t>(0, d.dnsMicros);
+      p.connect += std::max<std::int64_t>(0, d.connectMicros);
+      p.tls += std::max<std::int64_t>(0, d.tlsMicros);
+      p.wait += std::max<std::int64_t>(0, d.sendMicros) + std::max<std::int64_t>(0, d.waitMicros);
+      p.receive += std::max<std::int64_t>(0, d.receiveMicros);
+    }
+    if (current.isEmpty()) continue;
+    Page& p = pages[current];
+    if (r.error != 0)
+      ++p.errors;
+    else {
+      p.bytes += r.bytes;
+      p.micros += r.micros;
+    }
+  }
+  MetricsText m;
+  const auto perPage = [&](const QString& name, const QString& help, auto value) {
+    m.family(name, help);
+    for (const QString& url : order) m.sample(name, {{"url", url}}, value(pages[url]));
+  };
+  perPage(QStringLiteral("quorvel_bench_success"),
+          QStringLiteral("Whether the page and everything fetched with it came without an error in "
+                         "every iteration (1) or not (0)."),
+          [](const Page& p) { return p.errors == 0 ? 1.0 : 0.0; });
+  perPage(
+      QStringLiteral("quorvel_bench_page_load_seconds"),
+      QStringLiteral(
+          "Measured time of the page with its frames, images and sounds, mean of the iterations."),
+      [](const Page& p) { return seconds(p.micros) / std::max(1, p.iterations); });
+  perPage(QStringLiteral("quorvel_bench_page_bytes"),
+          QStringLiteral(
+              "Bytes of the page with its frames, images and sounds, mean of the iterations."),
+          [](const Page& p) { return static_cast<double>(p.bytes) / std::max(1, p.iterations); });
+  perPage(
+      QStringLiteral("quorvel_bench_errors"),
+      QStringLiteral(
+          "Files of the page (and of what was fetched with it) that failed, over all iterations."),
+      [](const Page& p) { return static_cast<double>(p.errors); });
+  perPage(QStringLiteral("quorvel_http_status_code"),
+          QStringLiteral("HTTP status of the page's own request, last iteration (0: no answer)."),
+          [](const Page& p) { return static_cast<double>(p.last.details.status); });
+  m.family(
+      QStringLiteral("quorvel_http_duration_seconds"),
+      QStringLiteral("Phases of the page's own request, mean of the iterations: resolve, connect "
+                     "(TLS included), tls, processing (until the first byte), transfer."));
+  for (const QString& url : order) {
+    const Page& p = pages[url];
+    const double n = std::max(1, p.iterations);
+    const QList<QPair<QString, std::int64_t>> phases{{"resolve", p.dns},
+                                                     {"connect", p.connect},
+                                                     {"tls", p.tls},
+                                                     {"processing", p.wait},
+                                                     {"transfer", p.receive}};
+    for (const auto& [phase, micros] : phases)
+      m.sample(QStringLiteral("quorvel_http_duration_seconds"), {{"url", url}, {"phase", phase}},
+               seconds(micros) / n);
+  }
+  const RunTotals& t = report.totals;
+  const bool done = report.status == QLatin1String("Done");
+  const QList<std::tuple<QString, QString, double>> run{
+      {QStringLiteral("quorvel_bench_run_success"),
+       QStringLiteral("Whether the whole run ended without a failed file (1) or not (0)."),
+       done && t.errors == 0 && !report.requests.empty() ? 1.0 : 0.0},
+      {QStringLiteral("quorvel_bench_valid_urls"),
+       QStringLiteral("Listed pages fetched without error."), static_cast<double>(t.validUrls)},
+      {QStringLiteral("quorvel_bench_failed_files"),
+       QStringLiteral("Files of the run that failed (the window's Total Errors)."),
+       static_cast<double>(t.errors)},
+      {QStringLiteral("quorvel_bench_files"), QStringLiteral("Files fetched without error."),
+       static_cast<double>(t.files)},
+      {QStringLiteral("quorvel_bench_bytes"),
+       QStringLiteral("Bytes of the files fetched without error."), static_cast<double>(t.bytes)},
+      {QStringLiteral("quorvel_bench_duration_seconds"),
+       QStringLiteral(
+           "Measured time of the files fetched without error (the window's Total Secs)."),
+       seconds(t.micros)},
+      {QStringLiteral("quorvel_bench_throughput_bits_per_second"),
+       QStringLiteral("Bytes x 8 per second of measured time (the window's Throughput, in bits)."),
+       t.micros > 0 ? static_cast<double>(t.bytes) * 8.0 / seconds(t.micros) : 0.0},
+      {QStringLiteral("quorvel_bench_page_load_average_seconds"),
+       QStringLiteral(
+           "Measured time per page fetched without error (the window's Avg. Page Load)."),
+       t.validUrls > 0 ? seconds(t.micros) / static_cast<double>(t.validUrls) : 0.0},
+      {QStringLiteral("quorvel_bench_last_run_timestamp_seconds"),
+       QStringLiteral("When the run ended, seconds since the epoch."),
+       static_cast<double>(report.finishedMs) / 1000.0},
+  };
+  for (const auto& [name, help, value] : run) {
+    m.family(name, help);
+    m.sample(name, {}, value);
+  }
+  return m.text();
+}
+
+}  // namespace quorvel::cli

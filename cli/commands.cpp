@@ -1,0 +1,225 @@
+#include "cli/commands.h"
+
+#include <QCoreApplication>
+
+#include "app/app_folder.h"
+#include "app/app_state.h"
+#include "app/quiet_qt.h"
+#include "cli/exit_codes.h"
+#include "cli/interrupt.h"
+#include "quorvel_version.h"
+
+namespace quorvel::cli {
+
+namespace {
+
+OptionSpec flag(const char* name, QChar shortName, const char* help) {
+  return {QString::fromLatin1(name), shortName, QString(), QString::fromUtf8(help)};
+}
+OptionSpec valued(const char* name, QChar shortName, const char* value, const char* help) {
+  return {QString::fromLatin1(name), shortName, QString::fromLatin1(value),
+          QString::fromUtf8(help)};
+}
+
+const OptionSpec kHelp = flag("help", QLatin1Char('h'), "show this help and exit");
+const OptionSpec kJson =
+    flag("json", QChar(), "write one JSON document with every figure to standard output");
+const OptionSpec kMetrics =
+    valued("metrics", QChar(), "FILE",
+           "write the results in the Prometheus text format to FILE, replacing it at once "
+           "(for node_exporter's textfile collector)");
+
+std::vector<Command> makeCommands() {
+  std::vector<Command> c;
+  c.push_back(
+      {QStringLiteral("bench"),
+       QStringLiteral("bench [OPTION]... [URL]..."),
+       QStringLiteral("benchmark web pages with their frames, images and sounds"),
+       {QStringLiteral(
+            "Fetches each URL (with no URL, each line of URLS.DAT in the application folder) as "
+            "many times as asked, with the pages of its frames and its images, embedded "
+            "objects and background sounds, exactly as the main window's Run does, and writes "
+            "the same logs (QuorvelLog.txt, QVSum.log). It then shows the figures of the "
+            "window's totals boxes."),
+        QStringLiteral(
+            "Exit status 4 when any file of the run failed. Ctrl-C ends the request under way "
+            "and the run, as Cancel does (no summary line is written).")},
+       {valued("iterations", QLatin1Char('n'), "N", "fetch the list N times (default 1)"),
+        flag("no-images", QChar(), "do not fetch images"),
+        flag("no-sounds", QChar(), "do not fetch embedded objects and background sounds"),
+        flag("no-log", QChar(), "write no logs"), kJson,
+        flag("csv", QChar(), "write one CSV row per request to standard output"),
+        valued("har", QChar(), "FILE", "write the run to FILE as an HTTP archive (HAR 1.2)"),
+        kMetrics},
+       &RunBench});
+  return c;
+}
+
+QString wrap(const QString& text, int indent, int width) {
+  QString out;
+  QString line;
+  const QString pad(indent, QLatin1Char(' '));
+  for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    if (!line.isEmpty() && indent + line.size() + 1 + word.size() > width) {
+      out += pad + line + QLatin1Char('\n');
+      line.clear();
+    }
+    line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+  }
+  if (!line.isEmpty()) out += pad + line + QLatin1Char('\n');
+  return out;
+}
+
+QString optionTerm(const OptionSpec& o) {
+  QString term =
+      o.shortName.isNull() ? QStringLiteral("    ") : QStringLiteral("-%1, ").arg(o.shortName);
+  term += QStringLiteral("--") + o.name;
+  if (!o.valueName.isEmpty()) term += QLatin1Char(' ') + o.valueName;
+  return term;
+}
+
+// "  term      explanation", the explanation wrapped under itself.
+QString termLine(const QString& term, const QString& text, int column) {
+  QString head = QStringLiteral("  ") + term;
+  QString body = wrap(text, column, 79);
+  if (head.size() + 2 <= column) return head.leftJustified(column) + body.mid(column);
+  return head + QLatin1Char('\n') + body;
+}
+
+std::vector<OptionSpec> withHelp(const Command& c) {
+  std::vector<OptionSpec> all = c.options;
+  all.push_back(kHelp);
+  return all;
+}
+
+}  // namespace
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands = makeCommands();
+  return commands;
+}
+
+const Command* FindCommand(const QString& name) {
+  for (const Command& c : Commands())
+    if (c.name == name) return &c;
+  return nullptr;
+}
+
+QStringList ProgramDescription() {
+  return {
+      QStringLiteral("Quorvel measures an Internet connection: a page benchmark that downloads "
+                     "web pages with their frames, images and sounds and logs the throughput, "
+                     "ping and trace route over ICMP, an FTP download test, and statistics over "
+                     "its own logs by part of the day."),
+      QStringLiteral("Without a command it opens its main window. With the word \"auto\" "
+                     "anywhere on its command line it benchmarks the pages of URLS.DAT "
+                     "unattended, logs the results and exits (also without a display, from "
+                     "cron); \"debug1\" and \"debug2\" switch on its diagnostic log. A command "
+                     "runs one tool without a window; its results go to standard output."),
+  };
+}
+
+std::vector<HelpSection> ProgramSections() {
+  return {
+      {QStringLiteral("Exit status"),
+       {{QStringLiteral("0"), QStringLiteral("done, and every result was written")},
+        {QStringLiteral("1"),
+         QStringLiteral("another Quorvel is running in the same application folder")},
+        {QStringLiteral("2"), QStringLiteral("bad usage, or the work could not start")},
+        {QStringLiteral("3"),
+         QStringLiteral("done, but some log lines, files or settings could not be written")},
+        {QStringLiteral("4"),
+         QStringLiteral("done, but the measurement failed (each command says when)")},
+        {QStringLiteral("130"), QStringLiteral("interrupted with Ctrl-C")}}},
+      {QStringLiteral("Environment"),
+       {{QStringLiteral("QUORVEL_HOME"),
+         QStringLiteral("the application folder; without it the program's own folder when "
+                        "that is writable, else the user's data folder")}}},
+  };
+}
+
+QString ProgramHelp() {
+  QString h = QStringLiteral(
+      "Usage: quorvel [auto] [debug1] [debug2]\n"
+      "       quorvel COMMAND [OPTION]... [ARGUMENT]...\n"
+      "       quorvel --help | --version\n\n");
+  for (const QString& p : ProgramDescription()) h += wrap(p, 0, 79) + QLatin1Char('\n');
+  h += QStringLiteral("Commands:\n");
+  for (const Command& c : Commands()) h += termLine(c.name, c.summary, 10);
+  h += QStringLiteral("\nRun \"quorvel COMMAND --help\" for the options of a command.\n");
+  for (const HelpSection& s : ProgramSections()) {
+    h += QLatin1Char('\n') + s.title + QStringLiteral(":\n");
+    for (const auto& [term, text] : s.items) h += termLine(term, text, 16);
+  }
+  return h;
+}
+
+QString CommandHelp(const Command& c) {
+  QString h = QStringLiteral("Usage: quorvel ") + c.synopsis + QStringLiteral("\n");
+  h += wrap(c.summary.left(1).toUpper() + c.summary.mid(1) + QLatin1Char('.'), 0, 79);
+  for (const QString& p : c.details) h += QLatin1Char('\n') + wrap(p, 0, 79);
+  h += QStringLiteral("\nOptions:\n");
+  for (const OptionSpec& o : withHelp(c)) h += termLine(optionTerm(o), o.help, 26);
+  return h;
+}
+
+QString VersionText() {
+  return QStringLiteral("%1 %2.%3.%4")
+      .arg(QString::fromLatin1(version::kProductName))
+      .arg(version::kMajor)
+      .arg(version::kMinor)
+      .arg(version::kRevision);
+}
+
+bool IsCommandLine(const QStringList& args) {
+  if (args.isEmpty()) return false;
+  const QString& first = args.front();
+  return first.startsWith(QLatin1Char('-')) || first == QLatin1String("help") ||
+         FindCommand(first) != nullptr;
+}
+
+int RunCommandLine(const QStringList& args, Console& console) {
+  const QString first = args.value(0);
+  if (first == QLatin1String("--version") || first == QLatin1String("-V")) {
+    console.print(VersionText());
+    return kExitOk;
+  }
+  if (first == QLatin1String("--help") || first == QLatin1String("-h") ||
+      first == QLatin1String("help")) {
+    const Command* c = FindCommand(args.value(1));
+    console.printRaw((c ? CommandHelp(*c) : ProgramHelp()).toUtf8());
+    return kExitOk;
+  }
+  const Command* command = FindCommand(first);
+  if (!command) {
+    console.error(first.startsWith(QLatin1Char('-'))
+                      ? QStringLiteral("Unknown option %1 (try \"quorvel --help\").").arg(first)
+                      : QStringLiteral("Unknown command %1 (try \"quorvel --help\").").arg(first));
+    return kExitCannotStart;
+  }
+  ParsedArgs parsed;
+  QString error;
+  if (!ParseArgs(args.mid(1), withHelp(*command), parsed, error)) {
+    console.error(error + QStringLiteral(" Try \"quorvel ") + command->name +
+                  QStringLiteral(" --help\"."));
+    return kExitCannotStart;
+  }
+  if (parsed.has(QStringLiteral("help"))) {
+    console.printRaw(CommandHelp(*command).toUtf8());
+    return kExitOk;
+  }
+  return command->run(parsed, console);
+}
+
+int RunCommandLine(int argc, char** argv) {
+  InstallQuietQtMessages();
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("Quorvel"));
+  resetAppState(locateAppFolder(QCoreApplication::applicationDirPath()));
+  appState().settingsPath = appState().filePath(QStringLiteral("Quorvel.ini"));
+  InterruptCancels interrupt;
+  Console console;
+  return RunCommandLine(QCoreApplication::arguments().mid(1), console);
+}
+
+}  // namespace quorvel::cli

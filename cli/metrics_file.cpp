@@ -1,0 +1,70 @@
+#include "cli/metrics_file.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+#include <charconv>
+#include <cmath>
+
+namespace quorvel::cli {
+
+namespace {
+
+QByteArray number(double v) {
+  if (std::isnan(v)) return "NaN";
+  if (std::isinf(v)) return v > 0 ? "+Inf" : "-Inf";
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return QByteArray(buf, qsizetype(r.ptr - buf));
+}
+
+}  // namespace
+
+QString EscapeLabelValue(const QString& value) {
+  QString out;
+  out.reserve(value.size());
+  for (QChar c : value) {
+    if (c == QLatin1Char('\\'))
+      out += QStringLiteral("\\\\");
+    else if (c == QLatin1Char('"'))
+      out += QStringLiteral("\\\"");
+    else if (c == QLatin1Char('\n'))
+      out += QStringLiteral("\\n");
+    else
+      out += c;
+  }
+  return out;
+}
+
+void MetricsText::family(const QString& name, const QString& help, const QString& type) {
+  QString h = help;
+  h.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+      .replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+  text_ += "# HELP " + name.toUtf8() + ' ' + h.toUtf8() + '\n';
+  text_ += "# TYPE " + name.toUtf8() + ' ' + type.toUtf8() + '\n';
+}
+
+void MetricsText::sample(const QString& name, const Labels& labels, double value) {
+  text_ += name.toUtf8();
+  if (!labels.isEmpty()) {
+    text_ += '{';
+    for (qsizetype i = 0; i < labels.size(); ++i) {
+      if (i > 0) text_ += ',';
+      text_ += labels[i].first.toUtf8() + "=\"" + EscapeLabelValue(labels[i].second).toUtf8() + '"';
+    }
+    text_ += '}';
+  }
+  text_ += ' ' + number(value) + '\n';
+}
+
+bool ReplaceFile(const QString& path, const QByteArray& data, QString& error) {
+  QSaveFile f(path);
+  const bool ok =
+      f.open(QIODevice::WriteOnly) && f.write(data) == data.size() && f.flush() && f.commit();
+  if (!ok) {
+    error = QStringLiteral("Could not write %1: %2.").arg(path, f.errorString());
+    f.cancelWriting();
+  }
+  return ok;
+}
+
+}  // namespace quorvel::cli

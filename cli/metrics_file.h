@@ -1,0 +1,34 @@
+// Results in the Prometheus text exposition format (version 0.0.4), for node_exporter's
+// textfile collector: families of gauges with HELP and TYPE lines, label values escaped, and a
+// file that is replaced at once, never seen half written.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+namespace quorvel::cli {
+
+using Labels = QList<QPair<QString, QString>>;
+
+class MetricsText {
+ public:
+  // Starts a family; its samples follow. Names follow the Prometheus rules
+  // ([a-zA-Z_:][a-zA-Z0-9_:]*); units in the name, seconds and bytes.
+  void family(const QString& name, const QString& help, const QString& type = "gauge");
+  void sample(const QString& name, const Labels& labels, double value);
+  QByteArray text() const { return text_; }
+
+ private:
+  QByteArray text_;
+};
+
+// A label value with backslash, double quote and line feed escaped.
+QString EscapeLabelValue(const QString& value);
+
+// Writes `data` to a temporary file beside `path` and renames it over `path`. False with one
+// sentence in `error` when that fails (the old file then stays as it was).
+bool ReplaceFile(const QString& path, const QByteArray& data, QString& error);
+
+}  // namespace quorvel::cli
