@@ -2,6 +2,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include "app/app_files.h"
 #include "app/app_folder.h"
 #include "app/app_state.h"
 #include "app/frm_quorvel.h"
@@ -20,12 +21,17 @@ int main(int argc, char** argv) {
 
   // The first step of start-up: one running instance per application folder.
   quorvel::InstanceLock lock;
-  if (!lock.acquire(quorvel::appState().filePath(QStringLiteral("Quorvel.lock")))) {
+  if (!lock.acquire(quorvel::appState().appFolder)) {
     quorvel::showMessage(nullptr, QStringLiteral("Oops"),
                          QStringLiteral("Quorvel is already running!"),
                          quorvel::MsgIcon::Exclamation);
     return 1;
   }
+
+  // Trouble with the settings file or debug.txt is told once, in a message box.
+  quorvel::setFileTroubleReporter([](const QString& text) {
+    quorvel::showMessage(nullptr, QStringLiteral("Oops"), text, quorvel::MsgIcon::Exclamation);
+  });
 
   // The command line as one text: the arguments after the program's name.
   const QStringList words = QCoreApplication::arguments().mid(1);
