@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "app/app_state.h"
-#include "app/file_usability.h"
 #include "app/number_format.h"
 #include "app/text_util.h"
 #include "app/tick.h"
@@ -132,7 +131,10 @@ bool Run::prepare() {
     if (!problems.isEmpty())
       view_.message(kOops, problems.join(QLatin1Char('\n')), MsgIcon::Exclamation);
   }
-  if (state_.debug1 || state_.debug2) debug_.open(state_.filePath(QStringLiteral("Debug.log")));
+  if (state_.debug1 || state_.debug2) {
+    const QString problem = debug_.open(state_.filePath(QStringLiteral("Debug.log")));
+    if (!problem.isEmpty()) view_.message(kOops, problem, MsgIcon::Exclamation);
+  }
 
   totals_ = RunTotals{};
   showTotals();
@@ -144,26 +146,13 @@ bool Run::prepare() {
 bool Run::buildUrlList() {
   urls_.clear();
   if (view_.useUrlFile()) {
-    const QString path = state_.filePath(QStringLiteral("URLS.DAT"));
-    if (!FileUsable(path, kFileExists)) {
-      view_.message(kOops, QStringLiteral("Could not locate URLS.DAT file!"), MsgIcon::Information);
+    const UrlListFile list =
+        ReadUrlListFile(state_.filePath(QStringLiteral("URLS.DAT")), kMaxRunCount);
+    if (!list.problem.isEmpty()) {
+      view_.message(kOops, list.problem, MsgIcon::Information);
       return false;
     }
-    bool ok = false;
-    urls_ = ReadUrlListFile(path, &ok);
-    if (!ok) {
-      view_.message(kOops, QStringLiteral("Could not read URLS.DAT file!"), MsgIcon::Information);
-      return false;
-    }
-    if (urls_.size() > kMaxRunCount) {
-      view_.message(kOops,
-                    QStringLiteral("URLS.DAT lists %1 URLs; a run takes at most %2.")
-                        .arg(formatMask(static_cast<double>(urls_.size()), "#,##0"),
-                             formatMask(kMaxRunCount, "#,##0")),
-                    MsgIcon::Information);
-      urls_.clear();
-      return false;
-    }
+    urls_ = list.urls;
   } else {
     const QString url = view_.urlBoxText();
     if (IsBlank(url)) {
