@@ -8,6 +8,7 @@
 #include "app/frm_quorvel.h"
 #include "app/instance_lock.h"
 #include "app/message_box.h"
+#include "bench/benchmark.h"
 
 int main(int argc, char** argv) {
   // With no display the program still runs (an unattended run from cron or a terminal).
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
     quorvel::showMessage(nullptr, QStringLiteral("Oops"),
                          QStringLiteral("Quorvel is already running!"),
                          quorvel::MsgIcon::Exclamation);
-    return 1;
+    return quorvel::kExitAlreadyRunning;
   }
 
   // Trouble with the settings file or debug.txt is told once, in a message box.
@@ -36,6 +37,11 @@ int main(int argc, char** argv) {
   // The command line as one text: the arguments after the program's name.
   const QStringList words = QCoreApplication::arguments().mid(1);
   quorvel::frmQuorvel w(words.join(QLatin1Char(' ')));
+  // The outcome of the last run, for the exit code of an unattended one.
+  quorvel::RunOutcome outcome;
+  w.setRunFunction([&outcome](quorvel::RunView& view) { outcome = quorvel::RunBenchmark(view); });
   w.show();
-  return QApplication::exec();
+  const int rc = QApplication::exec();
+  if (!quorvel::appState().autoMode) return rc;
+  return quorvel::UnattendedExitCode(outcome, quorvel::appState().settingsLost);
 }

@@ -5,9 +5,9 @@
 
 namespace quorvel {
 
-void RunBenchmark(RunView& view) {
+RunOutcome RunBenchmark(RunView& view) {
   CurlInternet internet;
-  RunBenchmark(view, internet, DefaultRunEnvironment());
+  return RunBenchmark(view, internet, DefaultRunEnvironment());
 }
 
 }  // namespace quorvel

@@ -51,16 +51,19 @@ class Run {
         state_(appState()),
         logs_(appState().appFolder, env.now) {}
 
-  void execute() {
+  RunOutcome execute() {
     net_.setEventPump([this] { view_.processEvents(); });
     if (prepare()) {
+      outcome_.started = true;
       bool cancelled = false;
       for (int pass = 1; pass <= iterations_ && !cancelled; ++pass)
         for (qsizetype u = 0; u < urls_.size() && !cancelled; ++u) cancelled = !fetchEntry(u);
       if (!cancelled) finish();
+      outcome_.completed = !cancelled;
     }
     endSteps();
     net_.setEventPump({});
+    return outcome_;
   }
 
  private:
@@ -102,6 +105,7 @@ class Run {
   bool getImages_ = false;
   bool getSounds_ = false;
   RunTotals totals_;
+  RunOutcome outcome_;
 };
 
 bool Run::prepare() {
@@ -128,12 +132,17 @@ bool Run::prepare() {
 
   if (logResults_) {
     const QStringList problems = logs_.open(state_.autoMode);
-    if (!problems.isEmpty())
+    if (!problems.isEmpty()) {
+      outcome_.linesLost = true;
       view_.message(kOops, problems.join(QLatin1Char('\n')), MsgIcon::Exclamation);
+    }
   }
   if (state_.debug1 || state_.debug2) {
     const QString problem = debug_.open(state_.filePath(QStringLiteral("Debug.log")));
-    if (!problem.isEmpty()) view_.message(kOops, problem, MsgIcon::Exclamation);
+    if (!problem.isEmpty()) {
+      outcome_.linesLost = true;
+      view_.message(kOops, problem, MsgIcon::Exclamation);
+    }
   }
 
   totals_ = RunTotals{};
@@ -312,9 +321,12 @@ void Run::endSteps() {
   if (logResults_) {
     const QStringList problems = logs_.writeProblems();
     logs_.close();
-    if (!problems.isEmpty())
+    if (!problems.isEmpty()) {
+      outcome_.linesLost = true;
       view_.message(kOops, problems.join(QLatin1Char('\n')), MsgIcon::Exclamation);
+    }
   }
+  if (debug_.linesLost()) outcome_.linesLost = true;
   debug_.close();
   net_.CloseInternet();
   view_.setStatus(cancelRequested() ? QStringLiteral("Cancelled") : QStringLiteral("Done"));
@@ -336,13 +348,13 @@ RunEnvironment DefaultRunEnvironment() {
   return env;
 }
 
-void RunBenchmark(RunView& view, InternetSession& internet, const RunEnvironment& env) {
+RunOutcome RunBenchmark(RunView& view, InternetSession& internet, const RunEnvironment& env) {
   RunEnvironment filled = env;
   const RunEnvironment defaults = DefaultRunEnvironment();
   if (!filled.tick) filled.tick = defaults.tick;
   if (!filled.now) filled.now = defaults.now;
   Run run(view, internet, filled);
-  run.execute();
+  return run.execute();
 }
 
 }  // namespace quorvel

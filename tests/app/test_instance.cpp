@@ -94,6 +94,8 @@ TEST_F(ProgramTest, SecondInstanceIsRefusedAndAKilledOneDoesNotBlock) {
 
 TEST_F(ProgramTest, AutomaticRunEndsTheProgramAndStoresTheCheckBoxes) {
   writeFile("Quorvel.ini", "[URLInfo]\nLogResults=0\nGetImages=0\nGetSounds=0\nUseURLFile=0\n");
+  // A page that cannot be fetched (nothing listens there) is logged like any other.
+  writeFile("URLS.DAT", "http://127.0.0.1:1/\n");
   QProcess p;
   start(p, {"Auto"});
   const bool ended = p.waitForFinished(120000);
