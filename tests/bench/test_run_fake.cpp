@@ -5,7 +5,6 @@
 #include <QRegularExpression>
 
 #include "app/settings.h"
-#include "app/url_list_file.h"
 #include "bench/log_lines.h"
 #include "run_test_fixture.h"
 
@@ -295,7 +294,7 @@ TEST_F(FakeRun, LongUrlListLinesAreOneUrlEach) {
   EXPECT_EQ(net_.opened, (QStringList{"h/first", longUrl, "h/last"}));
 
   net_.opened.clear();
-  writeFile("URLS.DAT", "h/first\n" + QByteArray(kMaxUrlLine + 1, 'x') + "\nh/last\n");
+  writeFile("URLS.DAT", "h/first\n" + QByteArray(1024 * 1024 + 1, 'x') + "\nh/last\n");
   run();
   EXPECT_TRUE(net_.opened.isEmpty());
   ASSERT_EQ(view_.messages.size(), 1u);
