@@ -14,15 +14,19 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/app_state.h"
 #include "app/log_file.h"
 #include "app/message_box.h"
+#include "app/on_screen.h"
 #include "app/shell.h"
 #include "app/startup.h"
 #include "app/twips.h"
 #include "app/url_history.h"
+#include "app/value_box.h"
 #include "bench/benchmark.h"
+#include "bench/totals_text.h"
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_options.h"
 #include "stats/frm_statistics.h"
@@ -98,10 +102,74 @@ void fitCaption(QWidget* w, bool growLeft) {
   w->setGeometry(r);
 }
 
+// The widest text each totals box shows: counts of ten digits, up to 999,999,999,999 bytes,
+// 10,000,000.0 Kbps, and times of up to 9,999,999.9 seconds (115 days).
+struct WidestTotal {
+  const char* box;
+  const char* text;
+};
+constexpr WidestTotal kWidestTotals[] = {
+    {"txtValidURLs", "9999999999"},         {"txtTotalErrors", "9999999999"},
+    {"txtTotalBytes", "999,999,999,999"},   {"txtTotalSecs", "9,999,999.9"},
+    {"txtThroughput", "10,000,000.0 Kbps"}, {"txtAvgPageLoad", "9,999,999.9 secs"}};
+
+// Widens the totals boxes when the widest value of a column does not fit the design width in
+// the current font; the boxes of a column keep one width. The left column grows into the gap
+// before the right column's labels (and pushes the right column along when the gap is too
+// small); when the right column then reaches beyond the design's right edge, the window grows by
+// as much, and the status line, the URL box, the rules and the buttons follow, so the edges stay
+// in line. Returns the client width.
+int fitTotalsBoxes(QWidget* client, int clientWidth) {
+  const int gap = twipsToPixels(client, 120);
+  const int rightEdge = twipsToPixels(client, 6135);
+  const int rightColumn = twipsToPixels(client, 3480);
+  auto boxOf = [client](const WidestTotal& t) {
+    return client->findChild<QLineEdit*>(QLatin1String(t.box));
+  };
+  int needed[2] = {0, 0};  // left and right column
+  for (const WidestTotal& t : kWidestTotals) {
+    QLineEdit* box = boxOf(t);
+    int& column = needed[box->x() < rightColumn ? 0 : 1];
+    column = std::max({column, box->width(), boxWidthFor(box, QLatin1String(t.text))});
+  }
+  int shift = 0;  // of the right column
+  for (const WidestTotal& t : kWidestTotals) {
+    QLineEdit* box = boxOf(t);
+    const bool left = box->x() < rightColumn;
+    box->resize(needed[left ? 0 : 1], box->height());
+    if (left) shift = std::max(shift, box->geometry().right() + 1 + gap - rightColumn);
+  }
+  int right = rightEdge;
+  for (QWidget* w : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    const QRect r = w->geometry();
+    if (r.top() < twipsToPixels(client, 2160) || r.left() < rightColumn) continue;
+    w->move(r.left() + shift, r.top());
+    right = std::max(right, w->geometry().right() + 1);
+  }
+  const int wider = right - rightEdge;
+  if (wider <= 0) return clientWidth;
+  for (const char* name : {"txtStatus", "cboURLToUse", "Line1", "Line2"}) {
+    auto* w = client->findChild<QWidget*>(QLatin1String(name));
+    w->resize(w->width() + wider, w->height());
+  }
+  for (const char* name : {"cmdGo", "cmdCancel"}) {
+    auto* w = client->findChild<QWidget*>(QLatin1String(name));
+    w->move(w->x() + wider / 2, w->y());
+  }
+  return clientWidth + wider;
+}
+
 QAction* menuEntry(QMenu* menu, const char* name, const QString& caption) {
   QAction* a = menu->addAction(caption);
   a->setObjectName(QLatin1String(name));
   return a;
+}
+
+// A read-only box shows its text from the first character.
+void showText(QLineEdit* box, const QString& text) {
+  if (box->text() == text) return;
+  box->setText(text);
+  box->setCursorPosition(0);
 }
 
 void setMenuEnabled(QMenu* menu, bool on) {
@@ -192,14 +260,20 @@ void frmQuorvel::buildControls() {
   // Created last so that it is drawn over the top edge of the client area.
   rule(client, "Line1", 0);
 
-  client->setFixedSize(twipsToPixels(client, kClientWidth), twipsToPixels(client, kClientHeight));
+  const int width = fitTotalsBoxes(client, twipsToPixels(client, kClientWidth));
+  for (QLineEdit* box : client->findChildren<QLineEdit*>())
+    if (box->isReadOnly()) showFromStart(box);
+  client->setFixedSize(width, twipsToPixels(client, kClientHeight));
 
   connect(cmdGo_, &QPushButton::clicked, this, &frmQuorvel::onGoClicked);
   connect(cmdCancel_, &QPushButton::clicked, this, &QWidget::close);
   connect(chkUseURLFile_, &QCheckBox::toggled, this, &frmQuorvel::onUseUrlFileToggled);
   connect(cboURLToUse_, &QComboBox::editTextChanged, this, &frmQuorvel::onUrlTextChanged);
   cmdGo_->installEventFilter(this);
-  cboURLToUse_->lineEdit()->installEventFilter(this);
+  // The combo box itself has the focus and receives the user's keys; it passes them on to its
+  // edit field by a direct call that no filter on the edit field sees. A key sent to the edit
+  // field directly comes back to the box too, as the edit field leaves Enter unhandled.
+  cboURLToUse_->installEventFilter(this);
 }
 
 void frmQuorvel::buildMenus() {
@@ -287,20 +361,28 @@ void frmQuorvel::setRunning(bool on) {
 
 void frmQuorvel::onGoClicked() {
   if (cmdGo_->text() != kRunCaption) {
-    setStatus(QStringLiteral("Cancelling..."));
-    appState().CancelRequested = true;
+    showCancelling();
     return;
   }
   setRunning(true);
   running_ = true;
   if (run_) run_(*this);
   running_ = false;
+  showFigures();
   if (busyCursor_) setBusyCursor(false);
   setRunning(false);
   if (closeAfterRun_) {
     closeAfterRun_ = false;
     close();
   }
+}
+
+// A Cancel click is shown at once.
+void frmQuorvel::showCancelling() {
+  figures_.status = QStringLiteral("Cancelling...");
+  showText(txtStatus_, figures_.status);
+  txtStatus_->repaint();
+  appState().CancelRequested = true;
 }
 
 void frmQuorvel::onUrlTextChanged(const QString& text) {
@@ -327,7 +409,8 @@ bool frmQuorvel::eventFilter(QObject* watched, QEvent* event) {
     const Qt::KeyboardModifiers mods = static_cast<QMouseEvent*>(event)->modifiers();
     if (mods & Qt::ControlModifier) appState().debug1 = true;
     if (mods & Qt::AltModifier) appState().debug2 = true;
-  } else if (watched == cboURLToUse_->lineEdit() && event->type() == QEvent::KeyPress) {
+  } else if (watched == cboURLToUse_ && event->type() == QEvent::KeyPress) {
+    // Return and the keypad's Enter act as a click on Run; the key still goes on to the box.
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) onGoClicked();
   }
@@ -338,8 +421,7 @@ void frmQuorvel::closeEvent(QCloseEvent* event) {
   if (running_ && !closeFromRun_) {
     // Closing in the middle of a run: stop the run first; the window closes when it returns.
     closeAfterRun_ = true;
-    setStatus(QStringLiteral("Cancelling..."));
-    appState().CancelRequested = true;
+    showCancelling();
     event->ignore();
     return;
   }
@@ -373,22 +455,41 @@ void frmQuorvel::setUrlList(const QStringList& entries, const QString& editText)
   currentUrl_ = cboURLToUse_->currentText();
 }
 
+// During a run the status and totals are shown at most once per DisplayThrottle interval, and
+// not at all while nobody can see the window; the last ones are always shown when the run
+// returns. Outside a run they are shown at once.
 void frmQuorvel::setStatus(const QString& text) {
-  txtStatus_->setText(text);
-  txtStatus_->repaint();
+  figures_.status = text;
+  figuresChanged();
 }
 
-void frmQuorvel::setTotals(const TotalsText& t) {
-  txtValidURLs_->setText(t.validUrls);
-  txtTotalErrors_->setText(t.totalErrors);
-  txtTotalBytes_->setText(t.totalBytes);
-  txtTotalSecs_->setText(t.totalSecs);
-  txtThroughput_->setText(t.throughput);
-  txtAvgPageLoad_->setText(t.avgPageLoad);
-  repaint();
+void frmQuorvel::setTotals(const RunTotals& t) {
+  figures_.totals = t;
+  figuresChanged();
+}
+
+void frmQuorvel::figuresChanged() {
+  display_.changed();
+  if (!running_)
+    showFigures();
+  else if (display_.due() && seenOnScreen(this))
+    showFigures();
+}
+
+void frmQuorvel::showFigures() {
+  const TotalsText t = MakeTotalsText(figures_.totals);
+  showText(txtStatus_, figures_.status);
+  showText(txtValidURLs_, t.validUrls);
+  showText(txtTotalErrors_, t.totalErrors);
+  showText(txtTotalBytes_, t.totalBytes);
+  showText(txtTotalSecs_, t.totalSecs);
+  showText(txtThroughput_, t.throughput);
+  showText(txtAvgPageLoad_, t.avgPageLoad);
+  display_.shown();
 }
 
 void frmQuorvel::processEvents() {
+  if (display_.due() && seenOnScreen(this)) showFigures();
   QCoreApplication::processEvents();
 }
 

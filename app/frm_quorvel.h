@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 
+#include "app/display_throttle.h"
 #include "bench/run_view.h"
 
 class QAction;
@@ -61,7 +62,7 @@ class frmQuorvel : public QMainWindow, public RunView {
   bool soundsOn() const override;
   void setUrlList(const QStringList& entries, const QString& editText) override;
   void setStatus(const QString& text) override;
-  void setTotals(const TotalsText& totals) override;
+  void setTotals(const RunTotals& totals) override;
   void processEvents() override;
   void setBusyCursor(bool busy) override;
   void message(const QString& title, const QString& text, MsgIcon icon) override;
@@ -91,6 +92,9 @@ class frmQuorvel : public QMainWindow, public RunView {
   void fillUrlBox(const QStringList& entries, const QString& editText);
   void setRunning(bool on);
   void showModal(QDialog& dialog);
+  void figuresChanged();
+  void showFigures();
+  void showCancelling();
   WindowChoices choices() const;
 
   QCheckBox* chkImagesOn_ = nullptr;
@@ -124,6 +128,13 @@ class frmQuorvel : public QMainWindow, public RunView {
   bool busyCursor_ = false;
   bool closeFromRun_ = false;   // the run closes the window (unattended mode)
   bool closeAfterRun_ = false;  // the user closed the window during a run
+
+  // The status and totals the run last gave, and when they were last shown.
+  struct Figures {
+    QString status;
+    RunTotals totals;
+  } figures_;
+  DisplayThrottle display_;
 
   RunFunction run_;
   ModalRunner modal_;

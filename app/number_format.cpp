@@ -1,8 +1,9 @@
 #include "app/number_format.h"
 
 #include <QLocale>
-#include <cmath>
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,12 +34,14 @@ std::string roundedDigits(double value, int decimals, int* intDigits) {
   } else {
     digits = mant;
     if (static_cast<int>(digits.size()) < pointPos + decimals)
-      digits.append(static_cast<size_t>(pointPos + decimals - static_cast<int>(digits.size())), '0');
+      digits.append(static_cast<size_t>(pointPos + decimals - static_cast<int>(digits.size())),
+                    '0');
   }
   const int keep = pointPos + decimals;
   if (static_cast<int>(digits.size()) < keep)
     digits.append(static_cast<size_t>(keep - static_cast<int>(digits.size())), '0');
-  const bool roundUp = static_cast<int>(digits.size()) > keep && digits[static_cast<size_t>(keep)] >= '5';
+  const bool roundUp =
+      static_cast<int>(digits.size()) > keep && digits[static_cast<size_t>(keep)] >= '5';
   digits.resize(static_cast<size_t>(keep));
   if (roundUp) {
     int i = keep - 1;
@@ -62,11 +65,16 @@ std::string roundedDigits(double value, int decimals, int* intDigits) {
 
 QChar groupSeparator() {
   if (!g_groupOverride.isNull()) return g_groupOverride;
-  const QString sep = QLocale::system().groupSeparator();
-  return sep.isEmpty() ? QLatin1Char(',') : sep.front();
+  static const QChar system = [] {
+    const QString sep = QLocale::system().groupSeparator();
+    return sep.isEmpty() ? QChar(QLatin1Char(',')) : sep.front();
+  }();
+  return system;
 }
 
-void setGroupSeparatorForTesting(QChar sep) { g_groupOverride = sep; }
+void setGroupSeparatorForTesting(QChar sep) {
+  g_groupOverride = sep;
+}
 
 QString formatMask(double value, std::string_view mask) {
   if (!std::isfinite(value)) value = 0.0;
@@ -84,7 +92,17 @@ QString formatMask(double value, std::string_view mask) {
   }
 
   int intDigits = 0;
-  std::string digits = roundedDigits(value, decimals, &intDigits);
+  std::string digits;
+  if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+    // A whole number (every count, and most times): its digits are exact as they stand.
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(std::fabs(value)));
+    digits.assign(buf, r.ptr);
+    intDigits = static_cast<int>(digits.size());
+    digits.append(static_cast<size_t>(decimals), '0');
+  } else {
+    digits = roundedDigits(value, decimals, &intDigits);
+  }
   std::string intPart = digits.substr(0, static_cast<size_t>(intDigits));
   const std::string fracPart = digits.substr(static_cast<size_t>(intDigits));
   // Strip leading zeros, then pad up to the mask's minimum.

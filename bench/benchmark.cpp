@@ -1,12 +1,16 @@
 #include "bench/benchmark.h"
 
+#include "app/app_state.h"
+#include "app/limit_setting.h"
 #include "bench/benchmark_run.h"
 #include "bench/curl_internet.h"
 
 namespace quorvel {
 
 RunOutcome RunBenchmark(RunView& view) {
-  CurlInternet internet;
+  CurlInternetOptions options;
+  options.transferLimit = RequestLimitSetting(appState().settingsPath);
+  CurlInternet internet(options);
   return RunBenchmark(view, internet, DefaultRunEnvironment());
 }
 

@@ -14,17 +14,17 @@
 namespace quorvel {
 
 struct RunEnvironment {
-  // The millisecond tick count that times every download.
-  std::function<std::uint32_t()> tick;
+  // The monotonic microsecond clock that times every download.
+  std::function<std::int64_t()> clockMicros;
   // The local date and time written into the logs.
   std::function<QDateTime()> now;
   // Where an unattended run prints its summary line (standard output by default).
   std::function<void(const QString&)> printSummary;
-  // Called with each measured interval (URL, milliseconds); for benchmark programs.
-  std::function<void(const QString&, std::uint32_t)> onInterval;
+  // Called with each measured interval (URL, microseconds); for benchmark programs.
+  std::function<void(const QString&, std::int64_t)> onInterval;
 };
 
-// The environment of a real run: tickCount(), the local clock, standard output.
+// The environment of a real run: monotonicMicros(), the local clock, standard output.
 RunEnvironment DefaultRunEnvironment();
 
 // The largest number of iterations and of URLs a run accepts (the counts are 16-bit).

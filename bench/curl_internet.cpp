@@ -78,7 +78,10 @@ QByteArray noProxyList(bool explicitProxy) {
 
 }  // namespace
 
-CurlInternet::CurlInternet(CurlInternetOptions options) : options_(options) {}
+CurlInternet::CurlInternet(CurlInternetOptions options) : options_(options) {
+  pump_.setInterval(
+      std::chrono::duration_cast<std::chrono::microseconds>(options_.pumpInterval).count());
+}
 
 CurlInternet::~CurlInternet() {
   CloseInternet();
@@ -118,6 +121,7 @@ int CurlInternet::OpenInternet(const QString& agent, const QString& proxy) {
   set(CURLOPT_WRITEDATA, static_cast<void*>(this));
   set(CURLOPT_HEADERFUNCTION, &CurlInternet::onHeader);
   set(CURLOPT_HEADERDATA, static_cast<void*>(this));
+  if (!options_.caFile.isEmpty()) set(CURLOPT_CAINFO, options_.caFile.constData());
   if (!proxy_.isEmpty()) set(CURLOPT_PROXY, proxy_.constData());
   set(CURLOPT_NOPROXY, noProxy_.constData());
   if (rc != CURLE_OK) {
@@ -224,13 +228,14 @@ bool CurlInternet::drive(Enough enough) {
       error_ = 12002;  // the server has stopped sending
       return false;
     }
-    pumpEvents();
-    if (!multi_) {  // the session was closed from inside the event pump
+    const bool goOn = pump_.pumpIfDue();
+    if (!multi_ || !goOn) {  // cancelled, or the session was closed from inside the event pump
       error_ = 12017;
       return false;
     }
+    const long long untilPump = (pump_.microsUntilDue() + 999) / 1000;
     const auto wait =
-        std::clamp<long long>(std::min(options_.pumpInterval, idleLeft).count(), 1, 1000);
+        std::clamp<long long>(std::min<long long>(untilPump, idleLeft.count()), 1, 1000);
     curl_multi_poll(multi_, nullptr, 0, int(wait), nullptr);
   }
 }
@@ -258,6 +263,7 @@ int CurlInternet::OpenURL(const QString& url) {
   } else {
     attached_ = true;
     lastActivity_ = Clock::now();
+    pump_.restart();
     drive([this] { return headersDone_ || paused_; });
     // Once the headers are in, the open has succeeded; a failure after them (a body cut short
     // in the same packet) is the read's, which returns what came before it.
@@ -275,7 +281,6 @@ int CurlInternet::OpenURL(const QString& url) {
     endTransfer();
     phase_ = Phase::Idle;
   }
-  pumpEvents();
   return error;
 }
 
@@ -307,6 +312,7 @@ int CurlInternet::ReadURL(QByteArray* body, std::int64_t& bytes) {
   sink_ = body;
   phase_ = Phase::Reading;
   lastActivity_ = Clock::now();  // the time between the open and the read is not the server's
+  pump_.restart();
   if (paused_) {
     // Hands over the data held since the open (through onBody) and goes on.
     paused_ = false;
@@ -329,7 +335,6 @@ int CurlInternet::ReadURL(QByteArray* body, std::int64_t& bytes) {
   endTransfer();
   phase_ = Phase::Idle;
   sink_ = nullptr;
-  pumpEvents();
   return error;
 }
 

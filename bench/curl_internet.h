@@ -7,9 +7,9 @@
 // https and ftp. An HTTP error status is not a failure: its page is read and counted like any
 // other; only a transport failure gives an error number (curl_errors.h).
 //
-// While a request runs the session calls the event pump (InternetSession::setEventPump) at
-// least every `pumpInterval` and after each piece of data, so the window stays alive and sees
-// a Cancel click; the request itself is never cut short because of it.
+// While a request waits the session calls the event pump (InternetSession::setEventPump) every
+// `pumpInterval`, so the window stays alive and sees a Cancel click; a request that ends sooner
+// never calls it. When the pump says so the request is abandoned with 12017 (Cancel).
 #pragma once
 
 #include <curl/curl.h>
@@ -27,13 +27,17 @@ struct CurlInternetOptions {
   std::chrono::milliseconds connectTimeout{30000};
   // A request that receives nothing for this long ends with 12002.
   std::chrono::milliseconds idleTimeout{60000};
-  // Longest time for a whole request; 0 for no limit (a large file may take hours).
+  // Longest time for a whole request, opening and reading; 0 for no limit. A request that
+  // reaches it ends with 12002 (a server that trickles, an endless resource).
   std::chrono::milliseconds transferLimit{0};
   // Largest body kept in memory; a page beyond it (a hostile endless page) ends with 12004
   // and what was read so far. Bodies that are only counted have no limit.
   qsizetype maxBodyInMemory = qsizetype(1) << 30;
-  // Longest time between two calls of the event pump while waiting.
+  // Time between two calls of the event pump while a request waits.
   std::chrono::milliseconds pumpInterval{50};
+  // A file of the certificate authorities to trust for https instead of the system's; empty
+  // for the system's. For tests, whose servers carry certificates of their own test authority.
+  QByteArray caFile;
 };
 
 class CurlInternet final : public InternetSession {

@@ -24,7 +24,7 @@ void DebugLog::timed(const QString& text) {
 }
 
 void DebugLog::line(const QString& text) {
-  raw(text.toUtf8());
+  raw(LogLineText(text).toUtf8());
 }
 
 void DebugLog::raw(const QByteArray& data) {

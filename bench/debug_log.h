@@ -19,9 +19,9 @@ class DebugLog {
 
   // A line stamped with the time of day.
   void timed(const QString& text);
-  // A line of text alone.
+  // A line of text alone (control characters in it percent-encoded, as in every log line).
   void line(const QString& text);
-  // Data as received (a page's HTML), followed by a line ending.
+  // Data as received (a page's HTML, line ends and all), followed by a line ending.
   void raw(const QByteArray& data);
 
   void close() { file_.close(); }

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "app/event_pump.h"
+
 namespace quorvel {
 
 class InternetSession {
@@ -27,16 +29,12 @@ class InternetSession {
 
   virtual void CloseInternet() = 0;
 
-  // Called while a request runs, so the window can repaint and see a Cancel click.
-  void setEventPump(std::function<void()> pump) { pump_ = std::move(pump); }
+  // Called now and then while a request waits (app/event_pump.h). When it returns false the
+  // request is abandoned at once and ends with 12017.
+  void setEventPump(EventPump::Function pump) { pump_.set(std::move(pump)); }
 
  protected:
-  void pumpEvents() {
-    if (pump_) pump_();
-  }
-
- private:
-  std::function<void()> pump_;
+  EventPump pump_;
 };
 
 // The sentence for an error number; "Error details not available." for numbers not in the table.

@@ -8,11 +8,17 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <cstdint>
 
 #include "bench/run_totals.h"
 
 namespace quorvel {
+
+// A line as every log writes it: each control character (C0, DEL, C1) and each Unicode line
+// or paragraph separator percent-encoded as a request encodes it ("%0D%0A"), so that no text
+// that came from a page can end a line or begin one of its own.
+QString LogLineText(QStringView line);
 
 // "MM-DD-YY HH:MM": two-digit month, day and year, 24-hour clock; always 14 characters.
 QString ReportDate(const QDateTime& when);
@@ -23,7 +29,7 @@ QString ReplaceExtension(const QString& name, const QString& extension);
 // The main log's lines for one file fetched: one line on success, two for an error below
 // 12000 (the "ERROR on" line and its explanation), one for an Internet error (12000 and up).
 QStringList FileLogLines(const QString& date, const QString& url, std::int64_t bytes,
-                         std::int64_t milliseconds, int error);
+                         std::int64_t micros, int error);
 
 // The URL log's line for one URL list entry (unattended runs).
 QString UrlLogLine(const QString& date, const UrlTotals& totals, const QString& host);

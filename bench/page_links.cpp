@@ -9,6 +9,15 @@ namespace quorvel {
 
 namespace {
 
+const QLatin1String kHttps("https://");
+
+// A reference found on a page, joined to the page's link base: relative ones to the base, and
+// on an https page absolute ones (which come without their scheme) get the page's scheme too.
+QString resolveLink(const QString& base, const QString& reference) {
+  if (base.startsWith(kHttps) && !reference.startsWith(QLatin1Char('/'))) return kHttps + reference;
+  return ResolveReference(base, reference);
+}
+
 // Calls `find(start)` from position 1, each time just after the previous tag, and hands the
 // URL of every tag with a source to `take`.
 template <typename Find, typename Take>
@@ -16,7 +25,7 @@ void forEachReference(const QString& base, Find find, Take take) {
   qsizetype start = 1;
   for (TagHit hit = find(start); !hit.tag.isEmpty(); hit = find(start)) {
     const QByteArray ref = ExtractSource(hit.tag);
-    if (!ref.isEmpty()) take(ResolveReference(base, QString::fromLatin1(ref)));
+    if (!ref.isEmpty()) take(resolveLink(base, QString::fromLatin1(ref)));
     start = hit.position + hit.tag.size();
   }
 }
@@ -25,6 +34,16 @@ void forEachReference(const QString& base, Find find, Take take) {
 
 QByteArray ScanText(const QByteArray& body) {
   return StripComments(body);
+}
+
+QString LinkBase(const QString& pageUrl) {
+  const QString base = PageBase(pageUrl);
+  return pageUrl.startsWith(kHttps, Qt::CaseInsensitive) ? kHttps + base : base;
+}
+
+QString LinkHost(const QString& link) {
+  const QString rest = link.startsWith(kHttps) ? link.mid(kHttps.size()) : link;
+  return rest.left(rest.indexOf(QLatin1Char('/')));
 }
 
 QStringList EmbeddedResourceUrls(const QByteArray& html, const QString& base, bool getImages,

@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "app/app_files.h"
+#include "app/tick.h"
 #include "bench/log_lines.h"
 
 namespace quorvel {
@@ -56,28 +57,42 @@ QStringList ResultLogs::open(bool autoMode) {
   autoMode_ = autoMode;
   failedWrites_.clear();
   QStringList problems;
-  for (QString p : {openOne(main_, QStringLiteral("QuorvelLog.txt")),
-                    openOne(summary_, QStringLiteral("QVSum.log")),
-                    autoMode ? openOne(urls_, QStringLiteral("QVURL.log")) : QString()})
+  for (QString p : {openOne(main_.file, QStringLiteral("QuorvelLog.txt")),
+                    openOne(summary_.file, QStringLiteral("QVSum.log")),
+                    autoMode ? openOne(urls_.file, QStringLiteral("QVURL.log")) : QString()})
     if (!p.isEmpty()) problems << p;
   return problems;
 }
 
-void ResultLogs::write(QFile& file, const QStringList& lines) {
-  if (!file.isOpen()) return;
-  QByteArray data;
+void ResultLogs::write(Log& log, const QStringList& lines) {
+  if (!log.file.isOpen()) return;
   for (const QString& line : lines) {
-    data += line.toUtf8();
-    data += "\r\n";
+    log.waiting += LogLineText(line).toUtf8();
+    log.waiting += "\r\n";
   }
-  const bool written = file.write(data) == data.size() && file.flush();
-  const QString name = &file == &main_      ? QStringLiteral("QuorvelLog.txt")
-                       : &file == &summary_ ? QStringLiteral("QVSum.log")
-                                            : QStringLiteral("QVURL.log");
+  if (log.waiting.size() >= kWriteAtBytes) flush(log);
+  if (monotonicMicros() - lastFlush_ >= kWriteIntervalMicros) flushAll();
+}
+
+void ResultLogs::flush(Log& log) {
+  if (log.waiting.isEmpty()) return;
+  const bool written = log.file.write(log.waiting) == log.waiting.size() && log.file.flush();
+  log.waiting.clear();
+  const QString name = &log == &main_      ? QStringLiteral("QuorvelLog.txt")
+                       : &log == &summary_ ? QStringLiteral("QVSum.log")
+                                           : QStringLiteral("QVURL.log");
   if (!written && !failedWrites_.contains(name)) failedWrites_ << name;
 }
 
-QStringList ResultLogs::writeProblems() const {
+void ResultLogs::flushAll() {
+  flush(main_);
+  flush(summary_);
+  flush(urls_);
+  lastFlush_ = monotonicMicros();
+}
+
+QStringList ResultLogs::writeProblems() {
+  flushAll();
   QStringList problems;
   for (const QString& name : failedWrites_)
     problems
@@ -85,9 +100,8 @@ QStringList ResultLogs::writeProblems() const {
   return problems;
 }
 
-void ResultLogs::fileLine(const QString& url, std::int64_t bytes, std::int64_t milliseconds,
-                          int error) {
-  write(main_, FileLogLines(ReportDate(now_()), url, bytes, milliseconds, error));
+void ResultLogs::fileLine(const QString& url, std::int64_t bytes, std::int64_t micros, int error) {
+  write(main_, FileLogLines(ReportDate(now_()), url, bytes, micros, error));
 }
 
 void ResultLogs::urlSummary(const QString& host, const QString& url, const UrlTotals& totals,
@@ -104,9 +118,10 @@ void ResultLogs::runSummary(const RunTotals& totals) {
 }
 
 void ResultLogs::close() {
-  main_.close();
-  summary_.close();
-  urls_.close();
+  flushAll();
+  main_.file.close();
+  summary_.file.close();
+  urls_.file.close();
 }
 
 }  // namespace quorvel

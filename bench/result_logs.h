@@ -35,24 +35,38 @@ class ResultLogs {
   // rotated or opened; empty when all went well. A log that cannot be opened is skipped.
   QStringList open(bool autoMode);
 
-  void fileLine(const QString& url, std::int64_t bytes, std::int64_t milliseconds, int error);
+  void fileLine(const QString& url, std::int64_t bytes, std::int64_t micros, int error);
   // The block after one URL list entry: the URL log line names the host; the main log's
   // header names the host of a listed entry and the full URL of a frame entry.
   void urlSummary(const QString& host, const QString& url, const UrlTotals& totals, bool isFrame);
   // The summary line; in unattended runs also the run-summary block of the main log.
   void runSummary(const RunTotals& totals);
   // One sentence for each log that lost lines since it was opened (a full disk, an I/O error).
-  QStringList writeProblems() const;
+  // Writes what waits first.
+  QStringList writeProblems();
   void close();
 
  private:
+  // A log and the lines that wait to be written to it. Lines are written at most every
+  // kWriteInterval (and when much is waiting, and at the end), so a run of small pages does not
+  // spend its time in writes; a problem is noticed when the lines are written.
+  struct Log {
+    QFile file;
+    QByteArray waiting;
+  };
+  static constexpr std::int64_t kWriteIntervalMicros = 100'000;
+  static constexpr qsizetype kWriteAtBytes = 64 * 1024;
+
   QString openOne(QFile& file, const QString& name);
-  void write(QFile& file, const QStringList& lines);
+  void write(Log& log, const QStringList& lines);
+  void flush(Log& log);
+  void flushAll();
 
   QString folder_;
   std::function<QDateTime()> now_;
   bool autoMode_ = false;
-  QFile main_, summary_, urls_;
+  Log main_, summary_, urls_;
+  std::int64_t lastFlush_ = 0;
   QStringList failedWrites_;  // names of the logs that lost lines, each once
 };
 

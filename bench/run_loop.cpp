@@ -52,7 +52,10 @@ class Run {
         logs_(appState().appFolder, env.now) {}
 
   RunOutcome execute() {
-    net_.setEventPump([this] { view_.processEvents(); });
+    net_.setEventPump([this] {
+      view_.processEvents();
+      return !cancelRequested();
+    });
     if (prepare()) {
       outcome_.started = true;
       bool cancelled = false;
@@ -70,7 +73,7 @@ class Run {
   struct Download {
     int error = 0;
     std::int64_t bytes = 0;
-    std::uint32_t milliseconds = 0;
+    std::int64_t micros = 0;
   };
 
   bool prepare();
@@ -80,10 +83,7 @@ class Run {
   bool fetchResources(const QStringList& resources, UrlTotals& url);
   void insertFrames(qsizetype u, const QStringList& frames);
   bool download(const QString& url, QByteArray* body, bool pollAfterOpen, Download& out);
-  void showTotals() {
-    view_.setTotals(
-        MakeTotalsText(totals_.validUrls, totals_.errors, totals_.bytes, totals_.milliseconds));
-  }
+  void showTotals() { view_.setTotals(totals_); }
   void debugTimed(const QString& text) {
     if (state_.debug2) debug_.timed(text);
   }
@@ -111,8 +111,11 @@ class Run {
 bool Run::prepare() {
   view_.setStatus(QStringLiteral("Initializing..."));
 
-  const QString proxy =
-      state_.ProxyUse == 1 ? state_.ProxyAddress + QLatin1Char(':') + state_.ProxyPort : QString();
+  // The options keep the proxy's address and port as typed; blanks around them are no part of
+  // either.
+  const QString proxy = state_.ProxyUse == 1 ? state_.ProxyAddress.trimmed() + QLatin1Char(':') +
+                                                   state_.ProxyPort.trimmed()
+                                             : QString();
   const int error = net_.OpenInternet(QStringLiteral("Quorvel"), proxy);
   if (error != 0) {
     view_.message(kOops,
@@ -201,21 +204,22 @@ bool Run::download(const QString& url, QByteArray* body, bool pollAfterOpen, Dow
   out = Download{};
   debugTimed(QStringLiteral("*** start OpenURL for ") + url);
   view_.processEvents();
-  std::uint32_t start = env_.tick();
+  std::int64_t start = env_.clockMicros();
   out.error = net_.OpenURL(url);
-  out.milliseconds = ticksBetween(start, env_.tick());
+  out.micros = env_.clockMicros() - start;
   debugTimed(QStringLiteral("*** OpenURL returned ") + QString::number(out.error));
-  if (pollAfterOpen && cancelRequested()) return false;
+  // An open that Cancel cut short ends the run here, whatever kind of file it was.
+  if ((pollAfterOpen || out.error != 0) && cancelRequested()) return false;
   if (out.error == 0) {
     view_.setStatus(QStringLiteral("Retrieving ") + url);
     debugTimed(QStringLiteral("*** start ReadURL for ") + url);
-    start = env_.tick();
+    start = env_.clockMicros();
     out.error = net_.ReadURL(body, out.bytes);
-    out.milliseconds += ticksBetween(start, env_.tick());
+    out.micros += env_.clockMicros() - start;
     debugTimed(QStringLiteral("*** ReadURL returned ") + QString::number(out.error));
     if (cancelRequested()) return false;
   }
-  if (env_.onInterval) env_.onInterval(url, out.milliseconds);
+  if (env_.onInterval) env_.onInterval(url, out.micros);
   return true;
 }
 
@@ -237,15 +241,15 @@ bool Run::fetchEntry(qsizetype u) {
       ++url.errors;
     }
   } else {
-    totals_.milliseconds += d.milliseconds;
+    totals_.micros += d.micros;
     totals_.bytes += d.bytes;
     ++totals_.files;
-    url.milliseconds = d.milliseconds;
+    url.micros = d.micros;
     url.bytes += d.bytes;
     ++url.files;
     if (!isFrame) ++totals_.validUrls;
   }
-  if (logResults_) logs_.fileLine(entry, d.bytes, d.milliseconds, d.error);
+  if (logResults_) logs_.fileLine(entry, d.bytes, d.micros, d.error);
   showTotals();
 
   if (state_.debug1) {
@@ -253,7 +257,7 @@ bool Run::fetchEntry(qsizetype u) {
     debug_.raw(body);
   }
 
-  const QString base = PageBase(entry);
+  const QString base = LinkBase(entry);
   const QByteArray html = ScanText(body);
   body.clear();
   if (getImages_ || getSounds_) {
@@ -272,9 +276,7 @@ bool Run::fetchEntry(qsizetype u) {
 
 bool Run::fetchResources(const QStringList& resources, UrlTotals& url) {
   for (const QString& resource : resources) {
-    // A resource has no scheme: its server is what comes before its first "/".
-    view_.setStatus(QStringLiteral("Connecting to ") +
-                    resource.left(resource.indexOf(QLatin1Char('/'))));
+    view_.setStatus(QStringLiteral("Connecting to ") + LinkHost(resource));
     if (cancelRequested()) return false;
     Download d;
     // Resources are only counted: their data is not kept.
@@ -283,14 +285,14 @@ bool Run::fetchResources(const QStringList& resources, UrlTotals& url) {
       ++totals_.errors;
       ++url.errors;
     } else {
-      totals_.milliseconds += d.milliseconds;
+      totals_.micros += d.micros;
       totals_.bytes += d.bytes;
       ++totals_.files;
-      url.milliseconds += d.milliseconds;
+      url.micros += d.micros;
       url.bytes += d.bytes;
       ++url.files;
     }
-    if (logResults_) logs_.fileLine(resource, d.bytes, d.milliseconds, d.error);
+    if (logResults_) logs_.fileLine(resource, d.bytes, d.micros, d.error);
     showTotals();
   }
   return true;
@@ -338,8 +340,20 @@ void Run::endSteps() {
 
 RunEnvironment DefaultRunEnvironment() {
   RunEnvironment env;
-  env.tick = [] { return tickCount(); };
-  env.now = [] { return QDateTime::currentDateTime(); };
+  env.clockMicros = [] { return monotonicMicros(); };
+  env.now = [] {
+    // The local time, worked out afresh once a minute (each working-out reads the time zone
+    // file); offsets change only at whole minutes.
+    static qint64 minute = -1;
+    static QDateTime minuteStart;
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    if (ms / 60000 != minute) {
+      minute = ms / 60000;
+      const QDateTime local = QDateTime::fromMSecsSinceEpoch(minute * 60000);
+      minuteStart = local.toOffsetFromUtc(local.offsetFromUtc());
+    }
+    return minuteStart.addMSecs(ms - minute * 60000);
+  };
   env.printSummary = [](const QString& line) {
     std::fputs(line.toUtf8().constData(), stdout);
     std::fputc('\n', stdout);
@@ -351,7 +365,7 @@ RunEnvironment DefaultRunEnvironment() {
 RunOutcome RunBenchmark(RunView& view, InternetSession& internet, const RunEnvironment& env) {
   RunEnvironment filled = env;
   const RunEnvironment defaults = DefaultRunEnvironment();
-  if (!filled.tick) filled.tick = defaults.tick;
+  if (!filled.clockMicros) filled.clockMicros = defaults.clockMicros;
   if (!filled.now) filled.now = defaults.now;
   Run run(view, internet, filled);
   return run.execute();

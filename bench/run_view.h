@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "app/message_box.h"
+#include "bench/run_totals.h"
 
 namespace quorvel {
 
@@ -28,9 +29,10 @@ class RunView {
   // Refills the URL box's list with `entries` (in order) and puts `editText` in its edit field.
   virtual void setUrlList(const QStringList& entries, const QString& editText) = 0;
 
-  // Status line and totals, repainted at once.
+  // Status line and totals (shown through MakeTotalsText). The window decides when it shows
+  // them: a run gives new ones after every file.
   virtual void setStatus(const QString& text) = 0;
-  virtual void setTotals(const TotalsText& totals) = 0;
+  virtual void setTotals(const RunTotals& totals) = 0;
 
   // Lets the window system handle pending events (a Cancel click is seen here).
   virtual void processEvents() = 0;

@@ -1,25 +1,25 @@
 #include "bench/totals_text.h"
 
 #include "app/number_format.h"
+#include "app/tick.h"
 
 namespace quorvel {
 
 TotalsText MakeTotalsText(std::int64_t validUrls, std::int64_t totalErrors, std::int64_t totalBytes,
-                          std::int64_t totalMilliseconds) {
+                          std::int64_t totalMicros) {
   TotalsText t;
-  if (validUrls + totalMilliseconds + totalErrors == 0) return t;
+  if (validUrls + totalMicros + totalErrors == 0) return t;
 
   t.validUrls = QString::number(validUrls);
   t.totalErrors = QString::number(totalErrors);
   t.totalBytes = formatMask(static_cast<double>(totalBytes), "###,###,##0");
-  const double seconds = static_cast<double>(totalMilliseconds) / 1000.0;
+  const double seconds = static_cast<double>(totalMicros) / 1e6;
   t.totalSecs = formatMask(seconds, "###,##0.0");
-  if (totalMilliseconds < 1) {
+  if (totalMicros <= 0) {
     t.throughput = QStringLiteral("0 Kbps");
   } else {
     // Bytes * 8 per millisecond is kilobits (of 1,000 bits) per second.
-    const double kbps =
-        static_cast<double>(totalBytes) * 8.0 / static_cast<double>(totalMilliseconds);
+    const double kbps = static_cast<double>(totalBytes) * 8.0 / microsToMs(totalMicros);
     t.throughput = formatMask(dec1(kbps), "###,##0.0") + QStringLiteral(" Kbps");
   }
   if (validUrls >= 1)
@@ -28,6 +28,10 @@ TotalsText MakeTotalsText(std::int64_t validUrls, std::int64_t totalErrors, std:
   else
     t.avgPageLoad = QStringLiteral("0 secs");
   return t;
+}
+
+TotalsText MakeTotalsText(const RunTotals& totals) {
+  return MakeTotalsText(totals.validUrls, totals.errors, totals.bytes, totals.micros);
 }
 
 }  // namespace quorvel

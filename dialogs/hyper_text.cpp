@@ -31,19 +31,24 @@ void HyperText::setLabelColor(const QColor& color) {
   mlblTarget->setPalette(palette);
 }
 
-bool HyperText::onLabelClicked() {
-  if (!mlblTarget) return false;
+void HyperText::onLabelClicked() {
+  if (!mlblTarget) return;
   const QString target = linkTarget(mlblTarget->text());
-  if (openUrlWithDesktop(linkUrl(target))) {
+  const bool mail = isMailTarget(target);
+  openUrlWithDesktop(linkUrl(target), this, [this, mail](bool ok) { opened(ok, mail); });
+}
+
+void HyperText::opened(bool ok, bool mail) {
+  if (!mlblTarget) return;
+  if (ok) {
     visited_ = true;
     setLabelColor(visitedColor_);
-    return true;
+    return;
   }
   showMessage(mlblTarget->window(), QStringLiteral("Error"),
-              isMailTarget(target) ? QStringLiteral("Could not start e-mail program!")
-                                   : QStringLiteral("Could not start browser!"),
+              mail ? QStringLiteral("Could not start e-mail program!")
+                   : QStringLiteral("Could not start browser!"),
               MsgIcon::Critical);
-  return false;
 }
 
 bool HyperText::eventFilter(QObject* watched, QEvent* event) {

@@ -1,6 +1,7 @@
 // HyperText: makes an ordinary label a link. The label is underlined and shown in the link
 // colour; a click opens its caption (an e-mail address in the e-mail program, anything else in
-// the browser) and, when that worked, the label takes the visited colour for good.
+// the browser) and, once the desktop's handler reports that this worked, the label takes the
+// visited colour for good; when it did not, a message says so.
 #pragma once
 
 #include <QColor>
@@ -24,14 +25,16 @@ class HyperText : public QObject {
   bool visited() const { return visited_; }
 
  public slots:
-  // What a click does. Returns true when the desktop opened the link.
-  bool onLabelClicked();
+  // What a click does: hands the link to the desktop. The outcome follows, at once or from the
+  // event loop.
+  void onLabelClicked();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void setLabelColor(const QColor& color);
+  void opened(bool ok, bool mail);
 
   QPointer<QLabel> mlblTarget;
   QColor linkColor_{0, 0, 255};

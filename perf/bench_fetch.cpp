@@ -166,7 +166,10 @@ int main(int argc, char** argv) {
   const QString base = QStringLiteral("http://127.0.0.1:%1").arg(port);
 
   CurlInternet net;
-  net.setEventPump([] { QCoreApplication::processEvents(); });
+  net.setEventPump([] {
+    QCoreApplication::processEvents();
+    return true;
+  });
   if (net.OpenInternet("Quorvel", "") != 0) return 1;
 
   // (e) first, so that no earlier body has raised the peak.

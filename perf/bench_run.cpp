@@ -21,6 +21,7 @@
 #include "app/app_state.h"
 #include "bench/benchmark_run.h"
 #include "bench/curl_internet.h"
+#include "bench/totals_text.h"
 
 using namespace quorvel;
 using Clock = std::chrono::steady_clock;
@@ -43,7 +44,7 @@ class ConsoleView : public RunView {
   bool soundsOn() const override { return true; }
   void setUrlList(const QStringList&, const QString&) override {}
   void setStatus(const QString& text) override { status_ = text; }
-  void setTotals(const TotalsText& totals) override { totals_ = totals; }
+  void setTotals(const RunTotals& totals) override { totals_ = MakeTotalsText(totals); }
   void processEvents() override { QCoreApplication::processEvents(); }
   void setBusyCursor(bool) override {}
   void message(const QString& title, const QString& text, MsgIcon) override {
@@ -140,10 +141,10 @@ int main(int argc, char** argv) {
   view.url = QStringLiteral("http://127.0.0.1:%1/page.htm").arg(port);
   view.iterations = fetches / (kImages + 1);
 
-  std::int64_t measuredMs = 0;
+  std::int64_t measuredUs = 0;
   RunEnvironment env = DefaultRunEnvironment();
   env.printSummary = nullptr;
-  env.onInterval = [&](const QString&, std::uint32_t interval) { measuredMs += interval; };
+  env.onInterval = [&](const QString&, std::int64_t interval) { measuredUs += interval; };
 
   CurlInternet curl;
   TimedSession session(curl);
@@ -160,16 +161,15 @@ int main(int argc, char** argv) {
       "bytes), logging on\n",
       session.fetches, delayMs, page.size(), kImages, image.size());
   std::printf("  wall time of the run             %10.1f ms\n", wallMs);
-  std::printf("  sum of the measured intervals    %10lld ms  (tick count, whole ms)\n",
-              static_cast<long long>(measuredMs));
+  const double measuredMs = static_cast<double>(measuredUs) / 1000.0;
+  std::printf("  sum of the measured intervals    %10.1f ms\n", measuredMs);
   std::printf("  opening + reading (us clock)     %10.1f ms\n", insideMs);
   std::printf(
       "  overhead of the run              %10.1f ms  = %.2f%% of the wall time (%.1f us a fetch)\n",
       wallMs - insideMs, 100.0 * (wallMs - insideMs) / wallMs,
       1000.0 * (wallMs - insideMs) / session.fetches);
   std::printf("  wall time beyond the intervals   %10.1f ms  = %.2f%% of the wall time\n",
-              wallMs - static_cast<double>(measuredMs),
-              100.0 * (wallMs - static_cast<double>(measuredMs)) / wallMs);
+              wallMs - measuredMs, 100.0 * (wallMs - measuredMs) / wallMs);
   std::printf("  totals shown: %s valid URLs, %s errors, %s bytes, %s, %s\n",
               qPrintable(view.totals().validUrls), qPrintable(view.totals().totalErrors),
               qPrintable(view.totals().totalBytes), qPrintable(view.totals().throughput),

@@ -7,3 +7,7 @@ target_link_libraries(bench_run PRIVATE quorvel_core PkgConfig::HTTPLIB)
 
 # The sample site's server (scripts/run.sh) is built with the programs of this folder.
 include(${CMAKE_SOURCE_DIR}/sample/sample.cmake)
+
+# One FTP download test through the FTP window's code, for scripts/bench-compare.sh.
+add_executable(bench_ftp ${CMAKE_CURRENT_LIST_DIR}/bench_ftp.cpp)
+target_link_libraries(bench_ftp PRIVATE quorvel_core)

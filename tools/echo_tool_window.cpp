@@ -11,6 +11,7 @@
 
 #include "app/app_state.h"
 #include "app/message_box.h"
+#include "app/on_screen.h"
 #include "app/settings.h"
 #include "tools/diag_input.h"
 #include "tools/trace_rt.h"
@@ -104,6 +105,7 @@ void EchoToolWindow::onRunClicked() {
   QApplication::setOverrideCursor(Qt::BusyCursor);
   appState().CancelRequested = false;
   runOperation();
+  showResults();
   cmdRun_->setText(kRun);
   cmdClose_->setEnabled(true);
   QApplication::restoreOverrideCursor();
@@ -158,7 +160,42 @@ void EchoToolWindow::closeEvent(QCloseEvent* event) {
 }
 
 IcmpOpenResult EchoToolWindow::openEcho() {
-  return opener_ ? opener_() : OpenIcmpEcho();
+  IcmpOpenResult opened = opener_ ? opener_() : OpenIcmpEcho();
+  if (opened.echo) opened.echo->setWaitPump([this] { return pumpEvents(); });
+  return opened;
+}
+
+bool EchoToolWindow::pumpEvents() {
+  if (display_.due() && seenOnScreen(this)) showResults();
+  QCoreApplication::processEvents();
+  return !appState().CancelRequested;
+}
+
+void EchoToolWindow::setResultsText(const QString& text) {
+  replaceResults_ = true;
+  pendingResults_ = text;
+  display_.changed();
+}
+
+void EchoToolWindow::appendText(const QString& text) {
+  pendingResults_ += text;
+  display_.changed();
+}
+
+void EchoToolWindow::showResults() {
+  if (replaceResults_) {
+    txtResults_->setPlainText(pendingResults_);
+  } else if (!pendingResults_.isEmpty()) {
+    QTextCursor c = txtResults_->textCursor();
+    c.movePosition(QTextCursor::End);
+    c.insertText(pendingResults_);
+  }
+  replaceResults_ = false;
+  pendingResults_.clear();
+  txtResults_->moveCursor(QTextCursor::End);
+  txtResults_->ensureCursorVisible();
+  showLiveFigures();
+  display_.shown();
 }
 
 bool EchoToolWindow::startSockets() {
@@ -166,13 +203,6 @@ bool EchoToolWindow::startSockets() {
   showMessage(this, QStringLiteral("Oops"), QStringLiteral("Error initializing windows sockets"),
               MsgIcon::None);
   return false;
-}
-
-void EchoToolWindow::appendText(const QString& text) {
-  QTextCursor c = txtResults_->textCursor();
-  c.movePosition(QTextCursor::End);
-  c.insertText(text);
-  txtResults_->setTextCursor(c);
 }
 
 }  // namespace quorvel

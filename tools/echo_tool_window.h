@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QStringList>
 
+#include "app/display_throttle.h"
 #include "tools/icmp_echo.h"
 
 class QComboBox;
@@ -64,10 +65,23 @@ class EchoToolWindow : public QDialog {
   void loadCommonSettings(int defaultTimeout, int defaultRequests);
   void saveCommonSettings();
 
+  // An endpoint whose waits keep the window alive and end when the user cancels.
   IcmpOpenResult openEcho();
+
+  // The results box while the window's work goes on: what is written here is shown at most
+  // once per DisplayThrottle interval (and not while nobody can see the window), always with
+  // the caret at the end; all of it is shown when the work is over.
+  void setResultsText(const QString& text);
+  void appendText(const QString& text);
+  // Shows what waits to be shown when it is due, then lets the window system process pending
+  // events (a Cancel click is seen here). False when the user has cancelled.
+  bool pumpEvents();
+  void showResults();
+  // Shows the window's other live figures (the ping statistics); part of showResults().
+  virtual void showLiveFigures() {}
+  void liveFiguresChanged() { display_.changed(); }
   // Starts the sockets; when they cannot be started says so and returns false.
   bool startSockets();
-  void appendText(const QString& text);
 
   static constexpr int kEchoDataSize = 32;
 
@@ -85,6 +99,9 @@ class EchoToolWindow : public QDialog {
 
  private:
   IcmpOpener opener_;
+  DisplayThrottle display_;
+  bool replaceResults_ = false;  // the text waiting replaces the box's text
+  QString pendingResults_;
   bool running_ = false;
   bool closePending_ = false;
 };

@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "app/app_state.h"
+#include "app/limit_setting.h"
 #include "app/twips.h"
 #include "tools/ftp_curl.h"
 #include "tools/ftp_download.h"
@@ -59,7 +60,9 @@ frmFTP::frmFTP(QWidget* parent) : QDialog(parent) {
   connect(cmdClose_, &QPushButton::clicked, this, &frmFTP::onCloseClicked);
   connect(cboRemoteFile_, &QComboBox::editTextChanged, this, &frmFTP::onRemoteFileChanged);
 
-  client_ = std::make_unique<CurlFtpClient>();
+  FtpTimeouts limits;
+  limits.transferLimit = TransferLimitSetting(appState().settingsPath);
+  client_ = std::make_unique<CurlFtpClient>(limits);
 
   // Load: the recent list, or the built-in entries when the settings hold none.
   remoteFiles_.load(appState().settingsPath);
@@ -105,8 +108,10 @@ void frmFTP::showResults(const QString& text) {
 
 void frmFTP::RunFTPTest() {
   const QString entry = cboRemoteFile_->currentText();
-  client_->setEventPump(
-      [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+  client_->setEventPump([] {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return true;  // a transfer has no cancel
+  });
   const FtpTestResult result =
       quorvel::RunFTPTest(*client_, entry, appState().filePath(kTempFile),
                           [this](const QString& text) { showResults(text); });

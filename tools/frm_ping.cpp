@@ -2,7 +2,6 @@
 
 #include <arpa/inet.h>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -89,7 +88,7 @@ int frmPing::Ping(IcmpEcho* echo, const QString& address, int dataSize, int time
   return reply.status;
 }
 
-void frmPing::showStats() {
+void frmPing::showLiveFigures() {
   txtStats_[0]->setText(stats_.averageText());
   txtStats_[1]->setText(stats_.minimumText());
   txtStats_[2]->setText(stats_.maximumText());
@@ -102,8 +101,7 @@ void frmPing::RunPingSeries() {
   const int count = pingRequests(txtNumRequests_->text());
   setTabStopsDialogUnits(txtResults_, {});
   setTabStopsDialogUnits(txtResults_, {20, 50, 80});
-  txtResults_->clear();
-  txtResults_->repaint();
+  setResultsText(QString());
 
   if (!startSockets()) return;
 
@@ -130,8 +128,7 @@ void frmPing::RunPingSeries() {
   EchoResult reply;
   for (int n = 1; n <= count; ++n) {
     const int status = Ping(opened.echo.get(), address, kEchoDataSize, timeoutMs, reply);
-    QCoreApplication::processEvents();
-    if (appState().CancelRequested) {
+    if (!pumpEvents() || reply.cancelled) {
       appendText(QStringLiteral("\nPing cancelled by user"));
       break;
     }
@@ -145,11 +142,7 @@ void frmPing::RunPingSeries() {
       appendText(pingReplyLine(n, address, static_cast<std::uint32_t>(rtt), reply.ttl) +
                  QLatin1Char('\n'));
     }
-    showStats();
-    txtResults_->moveCursor(QTextCursor::End);
-    txtResults_->ensureCursorVisible();
-    txtResults_->repaint();
-    for (QLineEdit* box : txtStats_) box->repaint();
+    liveFiguresChanged();
   }
   StopSockets();
 }

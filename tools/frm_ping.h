@@ -33,7 +33,7 @@ class frmPing : public EchoToolWindow {
   // One request: -1 for an address that is not dotted IPv4 (nothing is sent), otherwise the
   // status of the exchange, with `reply` filled in.
   int Ping(IcmpEcho* echo, const QString& address, int dataSize, int timeoutMs, EchoResult& reply);
-  void showStats();
+  void showLiveFigures() override;
 
   std::array<QLabel*, 5> lblStats_{};
   std::array<QLineEdit*, 5> txtStats_{};

@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -84,11 +83,6 @@ void frmTraceRt::saveSettings() {
                chkResolve_->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void frmTraceRt::caretToEnd() {
-  txtResults_->moveCursor(QTextCursor::End);
-  txtResults_->ensureCursorVisible();
-}
-
 void frmTraceRt::TraceRt() {
   const int timeoutMs = traceTimeout(txtTimeOut_->text());
   const int n = traceRequests(txtNumRequests_->text());
@@ -96,7 +90,6 @@ void frmTraceRt::TraceRt() {
   setTabStopsDialogUnits(txtResults_, traceTabStops(n));
 
   if (!startSockets()) {
-    caretToEnd();
     return;
   }
 
@@ -104,15 +97,12 @@ void frmTraceRt::TraceRt() {
   const QString destText = GetHostAddress(typed);
   if (destText.isEmpty()) {
     // Without an address there is nothing to trace: say so rather than report a route.
-    txtResults_->setPlainText(QStringLiteral("Unable to resolve host name ") + typed);
-    txtResults_->repaint();
+    setResultsText(QStringLiteral("Unable to resolve host name ") + typed);
     StopSockets();
-    caretToEnd();
     return;
   }
-  txtResults_->setPlainText(QStringLiteral("Tracing route to ") + destText +
-                            QStringLiteral("\n\n"));
-  txtResults_->repaint();
+  setResultsText(QStringLiteral("Tracing route to ") + destText + QStringLiteral("\n\n"));
+  pumpEvents();
 
   in_addr dest{};
   inet_pton(AF_INET, destText.toLatin1().constData(), &dest);
@@ -122,7 +112,6 @@ void frmTraceRt::TraceRt() {
     if (!opened.error.isEmpty()) text += QStringLiteral("\n\n") + opened.error;
     showMessage(this, QStringLiteral("Oops"), text, MsgIcon::None);
     StopSockets();
-    caretToEnd();
     return;
   }
 
@@ -133,11 +122,9 @@ void frmTraceRt::TraceRt() {
       ++silentHops;
     else
       silentHops = 0;
-    QCoreApplication::processEvents();
+    pumpEvents();
     if (hopAddress == destText) {
       appendText(QStringLiteral("\nTrace route complete"));
-      txtResults_->ensureCursorVisible();
-      txtResults_->repaint();
       break;
     }
     if (silentHops >= 2) {
@@ -151,7 +138,6 @@ void frmTraceRt::TraceRt() {
   }
   opened.echo.reset();
   StopSockets();
-  caretToEnd();
 }
 
 int frmTraceRt::ProbeHop(IcmpEcho& echo, std::uint32_t destination, int dataSize, int n,
@@ -160,8 +146,11 @@ int frmTraceRt::ProbeHop(IcmpEcho& echo, std::uint32_t destination, int dataSize
   QString hostName;
   bool anyReply = false;
   std::vector<std::int32_t> hopTimes(static_cast<std::size_t>(n), timeoutMs);
-  for (int i = 0; i < n; ++i) {
+  bool cancelled = false;
+  for (int i = 0; i < n && !cancelled; ++i) {
     const EchoResult r = echo.SendEcho(destination, dataSize, ttl, timeoutMs);
+    // A Cancel ends the hop at once; the requests it cut short show as not answered.
+    cancelled = r.cancelled;
     if (!r.answered) continue;
     hopTimes[static_cast<std::size_t>(i)] =
         static_cast<std::int32_t>(r.roundTripMs > 0x7fffffffU ? 0x7fffffffU : r.roundTripMs);
@@ -172,15 +161,15 @@ int frmTraceRt::ProbeHop(IcmpEcho& echo, std::uint32_t destination, int dataSize
     anyReply = true;
   }
   AddHopLine(ttl, hopTimes, hopAddress, hostName);
-  return anyReply ? 0 : 1;
+  if (anyReply) return 0;
+  return cancelled ? 2 : 1;  // a hop the user cut short is not a silent one
 }
 
 void frmTraceRt::AddHopLine(int ttl, const std::vector<std::int32_t>& hopTimes,
                             const QString& hopAddress, const QString& hostName) {
   appendText(hopLine(ttl, hopTimes, hopAddress, chkResolve_->isChecked(), hostName) +
              QLatin1Char('\n'));
-  txtResults_->ensureCursorVisible();
-  QCoreApplication::processEvents();
+  pumpEvents();
 }
 
 }  // namespace quorvel

@@ -34,7 +34,6 @@ class frmTraceRt : public EchoToolWindow {
                int ttl, QString& hopAddress);
   void AddHopLine(int ttl, const std::vector<std::int32_t>& hopTimes, const QString& hopAddress,
                   const QString& hostName);
-  void caretToEnd();
 
   QCheckBox* chkResolve_;
 };

@@ -8,6 +8,8 @@
 #include <QString>
 #include <functional>
 
+#include "app/event_pump.h"
+
 namespace quorvel {
 
 class FtpClient {
@@ -26,16 +28,11 @@ class FtpClient {
   // Releases the connection and the session; harmless when none is open.
   virtual void Close() = 0;
 
-  // Called now and then while a request waits, so the window can repaint.
-  void setEventPump(std::function<void()> pump) { pump_ = std::move(pump); }
+  // Called now and then while a request waits, so the window can repaint (app/event_pump.h).
+  void setEventPump(EventPump::Function pump) { pump_.set(std::move(pump)); }
 
  protected:
-  void pumpEvents() {
-    if (pump_) pump_();
-  }
-
- private:
-  std::function<void()> pump_;
+  EventPump pump_;
 };
 
 }  // namespace quorvel

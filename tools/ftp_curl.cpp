@@ -5,14 +5,10 @@
 #include <cerrno>
 
 #include "app/app_files.h"
-#include "app/tick.h"
 
 namespace quorvel {
 
 namespace {
-
-// How often, at most, a waiting request lets the window repaint.
-constexpr unsigned kPumpIntervalMs = 50;
 
 bool globalInit() {
   static const bool ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
@@ -152,12 +148,7 @@ int CurlFtpClient::onDebug(void*, int type, char* data, size_t size, void* self)
 
 int CurlFtpClient::onProgress(void* self, long long, long long, long long, long long) {
   auto* client = static_cast<CurlFtpClient*>(self);
-  const unsigned now = tickCount();
-  if (ticksBetween(client->lastPump_, now) >= kPumpIntervalMs) {
-    client->lastPump_ = now;
-    client->pumpEvents();
-  }
-  return 0;
+  return client->pump_.pumpIfDue() ? 0 : 1;  // non-zero abandons the request (12017)
 }
 
 size_t CurlFtpClient::onWrite(char* data, size_t size, size_t count, void* self) {
@@ -174,7 +165,7 @@ size_t CurlFtpClient::onWrite(char* data, size_t size, size_t count, void* self)
 int CurlFtpClient::perform() {
   CURL* curl = static_cast<CURL*>(curl_);
   lastCommand_.clear();
-  lastPump_ = tickCount();
+  pump_.restart();
   const CURLcode rc = curl_easy_perform(curl);
   if (rc == CURLE_OK) return 0;
   long osErrno = 0;
@@ -208,6 +199,7 @@ int CurlFtpClient::Connect(const QString& server, const QString& user, const QSt
   curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>(timeouts_.idleSeconds));
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeouts_.idleSeconds));
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeouts_.transferLimit.count()));
   curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, &CurlFtpClient::onDebug);
   curl_easy_setopt(curl, CURLOPT_DEBUGDATA, this);
   curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);

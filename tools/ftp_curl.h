@@ -36,6 +36,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <chrono>
 
 #include "tools/ftp_client.h"
 
@@ -43,10 +44,12 @@ namespace quorvel {
 
 // Time limits of a connection. connectSeconds bounds the connection and the log-in;
 // idleSeconds is how long the server may stay silent (no reply, no data) before a request
-// ends with 12002.
+// ends with 12002; transferLimit is the longest a log-in or a transfer may take in all
+// (0 for no limit), for a server that trickles its data or never ends a file.
 struct FtpTimeouts {
   int connectSeconds = 30;
   int idleSeconds = 60;
+  std::chrono::milliseconds transferLimit{0};
 };
 
 // The table above. curlCode is a CURLcode; lastCommand the last command sent on the control
@@ -76,7 +79,6 @@ class CurlFtpClient final : public FtpClient {
   QByteArray lastCommand_;  // last command sent on the control connection
   QFile* out_ = nullptr;    // the local file while Fetch writes it
   int writeError_ = 0;      // set when the local file could not be written
-  unsigned lastPump_ = 0;
 };
 
 }  // namespace quorvel

@@ -16,15 +16,15 @@ QString FtpPassword() {
   return QStringLiteral("speedtest");
 }
 
-QString FtpBytesLine(std::int64_t bytes, std::uint32_t ms) {
+QString FtpBytesLine(std::int64_t bytes, std::int64_t micros) {
   return formatMask(static_cast<double>(bytes), "###,###,##0") +
          QStringLiteral(" bytes transferred in ") +
-         formatMask(static_cast<double>(ms) / 1000.0, "###,##0.0") + QStringLiteral(" secs");
+         formatMask(static_cast<double>(micros) / 1e6, "###,##0.0") + QStringLiteral(" secs");
 }
 
-QString FtpThroughputText(std::int64_t bytes, std::uint32_t ms) {
-  if (bytes <= 0 || ms == 0) return QStringLiteral("0 Kbps");
-  const double kbps = static_cast<double>(bytes) * 8.0 / static_cast<double>(ms);
+QString FtpThroughputText(std::int64_t bytes, std::int64_t micros) {
+  if (bytes <= 0 || micros <= 0) return QStringLiteral("0 Kbps");
+  const double kbps = static_cast<double>(bytes) * 8.0 / microsToMs(micros);
   return formatMask(dec1(kbps), "###,###,##0.0") + QStringLiteral(" Kbps");
 }
 
@@ -64,9 +64,9 @@ FtpTestResult RunFTPTest(FtpClient& client, const QString& entry, const QString&
 
   message += QStringLiteral(" success.\nDownloading ") + remoteFile + QStringLiteral(" ...");
   display(message);
-  const std::uint32_t t0 = tickCount();
+  const std::int64_t t0 = monotonicMicros();
   error = client.Fetch(remoteFile, localFile);
-  const std::uint32_t t1 = tickCount();
+  const std::int64_t t1 = monotonicMicros();
   if (error != 0) {
     QFile::remove(localFile);
     message += QStringLiteral("\nTransfer failed: FTP error ") + QString::number(error);
@@ -79,11 +79,11 @@ FtpTestResult RunFTPTest(FtpClient& client, const QString& entry, const QString&
   }
 
   result.success = true;
-  result.ms = ticksBetween(t0, t1);
+  result.micros = t1 - t0;
   const QFileInfo info(localFile);
   result.bytes = info.exists() ? info.size() : 0;
-  message += QStringLiteral(" success.\n\n") + FtpBytesLine(result.bytes, result.ms) +
-             QStringLiteral("\n\nThroughput = ") + FtpThroughputText(result.bytes, result.ms);
+  message += QStringLiteral(" success.\n\n") + FtpBytesLine(result.bytes, result.micros) +
+             QStringLiteral("\n\nThroughput = ") + FtpThroughputText(result.bytes, result.micros);
   result.text = message;
   return result;
 }

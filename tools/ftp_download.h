@@ -18,7 +18,7 @@ struct FtpTestResult {
   QString text;          // the whole report, lines separated by '\n'
   bool success = false;  // the file arrived
   std::int64_t bytes = 0;
-  std::uint32_t ms = 0;
+  std::int64_t micros = 0;  // the retrieval, timed with the monotonic microsecond clock
 };
 
 // Runs the test for `entry` (see GetFTPParms) into `localFile`, which is deleted first.
@@ -27,9 +27,9 @@ FtpTestResult RunFTPTest(FtpClient& client, const QString& entry, const QString&
                          const std::function<void(const QString&)>& show = {});
 
 // "1,000,000 bytes transferred in 2.0 secs".
-QString FtpBytesLine(std::int64_t bytes, std::uint32_t ms);
+QString FtpBytesLine(std::int64_t bytes, std::int64_t micros);
 
-// "4,000.0 Kbps" (kilobits of 1,000 bits per second), or "0 Kbps" when bytes or ms is 0.
-QString FtpThroughputText(std::int64_t bytes, std::uint32_t ms);
+// "4,000.0 Kbps" (kilobits of 1,000 bits per second), or "0 Kbps" when bytes or time is 0.
+QString FtpThroughputText(std::int64_t bytes, std::int64_t micros);
 
 }  // namespace quorvel

@@ -8,10 +8,12 @@
 #include <netinet/ip.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -49,8 +51,10 @@ class SocketEcho final : public IcmpEcho {
 
  private:
   // Reads what is waiting on the socket; true with `out` filled when it answers our request.
-  bool readAnswer(std::uint32_t destination, std::uint16_t seq, EchoResult& out);
-  bool readQueuedError(std::uint16_t seq, EchoResult& out);
+  // `stamp` receives the kernel's receive time of the answer (0 when unknown).
+  bool readAnswer(std::uint32_t destination, std::uint16_t seq, EchoResult& out,
+                  std::int64_t& stamp);
+  bool readQueuedError(std::uint16_t seq, EchoResult& out, std::int64_t& stamp);
 
   int fd_;
   IcmpSocketKind kind_;
@@ -59,10 +63,38 @@ class SocketEcho final : public IcmpEcho {
   int currentTtl_ = -1;
 };
 
-std::uint32_t elapsedMs(Clock::time_point start) {
-  const auto us =
-      std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
-  return static_cast<std::uint32_t>(us < 0 ? 0 : us / 1000);
+std::int64_t realtimeMicros() {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return static_cast<std::int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+// The kernel's receive time of a message (SO_TIMESTAMPNS, the real-time clock), 0 when none.
+std::int64_t receiveStamp(msghdr& msg) {
+  for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+    if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS &&
+        c->cmsg_len >= CMSG_LEN(sizeof(timespec))) {
+      timespec ts;
+      std::memcpy(&ts, CMSG_DATA(c), sizeof ts);
+      return static_cast<std::int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+    }
+  }
+  return 0;
+}
+
+// The round trip: from the send to the kernel's receive time of the answer when there is one,
+// so the time this program took to look at the answer is not counted; else to now.
+void setRoundTrip(EchoResult& r, Clock::time_point sent, std::int64_t sentRealtime,
+                  std::int64_t receivedRealtime) {
+  std::int64_t us =
+      std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - sent).count();
+  if (receivedRealtime != 0) {
+    const std::int64_t stamped = receivedRealtime - sentRealtime;
+    if (stamped >= 0 && stamped <= us) us = stamped;
+  }
+  if (us < 0) us = 0;
+  r.roundTripMicros = us;
+  r.roundTripMs = static_cast<std::uint32_t>(us / 1000);
 }
 
 EchoResult SocketEcho::SendEcho(std::uint32_t destination, int payloadSize, int ttl,
@@ -96,7 +128,9 @@ EchoResult SocketEcho::SendEcho(std::uint32_t destination, int payloadSize, int 
   to.sin_addr.s_addr = destination;
 
   const Clock::time_point start = Clock::now();
+  const std::int64_t startRealtime = realtimeMicros();
   const Clock::time_point deadline = start + std::chrono::milliseconds(timeoutMs);
+  pump_.restart();
   ssize_t sent;
   do {
     sent = sendto(fd_, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to),
@@ -108,9 +142,10 @@ EchoResult SocketEcho::SendEcho(std::uint32_t destination, int payloadSize, int 
   }
 
   for (;;) {
-    const auto left =
+    auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) break;
+    if (pump_.active()) left = std::min<long long>(left, (pump_.microsUntilDue() + 999) / 1000);
     pollfd pfd{fd_, POLLIN, 0};
     const int n = poll(&pfd, 1, static_cast<int>(left > 0x7fffffff ? 0x7fffffff : left));
     if (n < 0) {
@@ -118,14 +153,22 @@ EchoResult SocketEcho::SendEcho(std::uint32_t destination, int payloadSize, int 
       result.status = ipstatus::kGeneralFailure;
       return result;
     }
-    if (n == 0) break;
+    if (n == 0) {
+      if (!pump_.pumpIfDue()) {
+        result = EchoResult{};
+        result.cancelled = true;
+        return result;
+      }
+      continue;
+    }
+    std::int64_t stamp = 0;
     if ((pfd.revents & POLLERR) && kind_ == IcmpSocketKind::Datagram &&
-        readQueuedError(seq, result)) {
-      result.roundTripMs = elapsedMs(start);
+        readQueuedError(seq, result, stamp)) {
+      setRoundTrip(result, start, startRealtime, stamp);
       return result;
     }
-    if ((pfd.revents & POLLIN) && readAnswer(destination, seq, result)) {
-      result.roundTripMs = elapsedMs(start);
+    if ((pfd.revents & POLLIN) && readAnswer(destination, seq, result, stamp)) {
+      setRoundTrip(result, start, startRealtime, stamp);
       return result;
     }
     if (pfd.revents & (POLLHUP | POLLNVAL)) {
@@ -138,7 +181,8 @@ EchoResult SocketEcho::SendEcho(std::uint32_t destination, int payloadSize, int 
   return result;
 }
 
-bool SocketEcho::readAnswer(std::uint32_t destination, std::uint16_t seq, EchoResult& out) {
+bool SocketEcho::readAnswer(std::uint32_t destination, std::uint16_t seq, EchoResult& out,
+                            std::int64_t& stamp) {
   std::uint8_t buf[kReceiveBuffer];
   std::uint8_t control[256];
   sockaddr_in from{};
@@ -152,6 +196,7 @@ bool SocketEcho::readAnswer(std::uint32_t destination, std::uint16_t seq, EchoRe
   msg.msg_controllen = sizeof control;
   const ssize_t got = recvmsg(fd_, &msg, MSG_DONTWAIT);
   if (got <= 0) return false;
+  stamp = receiveStamp(msg);
   const std::span<const std::uint8_t> bytes(buf, static_cast<std::size_t>(got));
 
   IcmpAnswer a;
@@ -174,7 +219,7 @@ bool SocketEcho::readAnswer(std::uint32_t destination, std::uint16_t seq, EchoRe
   return true;
 }
 
-bool SocketEcho::readQueuedError(std::uint16_t seq, EchoResult& out) {
+bool SocketEcho::readQueuedError(std::uint16_t seq, EchoResult& out, std::int64_t& stamp) {
   std::uint8_t buf[kReceiveBuffer];
   std::uint8_t control[512];
   sockaddr_in from{};
@@ -188,6 +233,7 @@ bool SocketEcho::readQueuedError(std::uint16_t seq, EchoResult& out) {
   msg.msg_controllen = sizeof control;
   const ssize_t got = recvmsg(fd_, &msg, MSG_DONTWAIT | MSG_ERRQUEUE);
   if (got < 0) return false;
+  stamp = receiveStamp(msg);
 
   QueuedError e;
   bool have = false;
@@ -239,6 +285,7 @@ int openDatagram(int* err) {
   const int on = 1;
   setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
   setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
+  setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
   return fd;
 }
 
@@ -253,6 +300,8 @@ int openRaw(int* err) {
   filter.data = ~((1U << ICMP_ECHOREPLY) | (1U << ICMP_DEST_UNREACH) | (1U << ICMP_SOURCE_QUENCH) |
                   (1U << ICMP_TIME_EXCEEDED) | (1U << ICMP_PARAMETERPROB));
   setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
   return fd;
 }
 

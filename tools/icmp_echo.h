@@ -11,14 +11,18 @@
 #include <functional>
 #include <memory>
 
+#include "app/event_pump.h"
+
 namespace quorvel {
 
 struct EchoResult {
-  int status = 11010;         // IP status number (tools/icmp_packet.h), 11010 when timed out
-  bool answered = false;      // an ICMP answer came from some node (echo reply or error)
-  std::uint32_t address = 0;  // the node that answered, network byte order; 0 when none
-  std::uint32_t roundTripMs = 0;
-  int ttl = 0;  // TTL of the answering packet, 0 when unknown
+  int status = 11010;                // IP status number (tools/icmp_packet.h), 11010 when timed out
+  bool answered = false;             // an ICMP answer came from some node (echo reply or error)
+  std::uint32_t address = 0;         // the node that answered, network byte order; 0 when none
+  std::uint32_t roundTripMs = 0;     // whole milliseconds, as the windows show them
+  std::int64_t roundTripMicros = 0;  // the same, to the microsecond
+  int ttl = 0;                       // TTL of the answering packet, 0 when unknown
+  bool cancelled = false;  // the wait was abandoned (the user cancelled); nothing was measured
 };
 
 class IcmpEcho {
@@ -28,6 +32,13 @@ class IcmpEcho {
   // ttl <= 0 leaves the system's default TTL. Waits at most timeoutMs for the answer.
   virtual EchoResult SendEcho(std::uint32_t destination, int payloadSize, int ttl,
                               int timeoutMs) = 0;
+
+  // Called now and then while a request waits for its answer (app/event_pump.h), so the window
+  // stays alive; when it returns false the wait is abandoned (EchoResult::cancelled).
+  void setWaitPump(EventPump::Function pump) { pump_.set(std::move(pump)); }
+
+ protected:
+  EventPump pump_;
 };
 
 enum class IcmpSocketKind { Automatic, Datagram, Raw };

@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDeadlineTimer>
@@ -6,11 +7,15 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
+#include <mutex>
 
 #include "app/app_state.h"
 #include "app/frm_quorvel.h"
 #include "app/settings.h"
+#include "bench/loopback_servers.h"
+#include "bench/totals_text.h"
 #include "common/test_support.h"
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_options.h"
@@ -223,34 +228,105 @@ TEST_F(MainWindowTest, CtrlAndAltOnRunSetTheDebugFlags) {
   EXPECT_EQ(seen, (std::vector<std::pair<bool, bool>>{{true, true}}));
 }
 
+// Keys go where a user's keys go: to the widget that has the focus once the URL box is
+// clicked (the combo box, which hands them on to its edit field).
 TEST_F(MainWindowTest, EnterInTheUrlBoxRunsAndCancels) {
   frmQuorvel w;
   w.show();
-  QLineEdit* edit = box(w)->lineEdit();
-  QSignalSpy returns(edit, &QLineEdit::returnPressed);
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::mouseClick(box(w)->lineEdit(), Qt::LeftButton);
+  ASSERT_NE(QApplication::focusWidget(), nullptr);
+  auto press = [](Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QTest::keyClick(QApplication::focusWidget(), key, mods);
+  };
+  QSignalSpy returns(box(w)->lineEdit(), &QLineEdit::returnPressed);
+
+  struct Case {
+    Qt::Key run;
+    Qt::KeyboardModifiers runMods;
+    Qt::Key cancel;
+    Qt::KeyboardModifiers cancelMods;
+  };
+  const Case cases[] = {{Qt::Key_Return, Qt::NoModifier, Qt::Key_Enter, Qt::KeypadModifier},
+                        {Qt::Key_Enter, Qt::KeypadModifier, Qt::Key_Return, Qt::NoModifier}};
   int runs = 0;
-  w.setRunFunction([&](RunView& view) {
-    ++runs;
-    appState().CancelRequested = false;
-    QTest::keyClick(edit, Qt::Key_Enter);  // keypad Enter during the run: cancel
-    view.processEvents();
-    EXPECT_TRUE(appState().CancelRequested);
-    EXPECT_EQ(w.findChild<QLineEdit*>("txtStatus")->text(), "Cancelling...");
-  });
-  QTest::keyClick(edit, Qt::Key_Return);
-  EXPECT_EQ(runs, 1);
-  EXPECT_EQ(go(w)->text(), "&Run");
-  EXPECT_GE(returns.count(), 2);  // the box saw both keys too
-  QTest::keyClick(edit, Qt::Key_A);
-  EXPECT_EQ(runs, 1);
+  for (const Case& c : cases) {
+    w.setRunFunction([&](RunView& view) {
+      ++runs;
+      appState().CancelRequested = false;
+      press(c.cancel, c.cancelMods);
+      view.processEvents();
+      EXPECT_TRUE(appState().CancelRequested);
+      EXPECT_EQ(w.findChild<QLineEdit*>("txtStatus")->text(), "Cancelling...");
+    });
+    press(c.run, c.runMods);
+    EXPECT_FALSE(w.running());
+    EXPECT_EQ(go(w)->text(), "&Run");
+  }
+  EXPECT_EQ(runs, 2);
+  EXPECT_EQ(returns.count(), 4);  // the box saw every Enter too
+  press(Qt::Key_A);
+  EXPECT_EQ(runs, 2);
 
   // What is typed is what runs: no completion from the history.
   QString ran;
   w.setRunFunction([&](RunView& view) { ran = view.urlBoxText(); });
-  edit->clear();
-  QTest::keyClicks(edit, "http://h");
-  QTest::keyClick(edit, Qt::Key_Return);
+  box(w)->lineEdit()->clear();
+  QTest::keyClicks(QApplication::focusWidget(), "http://h");
+  press(Qt::Key_Return);
   EXPECT_EQ(ran, "http://h");
+}
+
+// A proxy typed with blanks around its address and port (and stored so) serves every run.
+TEST_F(MainWindowTest, ProxyTypedWithBlanksServesTheRun) {
+  testing::HttpTestServer proxy;
+  std::mutex m;
+  QStringList targets;
+  proxy.server().Get(".*", [&](const httplib::Request& req, httplib::Response& res) {
+    std::lock_guard lock(m);
+    targets << QString::fromStdString(req.target);
+    res.set_content("<html>via proxy</html>", "text/html");
+  });
+  proxy.start();
+
+  frmQuorvel w;
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  auto type = [](const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); };
+  auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+  w.setModalRunner([&](QDialog& d) {
+    d.show();
+    d.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &d; }));
+    ASSERT_EQ(QApplication::focusWidget()->objectName(), "chkUseProxyServer");
+    press(Qt::Key_Space);
+    press(Qt::Key_Tab);
+    type("  127.0.0.1 ");
+    press(Qt::Key_Tab);
+    type(QStringLiteral(" %1  ").arg(proxy.port()));
+    press(Qt::Key_Tab);
+    press(Qt::Key_Space);  // OK
+    EXPECT_FALSE(d.isVisible());
+  });
+  action(w, "mnuOptions")->trigger();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &w; }));
+  EXPECT_EQ(appState().ProxyAddress, "  127.0.0.1 ");
+  EXPECT_EQ(appState().ProxyPort, QStringLiteral(" %1  ").arg(proxy.port()));
+
+  for (int run = 0; run < 2; ++run) {  // every later run too
+    QTest::mouseClick(box(w)->lineEdit(), Qt::LeftButton);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    type("quorvel-proxy-test.invalid/page.htm");
+    press(Qt::Key_Return);
+    EXPECT_EQ(w.findChild<QLineEdit*>("txtStatus")->text(), "Done");
+    EXPECT_EQ(w.findChild<QLineEdit*>("txtValidURLs")->text(), "1");
+    EXPECT_EQ(w.findChild<QLineEdit*>("txtTotalErrors")->text(), "0");
+  }
+  std::lock_guard lock(m);
+  EXPECT_EQ(targets, QStringList(2, "http://quorvel-proxy-test.invalid/page.htm"));
 }
 
 TEST_F(MainWindowTest, ClosingDuringARunCancelsItFirst) {
@@ -288,7 +364,12 @@ TEST_F(MainWindowTest, QuitAndExitCloseTheWindow) {
 TEST_F(MainWindowTest, RunViewFillsTheTotals) {
   frmQuorvel w;
   w.show();
-  w.setTotals({"5", "1", "2,500,000", "10.0", "2,000.0 Kbps", "2.0 secs"});
+  RunTotals totals;
+  totals.validUrls = 5;
+  totals.errors = 1;
+  totals.bytes = 2'500'000;
+  totals.micros = 10'000'000;
+  w.setTotals(totals);
   EXPECT_EQ(w.findChild<QLineEdit*>("txtValidURLs")->text(), "5");
   EXPECT_EQ(w.findChild<QLineEdit*>("txtTotalErrors")->text(), "1");
   EXPECT_EQ(w.findChild<QLineEdit*>("txtTotalBytes")->text(), "2,500,000");
@@ -305,6 +386,63 @@ TEST_F(MainWindowTest, RunViewFillsTheTotals) {
   w.message("Oops", "No URL specified!", MsgIcon::Information);
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].text, "No URL specified!");
+}
+
+// The x at which a box draws the first character of its text, once painted (found from where
+// it draws its cursor).
+int drawnTextLeft(QLineEdit* box) {
+  box->repaint();  // the box places its text when it paints
+  const QRect cursor = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+  return cursor.center().x() -
+         QFontMetrics(box->font()).horizontalAdvance(box->text().left(box->cursorPosition()));
+}
+
+// Whether a box shows its whole text inside its frame, from its first character.
+::testing::AssertionResult showsWholeText(QLineEdit* box) {
+  const int left = drawnTextLeft(box);
+  const int right = left + QFontMetrics(box->font()).horizontalAdvance(box->text());
+  const int frame = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box);
+  if (left >= frame && right <= box->width() - frame) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << box->objectName().toStdString() << " draws \"" << box->text().toStdString()
+         << "\" from x " << left << " to " << right << " in a box " << box->width() << " wide";
+}
+
+TEST_F(MainWindowTest, TotalsBoxesShowTheirLargestValuesWhole) {
+  frmQuorvel w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  struct Totals {
+    std::int64_t validUrls, errors, bytes, milliseconds;
+  };
+  // The fastest run (10,000,000.0 Kbps with the most bytes), the longest, the most pages.
+  const Totals cases[] = {{1, 0, 999'999'999'999, 800'000},
+                          {1, 9'999'999'999, 999'999'999'999, 9'999'999'900},
+                          {9'999'999'999, 0, 35'939, 16}};
+  for (const Totals& c : cases) {
+    RunTotals t;
+    t.validUrls = c.validUrls;
+    t.errors = c.errors;
+    t.bytes = c.bytes;
+    t.micros = c.milliseconds * 1000;
+    w.setTotals(t);
+    for (const char* name : {"txtValidURLs", "txtTotalErrors", "txtTotalBytes", "txtTotalSecs",
+                             "txtThroughput", "txtAvgPageLoad"})
+      EXPECT_TRUE(showsWholeText(w.findChild<QLineEdit*>(name)));
+  }
+  EXPECT_EQ(w.findChild<QLineEdit*>("txtThroughput")->text(), "17,969.5 Kbps");
+
+  // A status longer than its line shows its beginning, where a short text begins.
+  auto* status = w.findChild<QLineEdit*>("txtStatus");
+  w.setStatus("Retrieving http://" + QString(200, 'a') + ".example/");
+  EXPECT_EQ(drawnTextLeft(status), drawnTextLeft(w.findChild<QLineEdit*>("txtValidURLs")));
+
+  // Everything still lies inside the window, the right-hand column in line with the status.
+  const QWidget* client = w.centralWidget();
+  for (const QWidget* c : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    EXPECT_TRUE(client->rect().contains(c->geometry())) << c->objectName().toStdString();
+  for (const char* name : {"txtTotalErrors", "txtTotalSecs", "txtAvgPageLoad"})
+    EXPECT_EQ(w.findChild<QLineEdit*>(name)->geometry().right(), status->geometry().right());
 }
 
 TEST_F(MainWindowTest, AutoModeRunsOnceFromTheEventLoopAndCloses) {

@@ -6,31 +6,69 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QFile>
+#include <QProcess>
 #include <chrono>
 #include <stdexcept>
 
 namespace quorvel::testing {
 
-HttpTestServer::HttpTestServer() {
-  server_.set_keep_alive_max_count(100000);
+TestAuthority::TestAuthority() {
+  if (!dir_.isValid()) return;
+  QFile ext(QString::fromStdString(path("server.ext")));
+  if (!ext.open(QIODevice::WriteOnly)) return;
+  ext.write("basicConstraints=CA:FALSE\nsubjectAltName=IP:127.0.0.1\n");
+  ext.close();
+  const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+  const QList<QStringList> steps{
+      QStringList{"req", "-x509"} + ec +
+          QStringList{"-keyout", "ca.key", "-out", "ca.crt", "-days", "2", "-subj",
+                      "/CN=Quorvel Test CA"},
+      QStringList{"req"} + ec +
+          QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=127.0.0.1"},
+      QStringList{"x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key",
+                  "-CAcreateserial", "-out", "server.crt", "-days", "2", "-extfile", "server.ext"}};
+  for (const QStringList& args : steps) {
+    QProcess openssl;
+    openssl.setWorkingDirectory(dir_.path());
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start(QStringLiteral("openssl"), args);
+    if (!openssl.waitForFinished(30000) || openssl.exitStatus() != QProcess::NormalExit ||
+        openssl.exitCode() != 0)
+      return;
+  }
+  ok_ = true;
+}
+
+std::string TestAuthority::path(const char* name) const {
+  return (dir_.path() + QLatin1Char('/') + QLatin1String(name)).toStdString();
+}
+
+HttpTestServer::HttpTestServer(const TestAuthority* tls) : tls_(tls != nullptr) {
+  if (tls)
+    server_ = std::make_unique<httplib::SSLServer>(tls->certFile().c_str(), tls->keyFile().c_str());
+  else
+    server_ = std::make_unique<httplib::Server>();
+  server_->set_keep_alive_max_count(100000);
+  server_->set_tcp_nodelay(true);  // else every answer waits for the client's delayed ACK
 }
 
 void HttpTestServer::start() {
-  port_ = server_.bind_to_any_port("127.0.0.1");
+  port_ = server_->bind_to_any_port("127.0.0.1");
   if (port_ <= 0) throw std::runtime_error("cannot bind a loopback port");
-  thread_ = std::thread([this] { server_.listen_after_bind(); });
-  for (int i = 0; i < 500 && !server_.is_running(); ++i) {
+  thread_ = std::thread([this] { server_->listen_after_bind(); });
+  for (int i = 0; i < 500 && !server_->is_running(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
 }
 
 HttpTestServer::~HttpTestServer() {
-  server_.stop();
+  server_->stop();
   if (thread_.joinable()) thread_.join();
 }
 
 std::string HttpTestServer::url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
+  return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + path;
 }
 
 namespace {

@@ -1,30 +1,52 @@
-// Servers on 127.0.0.1 for the tests of the Internet access layer: a real HTTP server
+// Servers on 127.0.0.1 for the tests of the Internet access layer: a real HTTP or HTTPS server
 // (cpp-httplib) on a thread, and a bare TCP server whose replies a test writes byte by byte
 // (for servers that stall, cut or reset their connections).
 #pragma once
 
 #include <httplib.h>
 
+#include <QTemporaryDir>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
 namespace quorvel::testing {
 
+// A certificate authority made for one test with the openssl tool, in a folder of its own: its
+// certificate (for the client to trust, never the system's store) and a server certificate
+// for 127.0.0.1 that it signed.
+class TestAuthority {
+ public:
+  TestAuthority();  // check ok() before use
+  bool ok() const { return ok_; }
+  std::string caFile() const { return path("ca.crt"); }
+  std::string certFile() const { return path("server.crt"); }
+  std::string keyFile() const { return path("server.key"); }
+
+ private:
+  std::string path(const char* name) const;
+  QTemporaryDir dir_;
+  bool ok_ = false;
+};
+
 class HttpTestServer {
  public:
-  HttpTestServer();  // routes are added to server() before start()
+  // Routes are added to server() before start(). With an authority the server speaks https
+  // only, with the authority's server certificate.
+  explicit HttpTestServer(const TestAuthority* tls = nullptr);
   ~HttpTestServer();
-  httplib::Server& server() { return server_; }
+  httplib::Server& server() { return *server_; }
   void start();
   int port() const { return port_; }
   std::string url(const std::string& path) const;
 
  private:
-  httplib::Server server_;
+  std::unique_ptr<httplib::Server> server_;
   std::thread thread_;
   int port_ = 0;
+  bool tls_ = false;
 };
 
 // Accepts connections one after the other; for each it reads the request head and calls the

@@ -13,13 +13,15 @@
 #include "bench/benchmark_run.h"
 #include "bench/internet.h"
 #include "bench/run_view.h"
+#include "bench/totals_text.h"
 
 namespace quorvel::testing {
 
-// A millisecond clock that only moves when a test moves it.
+// A microsecond clock that only moves when a test moves it.
 struct FakeClock {
-  std::uint32_t now = 1000;
-  std::uint32_t tick() const { return now; }
+  std::int64_t now = 1000;
+  std::int64_t micros() const { return now; }
+  void advanceMs(std::int64_t ms) { now += ms * 1000; }
 };
 
 class FakeRunView : public RunView {
@@ -57,7 +59,7 @@ class FakeRunView : public RunView {
     statuses << text;
     if (onStatus) onStatus(text);
   }
-  void setTotals(const TotalsText& t) override { totals.push_back(t); }
+  void setTotals(const RunTotals& t) override { totals.push_back(MakeTotalsText(t)); }
   void processEvents() override {
     ++processCalls;
     if (onProcessEvents) onProcessEvents();
@@ -92,6 +94,8 @@ class FakeInternet : public InternetSession {
   QString agent, proxy;
   int openInternetCalls = 0, closeInternetCalls = 0;
   std::function<void(const QString&)> onOpen, onRead;
+  // The next open is abandoned as a Cancel would abandon it (12017).
+  bool cancelNextRequest = false;
 
   int OpenInternet(const QString& a, const QString& p) override {
     ++openInternetCalls;
@@ -103,22 +107,24 @@ class FakeInternet : public InternetSession {
     opened << url;
     current_ = url;
     if (onOpen) onOpen(url);
-    pumpEvents();
+    if (!pump_.pumpIfDue() || cancelNextRequest) {
+      cancelNextRequest = false;
+      return 12017;
+    }
     const auto it = answers.find(url);
     if (it == answers.end()) {
-      clock_->now += 5;
+      clock_->advanceMs(5);
       return 12029;
     }
-    clock_->now += it->second.openMs;
+    clock_->advanceMs(it->second.openMs);
     return it->second.openError;
   }
   int ReadURL(QByteArray* body, std::int64_t& bytes) override {
     read << current_;
     readKeptBody.push_back(body != nullptr);
     if (onRead) onRead(current_);
-    pumpEvents();
     const Answer& a = answers.at(current_);
-    clock_->now += a.readMs;
+    clock_->advanceMs(a.readMs);
     if (body) *body = a.body;
     bytes = a.bytesOverride >= 0 ? a.bytesOverride : a.body.size();
     return a.readError;

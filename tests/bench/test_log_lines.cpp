@@ -37,13 +37,13 @@ TEST_F(LogLines, DateAndExtension) {
 
 TEST_F(LogLines, FileLines) {
   // The bytes field keeps its rightmost six characters; seconds are rounded halves to even.
-  EXPECT_EQ(FileLogLines(kDate, "h/a.gif", 1234567, 1250, 0),
+  EXPECT_EQ(FileLogLines(kDate, "h/a.gif", 1234567, 1250000, 0),
             QStringList{kDate + " 234567 bytes   1.2 secs h/a.gif"});
-  EXPECT_EQ(FileLogLines(kDate, "h/a.gif", 0, 1350, 0),
+  EXPECT_EQ(FileLogLines(kDate, "h/a.gif", 0, 1350000, 0),
             QStringList{kDate + "      0 bytes   1.4 secs h/a.gif"});
-  EXPECT_EQ(FileLogLines(kDate, "http://h/", 512, 123456, 0),
+  EXPECT_EQ(FileLogLines(kDate, "http://h/", 512, 123456000, 0),
             QStringList{kDate + "    512 bytes 123.5 secs http://h/"});
-  EXPECT_EQ(FileLogLines(kDate, "http://h/x", 30, 40, 991),
+  EXPECT_EQ(FileLogLines(kDate, "http://h/x", 30, 40000, 991),
             (QStringList{kDate + "     30 bytes   0.0 secs ERROR on http://h/x",
                          k36 + "Link not found on server"}));
   EXPECT_EQ(
@@ -56,9 +56,9 @@ TEST_F(LogLines, FileLines) {
 }
 
 TEST_F(LogLines, UrlBlocks) {
-  UrlTotals t{3, 1234567, 2500, 1};
+  UrlTotals t{3, 1234567, 2500000, 1};
   EXPECT_EQ(UrlLogLine(kDate, t, "host"), kDate + "   3 Files1234567 Bytes   3 Secs host");
-  EXPECT_EQ(UrlLogLine(kDate, UrlTotals{1000, 12345678, 1499, 0}, "h"),
+  EXPECT_EQ(UrlLogLine(kDate, UrlTotals{1000, 12345678, 1499000, 0}, "h"),
             kDate + "1000 Files2345678 Bytes   1 Secs h");
   EXPECT_EQ(UrlSummaryLines(kDate, "host", t, false),
             (QStringList{" ", kDate + " URL Summary for host:", k25 + "Total Files   =          3",
@@ -71,7 +71,7 @@ TEST_F(LogLines, UrlBlocks) {
 TEST_F(LogLines, SummaryLine) {
   RunTotals t;
   t.bytes = 50000;
-  t.milliseconds = 4000;
+  t.micros = 4'000'000;
   t.validUrls = 1;
   t.files = 1;
   const QString line = SummaryLine(kDate, t);
@@ -82,6 +82,14 @@ TEST_F(LogLines, SummaryLine) {
   EXPECT_EQ(line.mid(16, 5), QStringLiteral("100.0"));  // columns 17 to 21
   EXPECT_EQ(line.mid(29, 3), QStringLiteral("4.0"));    // columns 30 to 32
 
+  // A fetch of well under a millisecond (a LAN, loopback) still has a throughput.
+  RunTotals quick;
+  quick.bytes = 12063;
+  quick.micros = 800;
+  quick.validUrls = 3;
+  quick.files = 3;
+  EXPECT_EQ(SummaryLine(kDate, quick).mid(14, 14), QStringLiteral("120630.0 Kbps "));
+
   // Nothing fetched: zeros, no division.
   EXPECT_EQ(
       SummaryLine(kDate, RunTotals{}),
@@ -90,7 +98,7 @@ TEST_F(LogLines, SummaryLine) {
   // More than 2 GB: the fields keep their rightmost characters, the columns stay put.
   RunTotals big;
   big.bytes = 3'000'000'123LL;
-  big.milliseconds = 3'000'000;
+  big.micros = 3'000'000'000;
   big.validUrls = 1200;
   big.files = 123456;
   big.errors = 1005;
@@ -102,11 +110,12 @@ TEST_F(LogLines, SummaryLine) {
   // A link of 100,000 Kbps or more: the throughput keeps every digit and the line grows.
   RunTotals fast;
   fast.bytes = 125'000'000;
-  fast.milliseconds = 1'000;
+  fast.micros = 1'000'000;
   fast.validUrls = 1;
   fast.files = 1;
-  EXPECT_EQ(SummaryLine(kDate, fast),
-            kDate + "1000000.0 Kbps   1.0 PageAvg25000000 Bytes    1 Secs   1 URLS    1 Files   0 Errs");
+  EXPECT_EQ(
+      SummaryLine(kDate, fast),
+      kDate + "1000000.0 Kbps   1.0 PageAvg25000000 Bytes    1 Secs   1 URLS    1 Files   0 Errs");
 
   EXPECT_EQ(RunSummaryLines(kDate, big),
             (QStringList{kDate + " Run Summary:", k25 + "Total URLs    =       1200",
@@ -134,13 +143,17 @@ TEST_F(Totals, SixTexts) {
   expect(MakeTotalsText(0, 0, 5, 0), QStringList{"", "", "", "", "", ""});
   expect(MakeTotalsText(0, 1, 0, 0), QStringList{"0", "1", "0", "0.0", "0 Kbps", "0 secs"});
   expect(MakeTotalsText(1, 0, 0, 0), QStringList{"1", "0", "0", "0.0", "0 Kbps", "0.0 secs"});
-  expect(MakeTotalsText(5, 0, 2'500'000, 10'000),
+  expect(MakeTotalsText(5, 0, 2'500'000, 10'000'000),
          QStringList{"5", "0", "2,500,000", "10.0", "2,000.0 Kbps", "2.0 secs"});
   // One decimal, halves to even for the rates; the seconds box rounds halves away from zero.
-  expect(MakeTotalsText(1, 0, 625, 40),
+  expect(MakeTotalsText(1, 0, 625, 40'000),
          QStringList{"1", "0", "625", "0.0", "125.0 Kbps", "0.0 secs"});
-  expect(MakeTotalsText(1, 2, 1, 1250), QStringList{"1", "2", "1", "1.3", "0.0 Kbps", "1.2 secs"});
-  expect(MakeTotalsText(1, 0, 3'000'000'000LL, 1'000'000),
+  expect(MakeTotalsText(1, 2, 1, 1'250'000),
+         QStringList{"1", "2", "1", "1.3", "0.0 Kbps", "1.2 secs"});
+  // Under a millisecond is not "no time": 12,063 bytes in 800 us.
+  expect(MakeTotalsText(3, 0, 12063, 800),
+         QStringList{"3", "0", "12,063", "0.0", "120,630.0 Kbps", "0.0 secs"});
+  expect(MakeTotalsText(1, 0, 3'000'000'000LL, 1'000'000'000),
          QStringList{"1", "0", "3,000,000,000", "1,000.0", "24,000.0 Kbps", "1,000.0 secs"});
 }
 
@@ -156,7 +169,7 @@ TEST_F(LogFiles, RotationAtSize) {
   writeFile("QVSum.log", full + "b");
   writeFile("QVSum.bak", "older copy");
   EXPECT_TRUE(logs.open(false).isEmpty());
-  logs.fileLine("h/x", 1, 1000, 0);
+  logs.fileLine("h/x", 1, 1000000, 0);
   RunTotals t;
   logs.runSummary(t);
   logs.close();

@@ -22,10 +22,10 @@ class FakeRun : public testing::RunFixture {
  protected:
   void SetUp() override {
     RunFixture::SetUp();
-    env_.tick = [this] { return clock_.tick(); };
+    env_.clockMicros = [this] { return clock_.micros(); };
     // Status lines and logging happen outside the measured intervals: moving the clock there
     // must not change any time.
-    view_.onStatus = [this](const QString&) { clock_.now += 1000; };
+    view_.onStatus = [this](const QString&) { clock_.advanceMs(1000); };
   }
   void run() { RunBenchmark(view_, net_, env_); }
   void answer(const QString& url, const QByteArray& body, std::uint32_t openMs = 10,
@@ -85,7 +85,7 @@ TEST_F(FakeRun, PageWithImagesEmbedsAndSounds) {
   const qint64 ms = 1250 + 1350 + 30 + 30 + 7;
   RunTotals t;
   t.bytes = total;
-  t.milliseconds = ms;
+  t.micros = ms * 1000;
   t.validUrls = 1;
   t.files = 5;
   t.errors = 1;
@@ -463,8 +463,51 @@ TEST_F(FakeRun, DebugLog) {
   EXPECT_EQ(logLines("Debug.log").first(), QStringLiteral("*** HTML for h/p"));
 }
 
+// Control characters in a page's references reach the logs percent-encoded, so a page cannot
+// end a log line early or add lines of its own.
+TEST_F(FakeRun, APageCannotForgeLogLines) {
+  appState().autoMode = true;
+  appState().debug1 = true;
+  view_.url = QStringLiteral("http://h/p.htm");
+  const QByteArray forged = "\r\n" + kRunDate.toLatin1() + "    999 bytes   0.1 secs forged/";
+  answer("http://h/p.htm", "<img src=\"a" + forged + ".gif\"><frame src=\"http://evil\r\nhost/" +
+                               QByteArray("f\0\t\x1b\x7f\x85\xc2.htm", 11) + "\">");
+  const QString image = QStringLiteral("h/a") + QString::fromLatin1(forged) + ".gif";
+  const QString frame =
+      QString::fromLatin1(QByteArray("evil\r\nhost/f\0\t\x1b\x7f\x85\xc2.htm", 22));
+  answer(image, "GIF");
+  answer(frame, "<p>");
+  run();
+  ASSERT_EQ(net_.opened, (QStringList{"http://h/p.htm", image, frame}));
+
+  const QString imageLogged = "h/a%0D%0A" + kRunDate + "    999 bytes   0.1 secs forged/.gif";
+  const QString frameLogged = QString::fromUtf8("evil%0D%0Ahost/f%00%09%1B%7F%85\u00C2.htm");
+  const QStringList log = logLines("QuorvelLog.txt");
+  EXPECT_TRUE(log.contains(fileLine(3, "0.0", imageLogged))) << log.join('\n').toStdString();
+  EXPECT_TRUE(log.contains(kRunDate + " Frame Summary for " + frameLogged + ":"));
+  EXPECT_EQ(logLines("QVURL.log").last(),
+            kRunDate + "   1 Files      3 Bytes   0 Secs evil%0D%0Ahost");
+  const QStringList debug = logLines("Debug.log");
+  const qsizetype images = debug.indexOf("*** images for http://h/p.htm");
+  ASSERT_GE(images, 0);
+  EXPECT_EQ(debug[images + 1], imageLogged);
+
+  // Nothing else a page sent turned into a line: the main and URL logs hold no control
+  // character at all, the debug log none outside the page's HTML it shows as received.
+  const auto clean = [](const QStringList& lines) {
+    for (const QString& l : lines)
+      for (const QChar c : l)
+        if (c.category() == QChar::Other_Control) return false;
+    return true;
+  };
+  EXPECT_EQ(log.filter("bytes").size(), 3);
+  EXPECT_TRUE(clean(log));
+  EXPECT_TRUE(clean(logLines("QVURL.log")));
+  EXPECT_TRUE(clean(debug.mid(images)));
+}
+
 TEST_F(FakeRun, TimesAndCountsBeyondThirtyTwoBits) {
-  clock_.now = 0xFFFFFF00u;  // the tick count wraps during the run
+  clock_.now = 0xFFFFFF00LL * 1000;  // well beyond 32 bits of milliseconds
   view_.url = QStringLiteral("h/p");
   answer("h/p", "<img src=big.iso>", 200, 100);
   FakeInternet::Answer big;

@@ -29,6 +29,7 @@
 #include "app/app_state.h"
 #include "bench/benchmark_run.h"
 #include "bench/curl_internet.h"
+#include "bench/totals_text.h"
 
 using namespace quorvel;
 
@@ -45,7 +46,7 @@ class LoadView : public RunView {
   bool soundsOn() const override { return true; }
   void setUrlList(const QStringList&, const QString&) override {}
   void setStatus(const QString&) override {}
-  void setTotals(const TotalsText& totals) override { totals_ = totals; }
+  void setTotals(const RunTotals& totals) override { totals_ = MakeTotalsText(totals); }
   void processEvents() override { QCoreApplication::processEvents(); }
   void setBusyCursor(bool) override {}
   void message(const QString& title, const QString& text, MsgIcon) override {

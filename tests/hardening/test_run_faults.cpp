@@ -20,7 +20,7 @@ class RunFaults : public testing::RunFixture {
  protected:
   void SetUp() override {
     RunFixture::SetUp();
-    env_.tick = [this] { return clock_.tick(); };
+    env_.clockMicros = [this] { return clock_.micros(); };
   }
   static QByteArray get(const QString& path) {
     QFile f(path);

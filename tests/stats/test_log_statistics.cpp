@@ -3,9 +3,9 @@
 #include <cmath>
 #include <random>
 
-#include "common/test_support.h"
 #include "bench/log_lines.h"
 #include "bench/run_totals.h"
+#include "common/test_support.h"
 #include "stats/chart_file.h"
 #include "stats/log_statistics.h"
 #include "stats/summary_log.h"
@@ -248,12 +248,12 @@ namespace {
 TEST_F(StatisticsTest, ThroughputOfFastLinksReadsBackWhole) {
   RunTotals fast;
   fast.bytes = 1'543'209'876;
-  fast.milliseconds = 10'000;  // 1,234,567.9 Kbps
+  fast.micros = 10'000'000;  // 1,234,567.9 Kbps
   fast.validUrls = 4;
   fast.files = 9;
   RunTotals slow;
   slow.bytes = 50'000;
-  slow.milliseconds = 4'000;  // 100.0 Kbps
+  slow.micros = 4'000'000;  // 100.0 Kbps
   slow.validUrls = 1;
   slow.files = 1;
   const QByteArray fastLine = SummaryLine(QStringLiteral("12-03-26 10:15"), fast).toLatin1();

@@ -10,3 +10,4 @@ quorvel_add_test(test_icmp
 # Not a test: takes the pictures of the two windows for the documentation.
 add_executable(icmp_screenshot ${CMAKE_CURRENT_LIST_DIR}/icmp_screenshot.cpp)
 target_link_libraries(icmp_screenshot PRIVATE quorvel_gui)
+target_link_libraries(test_icmp PRIVATE Qt6::Test)

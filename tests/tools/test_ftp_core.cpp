@@ -6,6 +6,7 @@
 #include <random>
 
 #include "app/app_state.h"
+#include "app/limit_setting.h"
 #include "app/number_format.h"
 #include "app/settings.h"
 #include "common/test_support.h"
@@ -55,19 +56,22 @@ class FtpReport : public ::testing::Test {
 };
 
 TEST_F(FtpReport, BytesSecondsAndThroughput) {
-  EXPECT_EQ(FtpBytesLine(1000000, 2000), "1,000,000 bytes transferred in 2.0 secs");
-  EXPECT_EQ(FtpThroughputText(1000000, 2000), "4,000.0 Kbps");
+  // Times in microseconds.
+  EXPECT_EQ(FtpBytesLine(1000000, 2'000'000), "1,000,000 bytes transferred in 2.0 secs");
+  EXPECT_EQ(FtpThroughputText(1000000, 2'000'000), "4,000.0 Kbps");
   EXPECT_EQ(FtpThroughputText(1000000, 0), "0 Kbps");
-  EXPECT_EQ(FtpThroughputText(0, 1500), "0 Kbps");
+  EXPECT_EQ(FtpThroughputText(0, 1'500'000), "0 Kbps");
   EXPECT_EQ(FtpBytesLine(0, 0), "0 bytes transferred in 0.0 secs");
-  EXPECT_EQ(FtpBytesLine(512, 49), "512 bytes transferred in 0.0 secs");
-  EXPECT_EQ(FtpBytesLine(512, 50), "512 bytes transferred in 0.1 secs");
-  EXPECT_EQ(FtpThroughputText(1, 3), "2.7 Kbps");
+  EXPECT_EQ(FtpBytesLine(512, 49'000), "512 bytes transferred in 0.0 secs");
+  EXPECT_EQ(FtpBytesLine(512, 50'000), "512 bytes transferred in 0.1 secs");
+  EXPECT_EQ(FtpThroughputText(1, 3'000), "2.7 Kbps");
+  // A transfer of less than a millisecond still has a throughput.
+  EXPECT_EQ(FtpThroughputText(1'000'000, 500), "16,000,000.0 Kbps");
   // Files beyond 268,435,456 bytes (where bytes * 8 leaves 32 bits) and beyond 4 GB.
-  EXPECT_EQ(FtpThroughputText(300000000, 1000), "2,400,000.0 Kbps");
-  EXPECT_EQ(FtpBytesLine(5000000000LL, 4294967295u),
+  EXPECT_EQ(FtpThroughputText(300000000, 1'000'000), "2,400,000.0 Kbps");
+  EXPECT_EQ(FtpBytesLine(5000000000LL, 4294967295000LL),
             "5,000,000,000 bytes transferred in 4,294,967.3 secs");
-  EXPECT_EQ(FtpThroughputText(5000000000LL, 8000), "5,000,000.0 Kbps");
+  EXPECT_EQ(FtpThroughputText(5000000000LL, 8'000'000), "5,000,000.0 Kbps");
 }
 
 class FtpRecentList : public AppFolderTest {};
@@ -164,14 +168,14 @@ TEST_F(FtpDownload, FetchesAKnownFileAndReportsIt) {
   EXPECT_EQ(lines[1], "Downloading /pub/data/file.bin ... success.");
   EXPECT_EQ(lines[2], "");
   EXPECT_EQ(lines[3],
-            "1,234,567 bytes transferred in " + formatMask(r.ms / 1000.0, "###,##0.0") + " secs");
+            "1,234,567 bytes transferred in " + formatMask(r.micros / 1e6, "###,##0.0") + " secs");
   EXPECT_TRUE(
       QRegularExpression(
           "^[0-9]{1,3}(,[0-9]{3})* bytes transferred in [0-9]{1,3}(,[0-9]{3})*\\.[0-9] secs$")
           .match(lines[3])
           .hasMatch());
   EXPECT_EQ(lines[4], "");
-  EXPECT_EQ(lines[5], "Throughput = " + FtpThroughputText(r.bytes, r.ms));
+  EXPECT_EQ(lines[5], "Throughput = " + FtpThroughputText(r.bytes, r.micros));
   EXPECT_TRUE(QRegularExpression("^Throughput = ([0-9]{1,3}(,[0-9]{3})*\\.[0-9] Kbps|0 Kbps)$")
                   .match(lines[5])
                   .hasMatch());
@@ -189,7 +193,7 @@ TEST_F(FtpDownload, FetchesAKnownFileAndReportsIt) {
   EXPECT_EQ(r.bytes, 0);
   EXPECT_TRUE(QFile::exists(tmpFile()));
   EXPECT_TRUE(r.text.endsWith("\n\n0 bytes transferred in " +
-                              formatMask(r.ms / 1000.0, "###,##0.0") +
+                              formatMask(r.micros / 1e6, "###,##0.0") +
                               " secs\n\nThroughput = 0 Kbps"))
       << r.text.toStdString();
 }
@@ -282,6 +286,36 @@ TEST_F(FtpDownload, ServerThatStopsAnsweringTimesOut) {
   EXPECT_EQ(r.text, "Connecting to " + local(server.port()) +
                         " ... success.\nDownloading /f.bin ...\n"
                         "Transfer failed: FTP error 12002");
+  EXPECT_FALSE(QFile::exists(tmpFile()));
+}
+
+constexpr char kTricklingServer[] = R"(import sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.servers import FTPServer
+
+ThrottledDTPHandler.write_limit = 4096  # bytes a second: never idle, never done
+authorizer = DummyAuthorizer()
+authorizer.add_anonymous(sys.argv[2])
+FTPHandler.authorizer = authorizer
+FTPHandler.dtp_handler = ThrottledDTPHandler
+FTPServer(("127.0.0.1", int(sys.argv[1])), FTPHandler).serve_forever()
+)";
+
+TEST_F(FtpDownload, TricklingTransferEndsAtTheTransferLimit) {
+  FtpServer server;
+  server.addFile("f.bin", QByteArray(1 << 20, 'f'));
+  ASSERT_TRUE(server.startScript(kTricklingServer)) << server.log().constData();
+  // The limit the FTP window takes from the settings file.
+  writeFile("Quorvel.ini", "[FTP]\nTransferLimit=1.5\n");
+  FtpTimeouts t;
+  t.transferLimit = TransferLimitSetting(appState().settingsPath);
+  EXPECT_EQ(t.transferLimit.count(), 1500);
+  CurlFtpClient client(t);
+  const QDeadlineTimer limit(20000);
+  const FtpTestResult r = RunFTPTest(client, local(server.port()) + "/f.bin", tmpFile());
+  EXPECT_FALSE(limit.hasExpired());
+  EXPECT_TRUE(r.text.endsWith("Transfer failed: FTP error 12002")) << r.text.toStdString();
   EXPECT_FALSE(QFile::exists(tmpFile()));
 }
 

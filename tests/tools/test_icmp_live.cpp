@@ -4,9 +4,13 @@
 #include <unistd.h>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
 
 #include <thread>
 
@@ -277,6 +281,25 @@ TEST_F(NamespaceTest, ThreeHopRouteWithSilentRouterAndSilentDestination) {
   EXPECT_EQ(resultLines(&p),
             (QStringList{"1\tError: req timed out", "2\tError: req timed out", ""}));
   EXPECT_TRUE(messages_.empty());
+
+  // Cancel while a request waits out a long time-out ends the wait at once.
+  frmPing longPing({"198.51.100.2"});
+  frmTraceRt longTrace({"198.51.100.2"});
+  for (EchoToolWindow* w : std::initializer_list<EchoToolWindow*>{&longPing, &longTrace}) {
+    w->show();
+    setBox(w, "txtTimeOut", "60000");
+    QElapsedTimer sinceClick;
+    QTimer::singleShot(700, w, [&] {
+      sinceClick.start();
+      QTest::mouseClick(w->findChild<QPushButton*>("cmdRun"), Qt::LeftButton);
+    });
+    QTest::mouseClick(w->findChild<QPushButton*>("cmdRun"), Qt::LeftButton);
+    ASSERT_TRUE(sinceClick.isValid());
+    EXPECT_LT(sinceClick.elapsed(), 3000);
+    EXPECT_TRUE(resultLines(w).last().endsWith("cancelled by user"))
+        << resultLines(w).join('|').toStdString();
+  }
+  EXPECT_EQ(resultLines(&longPing), (QStringList{"", "Ping cancelled by user"}));
 }
 
 }  // namespace
