@@ -169,7 +169,7 @@ TEST_F(StartupTest, ClosingStoresTheFourCheckBoxes) {
 // the window shows what it holds, and closing it keeps the mark, the line ends and one section.
 TEST_F(StartupTest, ByteOrderMarkAndEveryLineEndReadAndKept) {
   const QByteArray bom = "\xEF\xBB\xBF";
-  for (const QByteArray eol : {QByteArray("\r"), QByteArray("\r\n"), QByteArray("\n")}) {
+  for (const QByteArray& eol : {QByteArray("\r"), QByteArray("\r\n"), QByteArray("\n")}) {
     SCOPED_TRACE(eol == "\r" ? "CR" : eol == "\n" ? "LF" : "CR LF");
     resetAppState(dir_.path());
     writeIni(bom + "[URLInfo]" + eol + "LogResults=1" + eol + "GetImages=0" + eol +
