@@ -20,8 +20,18 @@ using Clock = std::chrono::steady_clock;
 // Loopback is always reached directly, never through a proxy.
 constexpr char kLoopback[] = "localhost,loopback,127.0.0.0/8,::1";
 
-// Only what a browser would fetch for a page, for listed URLs and redirects alike.
+// What a listed URL may name; a web server's redirect leads to the web only (never to an FTP
+// host and port that the redirect would choose).
 constexpr char kProtocols[] = "http,https,ftp";
+constexpr char kRedirectProtocols[] = "http,https";
+
+// What the platform reports for an answer that is not HTTP (no status line, HTTP/0.9, a header
+// line too long to be one); its sentence is "Error details not available.".
+constexpr int kInvalidServerResponse = 12152;
+
+bool startsWith(const char* text, std::string_view prefix) {
+  return std::string_view(text).substr(0, prefix.size()) == prefix;
+}
 
 constexpr long kMaxRedirects = 10;
 
@@ -111,7 +121,7 @@ int CurlInternet::OpenInternet(const QString& agent, const QString& proxy) {
   set(CURLOPT_FOLLOWLOCATION, 1L);
   set(CURLOPT_MAXREDIRS, kMaxRedirects);
   set(CURLOPT_PROTOCOLS_STR, kProtocols);
-  set(CURLOPT_REDIR_PROTOCOLS_STR, kProtocols);
+  set(CURLOPT_REDIR_PROTOCOLS_STR, kRedirectProtocols);
   set(CURLOPT_CONNECTTIMEOUT_MS, long(options_.connectTimeout.count()));
   set(CURLOPT_TIMEOUT_MS, long(options_.transferLimit.count()));
   set(CURLOPT_NOSIGNAL, 1L);
@@ -240,6 +250,37 @@ bool CurlInternet::drive(Enough enough) {
   }
 }
 
+// The error number of a transfer that libcurl ended with result_. A server that answered
+// with something that is not HTTP gets the number the platform gives such an answer, not the
+// numbers of an unknown scheme, of memory running out or of a closed connection that libcurl
+// reports for it.
+int CurlInternet::failureError() const {
+  long osError = 0;
+  curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osError);
+  long responseCode = 0;
+  curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &responseCode);
+  const char* ip = nullptr;
+  curl_easy_getinfo(easy_, CURLINFO_PRIMARY_IP, &ip);
+  const bool connected = ip && *ip;
+  switch (result_) {
+    case CURLE_UNSUPPORTED_PROTOCOL:  // HTTP/0.9, or a status line that is not one
+      if (connected && !redirectPending_) return kInvalidServerResponse;
+      break;
+    case CURLE_WEIRD_SERVER_REPLY:
+      if (connected) return kInvalidServerResponse;
+      break;
+    case CURLE_OUT_OF_MEMORY:  // a header line longer than libcurl takes
+      if (responseCode != 0) return kInvalidServerResponse;
+      break;
+    case CURLE_RECV_ERROR:
+      if (startsWith(errorBuffer_, "Too large response headers")) return kInvalidServerResponse;
+      break;
+    default:
+      break;
+  }
+  return InternetErrorFromCurl(result_, osError);
+}
+
 int CurlInternet::OpenURL(const QString& url) {
   if (!easy_) return 12019;  // no session is open
   endTransfer();
@@ -272,9 +313,7 @@ int CurlInternet::OpenURL(const QString& url) {
     } else if (error_ != 0) {
       error = error_;
     } else if (finished_ && result_ != CURLE_OK) {
-      long osError = 0;
-      if (easy_) curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osError);
-      error = InternetErrorFromCurl(result_, osError);
+      error = failureError();
     }
   }
   if (error != 0) {
@@ -325,11 +364,7 @@ int CurlInternet::ReadURL(QByteArray* body, std::int64_t& bytes) {
 
   if (!finished_ && error_ == 0) drive([] { return false; });
   int error = error_;
-  if (error == 0 && result_ != CURLE_OK) {
-    long osError = 0;
-    if (easy_) curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osError);
-    error = InternetErrorFromCurl(result_, osError);
-  }
+  if (error == 0 && result_ != CURLE_OK) error = failureError();
   bytes = bytes_;
   if (body && body->capacity() >= kMinSpare && body->capacity() <= kMaxSpare) spare_ = *body;
   endTransfer();

@@ -3,9 +3,10 @@
 // One session is one easy handle driven by one multi handle, so connections (and names) are
 // reused from one request to the next, as a browser would. Requests bypass every cache
 // ("Cache-Control: no-cache", "Pragma: no-cache") and ask for no compression, so the bytes
-// counted are the bytes the server sent. Redirects are followed (at most 10), only to http,
-// https and ftp. An HTTP error status is not a failure: its page is read and counted like any
-// other; only a transport failure gives an error number (curl_errors.h).
+// counted are the bytes the server sent. Redirects are followed (at most 10), only to http and
+// https (a listed URL may still name ftp). An HTTP error status is not a failure: its page is
+// read and counted like any other; only a transport failure gives an error number
+// (curl_errors.h), and an answer that is not HTTP at all gives 12152.
 //
 // While a request waits the session calls the event pump (InternetSession::setEventPump) every
 // `pumpInterval`, so the window stays alive and sees a Cancel click; a request that ends sooner
@@ -66,6 +67,7 @@ class CurlInternet final : public InternetSession {
   bool drive(Enough enough);
   void endTransfer();  // takes the handle out of the multi handle (aborts an unfinished one)
   void releaseHandles();
+  int failureError() const;
 
   CurlInternetOptions options_;
   CURL* easy_ = nullptr;

@@ -48,31 +48,43 @@ class JoinedText {
 
 }  // namespace
 
-QByteArray StripComments(const QByteArray& text) {
+QByteArray StripComments(QByteArray text) {
   if (!text.contains("<!--")) return text;
-  QByteArray out;
-  out.reserve(text.size());
-  std::string_view rest(text.constData(), size_t(text.size()));
+  // The text is rewritten in place (a page may be large): what is kept, `out`, is the first
+  // `w` bytes, and the rest still to look at begins at `r` >= w.
+  char* data = text.data();
+  qsizetype w = 0;
+  qsizetype r = 0;
+  const qsizetype n = text.size();
+  const auto keep = [&](const char* from, qsizetype count) {
+    std::memmove(data + w, from, size_t(count));
+    w += count;
+  };
   for (;;) {
     // No comment mark lies wholly inside `out`, but its last three bytes may begin one that
     // the rest completes: search from there.
-    const qsizetype k = std::min<qsizetype>(3, out.size());
-    const std::string carryBytes(out.constData() + out.size() - k, size_t(k));
-    out.chop(k);
+    const qsizetype k = std::min<qsizetype>(3, w);
+    const std::string carryBytes(data + w - k, size_t(k));
+    w -= k;
+    const std::string_view rest(data + r, size_t(n - r));
     const JoinedText joined(carryBytes, rest);
     const qsizetype b = joined.find("<!--", 0);
     if (b < 0) {
-      out.append(carryBytes.data(), k);
-      out.append(rest.data(), qsizetype(rest.size()));
-      return out;
+      keep(carryBytes.data(), k);
+      keep(data + r, n - r);
+      text.truncate(w);
+      return text;
     }
     // Keep what precedes the comment.
-    out.append(carryBytes.data(), std::min(b, k));
-    if (b > k) out.append(rest.data(), b - k);
+    keep(carryBytes.data(), std::min(b, k));
+    if (b > k) keep(data + r, b - k);
     const qsizetype e = joined.find("-->", b);
-    if (e < 0) return out;  // never closed: it runs to the end of the page
-    // e >= b + 2 > k, so what follows the comment lies in `rest`.
-    rest.remove_prefix(size_t(e + 3 - k));
+    if (e < 0) {  // never closed: it runs to the end of the page
+      text.truncate(w);
+      return text;
+    }
+    // e >= b + 2 > k, so what follows the comment lies in the rest.
+    r += e + 3 - k;
   }
 }
 

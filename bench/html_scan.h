@@ -27,7 +27,7 @@ struct TagHit {
 // The page without its "<!-- ... -->" comments. A comment that is never closed runs to the end
 // of the page. Comment marks that only meet once a comment between them is gone (e.g. "<!<!--
 // x -->--") open a new comment, as if the page had been rescanned after each removal.
-QByteArray StripComments(const QByteArray& text);
+QByteArray StripComments(QByteArray text);
 
 // The next frame tag at or after `start`.
 TagHit FindFrame(qsizetype start, const QByteArray& text);

@@ -32,8 +32,8 @@ void forEachReference(const QString& base, Find find, Take take) {
 
 }  // namespace
 
-QByteArray ScanText(const QByteArray& body) {
-  return StripComments(body);
+QByteArray ScanText(QByteArray body) {
+  return StripComments(std::move(body));
 }
 
 QString LinkBase(const QString& pageUrl) {

@@ -9,7 +9,7 @@
 namespace quorvel {
 
 // The text of a page as the scans read it: its comments removed.
-QByteArray ScanText(const QByteArray& body);
+QByteArray ScanText(QByteArray body);
 
 // Where the links of the page at `pageUrl` lead: the page's base (PageBase). A page fetched
 // over https keeps that scheme for all of its resources and frames ("https://" + its base);

@@ -258,8 +258,9 @@ bool Run::fetchEntry(qsizetype u) {
   }
 
   const QString base = LinkBase(entry);
-  const QByteArray html = ScanText(body);
-  body.clear();
+  // The page's own buffer becomes the text that is scanned: a large page is never held twice.
+  const QByteArray html = ScanText(std::move(body));
+  body = QByteArray();
   if (getImages_ || getSounds_) {
     const QStringList resources = EmbeddedResourceUrls(html, base, getImages_, getSounds_);
     if (!resources.isEmpty() && state_.debug1) {

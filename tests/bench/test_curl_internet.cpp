@@ -1,6 +1,9 @@
 // The Internet access layer against real servers on loopback.
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -278,6 +281,46 @@ TEST(CurlInternet, RefusedMalformedAndForeignUrls) {
   std::int64_t bytes = 0;
   EXPECT_EQ(net.ReadURL(&body, bytes), 0);
   EXPECT_EQ(body, "fine");
+}
+
+// Answers that are not HTTP are invalid answers (12152), not an unknown scheme or memory that
+// ran out; and a redirect never leads to FTP.
+TEST(CurlInternet, InvalidAnswersAndRedirectsOffTheWeb) {
+  const int ftpListener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ASSERT_EQ(bind(ftpListener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(listen(ftpListener, 4), 0);
+  getsockname(ftpListener, reinterpret_cast<sockaddr*>(&a), &len);
+  const int ftpPort = ntohs(a.sin_port);
+
+  RawTestServer raw([&](int s, const std::string& head) {
+    std::string answer;
+    if (head.find("GET /09 ") == 0) answer = "hello, no status line\r\n\r\nbody";
+    if (head.find("GET /garbage ") == 0) answer = "HTTP/1.1 abc def\r\n\r\nbody";
+    if (head.find("GET /long ") == 0)
+      answer = "HTTP/1.1 200 OK\r\nX-Long: " + std::string(200000, 'a') + "\r\n\r\nbody";
+    if (head.find("GET /many ") == 0) {
+      answer = "HTTP/1.1 200 OK\r\n";
+      for (int i = 0; i < 40000; ++i) answer += "X-A: b\r\n";
+      answer += "\r\nbody";
+    }
+    if (head.find("GET /toftp ") == 0)
+      answer = "HTTP/1.1 302 Found\r\nLocation: ftp://127.0.0.1:" + std::to_string(ftpPort) +
+               "/x\r\nContent-Length: 0\r\n\r\n";
+    RawTestServer::sendAll(s, answer);
+  });
+  CurlInternet net(shortLimits());
+  ASSERT_EQ(net.OpenInternet("Quorvel", ""), 0);
+  for (const char* route : {"/09", "/garbage", "/long", "/many"})
+    EXPECT_EQ(fetch(net, q(raw.url(route))).error, 12152) << route;
+  EXPECT_EQ(fetch(net, q(raw.url("/toftp"))).error, 12006);
+  EXPECT_LT(accept(ftpListener, nullptr, nullptr), 0) << "the redirect reached the FTP port";
+  close(ftpListener);
+  // A listed URL may still name FTP, and an unknown scheme is still one.
+  EXPECT_EQ(fetch(net, "gopher://127.0.0.1/").error, 12006);
 }
 
 TEST(CurlInternet, ServersThatStallCutOrReset) {
