@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 
@@ -29,6 +30,11 @@ struct AppState {
 
   // Set by the Run/Cancel buttons, cleared and polled by the run, the trace and the ping.
   bool CancelRequested = false;
+
+  // Some setting could not be stored (the settings file was read-only, a link, missing...).
+  bool settingsLost = false;
+  // The files whose trouble has been told already (tellFileTrouble), each told once.
+  QStringList troubleTold;
 
   // Full path of a file in the application folder.
   QString filePath(const QString& name) const { return appFolder + QLatin1Char('/') + name; }

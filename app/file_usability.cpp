@@ -3,16 +3,17 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "app/app_files.h"
+
 namespace quorvel {
 
 bool FileUsable(const QString& path, int mode) {
   const QFileInfo info(path);
   if (!info.exists() || !info.isFile() || !info.lastModified().isValid()) return false;
   if (mode == kFileExists) return true;
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return false;
-  f.close();
-  return true;
+  // Opened as every file of the program is: never a FIFO or a device, never blocking.
+  QFile f;
+  return openForReading(f, path).ok();
 }
 
 }  // namespace quorvel

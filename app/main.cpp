@@ -3,15 +3,17 @@
 #include <QtGlobal>
 #include <cstdio>
 
+#include "app/app_files.h"
 #include "app/app_folder.h"
 #include "app/app_state.h"
+#include "app/exit_codes.h"
 #include "app/frm_quorvel.h"
 #include "app/instance_lock.h"
 #include "app/message_box.h"
 #include "app/quiet_qt.h"
 #include "app/startup.h"
+#include "bench/benchmark.h"
 #include "cli/commands.h"
-#include "cli/exit_codes.h"
 
 namespace {
 
@@ -38,9 +40,10 @@ int main(int argc, char** argv) {
     if (!words.autoMode) {
       std::fputs(
           "quorvel: There is no display for the windows. Run \"quorvel auto\" for the "
-          "unattended benchmark of URLS.DAT, or a command without a window (\"quorvel --help\").\n",
+          "unattended benchmark of URLS.DAT, or a command without a window (\"quorvel "
+          "--help\").\n",
           stderr);
-      return quorvel::cli::kExitCannotStart;
+      return quorvel::kExitCannotStart;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
@@ -52,15 +55,25 @@ int main(int argc, char** argv) {
 
   // The first step of start-up: one running instance per application folder.
   quorvel::InstanceLock lock;
-  if (!lock.acquire(quorvel::appState().filePath(QStringLiteral("Quorvel.lock")))) {
+  if (!lock.acquire(quorvel::appState().appFolder)) {
     quorvel::showMessage(nullptr, QStringLiteral("Oops"),
                          QStringLiteral("Quorvel is already running!"),
                          quorvel::MsgIcon::Exclamation);
-    return quorvel::cli::kExitAlreadyRunning;
+    return quorvel::kExitAlreadyRunning;
   }
+
+  // Trouble with the settings file or debug.txt is told once, in a message box.
+  quorvel::setFileTroubleReporter([](const QString& text) {
+    quorvel::showMessage(nullptr, QStringLiteral("Oops"), text, quorvel::MsgIcon::Exclamation);
+  });
 
   // The command line as one text: the arguments after the program's name.
   quorvel::frmQuorvel w(args.join(QLatin1Char(' ')));
+  // The outcome of the last run, for the exit code of an unattended one.
+  quorvel::RunOutcome outcome;
+  w.setRunFunction([&outcome](quorvel::RunView& view) { outcome = quorvel::RunBenchmark(view); });
   w.show();
-  return QApplication::exec();
+  const int rc = QApplication::exec();
+  if (!quorvel::appState().autoMode) return rc;
+  return quorvel::UnattendedExitCode(outcome, quorvel::appState().settingsLost);
 }

@@ -2,8 +2,11 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
-#include <QSaveFile>
+
+#include "app/app_files.h"
+#include "app/app_state.h"
 
 namespace quorvel {
 
@@ -11,39 +14,86 @@ namespace {
 
 // Settings files are small; anything much larger is not ours to parse.
 constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
+constexpr char kBom[] = "\xEF\xBB\xBF";
 
-QByteArray readAll(const QString& path, bool* exists) {
-  QFile f(path);
-  *exists = f.exists();
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  // read(n) reserves n bytes before it reads, so the file is read in pieces of its own size.
-  QByteArray data;
-  while (data.size() < kMaxFileSize) {
-    const qint64 want = qMin<qint64>(qMax<qint64>(f.size(), 4096), kMaxFileSize - data.size());
-    const QByteArray piece = f.read(want);
-    if (piece.isEmpty()) break;
-    data += piece;
-  }
-  return data;
+QString fileNameOf(const QString& path) {
+  return QFileInfo(path).fileName();
 }
 
-QList<QByteArray> splitLines(const QByteArray& data) {
+// The settings file as it is on disk. `whole` is false when it could not be read to its end;
+// trouble other than a missing file is told once.
+struct FileText {
+  bool exists = false;
+  bool whole = true;
+  QByteArray data;
+};
+
+FileText readAll(const QString& path) {
+  FileText t;
+  QFile f;
+  const FileStatus s = openForReading(f, path);
+  if (!s.ok()) {
+    t.exists = s.trouble != FileTrouble::Missing;
+    t.whole = !t.exists;
+    if (t.exists)
+      tellFileTrouble(fileNameOf(path), QStringLiteral("%1 could not be read (%2); the settings "
+                                                       "in it are not used or changed.")
+                                            .arg(fileNameOf(path), s.reason()));
+    return t;
+  }
+  t.exists = true;
+  // read(n) reserves n bytes before it reads, so the file is read in pieces of its own size.
+  const qint64 size = f.size();
+  while (t.data.size() < kMaxFileSize) {
+    const qint64 want = qMin<qint64>(qMax<qint64>(size, 4096), kMaxFileSize - t.data.size());
+    const QByteArray piece = f.read(want);
+    if (piece.isEmpty()) break;
+    t.data += piece;
+  }
+  t.whole = t.data.size() == f.size() && f.error() == QFileDevice::NoError;
+  return t;
+}
+
+// The lines of the file, which may begin with a UTF-8 byte-order mark and end its lines with
+// CR LF, LF or CR alone; `eol` is the file's own line end (its first one), LF when it has none.
+QList<QByteArray> splitLines(const QByteArray& data, bool* bom = nullptr,
+                             QByteArray* eol = nullptr) {
   QList<QByteArray> lines;
   qsizetype start = 0;
-  for (qsizetype i = 0; i < data.size(); ++i) {
-    if (data[i] == '\n') {
-      qsizetype end = i;
-      if (end > start && data[end - 1] == '\r') --end;
-      lines.append(data.mid(start, end - start));
-      start = i + 1;
-    }
+  const bool hasBom = data.startsWith(kBom);
+  if (hasBom) start = 3;
+  if (bom) *bom = hasBom;
+  if (eol) *eol = QByteArray("\n");
+  bool first = true;
+  for (qsizetype i = start; i < data.size(); ++i) {
+    if (data[i] != '\n' && data[i] != '\r') continue;
+    lines.append(data.mid(start, i - start));
+    const bool crlf = data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n';
+    if (first && eol) *eol = crlf ? QByteArray("\r\n") : QByteArray(1, data[i]);
+    first = false;
+    if (crlf) ++i;
+    start = i + 1;
   }
-  if (start < data.size()) {
-    QByteArray last = data.mid(start);
-    if (last.endsWith('\r')) last.chop(1);
-    lines.append(last);
-  }
+  if (start < data.size()) lines.append(data.mid(start));
   return lines;
+}
+
+// Stores the whole file: replaced through a temporary file beside it, or, where its folder
+// takes no new file (but the file itself can be written), rewritten in place. A failure is
+// told once and remembered.
+bool storeFile(const QString& path, const QByteArray& contents) {
+  FileStatus s = replaceFile(path, contents);
+  if (!s.ok() && s.trouble == FileTrouble::Error) {
+    const FileStatus inPlace = rewriteInPlace(path, contents);
+    if (inPlace.ok() || inPlace.trouble != FileTrouble::Missing) s = inPlace;
+  }
+  if (s.ok()) return true;
+  appState().settingsLost = true;
+  tellFileTrouble(fileNameOf(path),
+                  QStringLiteral("%1 could not be written (%2); settings changed from now on are "
+                                 "not kept.")
+                      .arg(fileNameOf(path), s.reason()));
+  return false;
 }
 
 // The section name of a "[name]" line, or a null array when the line is not one.
@@ -99,8 +149,7 @@ QByteArray oneLine(const QString& text) {
 }  // namespace
 
 SettingValue ReadSetting(const QString& path, const QString& section, const QString& key) {
-  bool exists = false;
-  const QList<QByteArray> lines = splitLines(readAll(path, &exists));
+  const QList<QByteArray> lines = splitLines(readAll(path).data);
   qsizetype header = -1, end = 0;
   findSection(lines, section, &header, &end);
   SettingValue result;
@@ -122,12 +171,15 @@ SettingValue ReadSetting(const QString& path, const QString& section, const QStr
 
 bool WriteSetting(const QString& path, const QString& section, const QString& key,
                   const QString& value) {
-  bool exists = false;
-  const QByteArray data = readAll(path, &exists);
+  const FileText file = readAll(path);
   // A file that cannot be read whole is not rewritten: that would lose what was in it.
-  if (exists && data.size() != QFile(path).size()) return false;
-  QList<QByteArray> lines = splitLines(data);
-  const QByteArray eol = data.contains("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
+  if (!file.whole) {
+    appState().settingsLost = true;
+    return false;
+  }
+  bool bom = false;
+  QByteArray eol;
+  QList<QByteArray> lines = splitLines(file.data, &bom, &eol);
   const QByteArray newLine = oneLine(key.trimmed()) + '=' + oneLine(value);
 
   qsizetype header = -1, end = 0;
@@ -153,17 +205,13 @@ bool WriteSetting(const QString& path, const QString& section, const QString& ke
       lines.insert(lastKey + 1, newLine);
   }
 
-  QByteArray out;
+  QByteArray out = bom ? QByteArray(kBom) : QByteArray();
   for (const QByteArray& l : lines) out += l + eol;
-  QSaveFile f(path);
-  if (!f.open(QIODevice::WriteOnly)) return false;
-  // flush() before commit(): a small write stays in the buffer, and commit() does not notice
-  // when writing that buffer fails (a full disk), so it would put an empty file in place.
-  if (f.write(out) != out.size() || !f.flush()) {
-    f.cancelWriting();
-    return false;
-  }
-  return f.commit();
+  return storeFile(path, out);
+}
+
+bool WriteSettingsFile(const QString& path, const QByteArray& contents) {
+  return storeFile(path, contents);
 }
 
 }  // namespace quorvel

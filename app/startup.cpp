@@ -1,8 +1,11 @@
 #include "app/startup.h"
 
+#include <sys/stat.h>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <cerrno>
 
+#include "app/app_files.h"
 #include "app/app_state.h"
 #include "app/settings.h"
 #include "app/text_util.h"
@@ -36,8 +39,16 @@ CommandWords ParseCommandWords(const QString& commandLine) {
 }
 
 bool DebugFileSaysOn(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return false;
+  QFile f;
+  const FileStatus s = openForReading(f, path);
+  if (!s.ok()) {
+    if (s.trouble != FileTrouble::Missing) {
+      const QString name = QFileInfo(path).fileName();
+      tellFileTrouble(
+          name, QStringLiteral("%1 could not be read (%2); it is ignored.").arg(name, s.reason()));
+    }
+    return false;
+  }
   // Only the first line matters; a huge file without line breaks is not read whole.
   QByteArray line = f.readLine(4096);
   f.close();
@@ -46,16 +57,11 @@ bool DebugFileSaysOn(const QString& path) {
 }
 
 void EnsureSettingsFile(const QString& path) {
-  if (QFile::exists(path)) return;
-  QSaveFile f(path);
-  if (!f.open(QIODevice::WriteOnly)) return;
-  f.write("[URLInfo]\nURLFile=URLS.DAT\n");
-  // Without the flush, commit() would not notice a full disk and leave an empty file.
-  if (!f.flush()) {
-    f.cancelWriting();
-    return;
-  }
-  f.commit();
+  // Whatever has the name already (a dangling link, a FIFO...) is not replaced: reading and
+  // writing the settings then say what is wrong with it.
+  struct stat st;
+  if (::lstat(QFile::encodeName(path).constData(), &st) == 0 || errno != ENOENT) return;
+  WriteSettingsFile(path, "[URLInfo]\nURLFile=URLS.DAT\n");
 }
 
 void LoadProxyState() {

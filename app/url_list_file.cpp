@@ -2,30 +2,70 @@
 
 #include <QFile>
 
+#include "app/app_files.h"
+#include "app/line_reader.h"
+#include "app/number_format.h"
+
 namespace quorvel {
 
-QStringList ReadUrlListFile(const QString& path, bool* ok) {
-  QStringList urls;
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) {
-    if (ok) *ok = false;
-    return urls;
+namespace {
+
+QString grouped(qsizetype n) {
+  return formatMask(static_cast<double>(n), "#,##0");
+}
+
+// The line without its leading and trailing blanks; tabs and other white space are part of it.
+QByteArrayView withoutBlanks(QByteArrayView line) {
+  qsizetype b = 0, e = line.size();
+  while (b < e && line[b] == ' ') ++b;
+  while (e > b && line[e - 1] == ' ') --e;
+  return line.sliced(b, e - b);
+}
+
+}  // namespace
+
+UrlListFile ReadUrlListFile(const QString& path, qsizetype maxUrls) {
+  UrlListFile list;
+  QFile f;
+  const FileStatus s = openForReading(f, path);
+  if (s.trouble == FileTrouble::Missing) {
+    list.problem = QStringLiteral("Could not locate URLS.DAT file!");
+    return list;
   }
-  if (ok) *ok = true;
-  while (!f.atEnd()) {
-    QByteArray raw = f.readLine(64 * 1024);
-    if (raw.startsWith(';')) continue;
-    QString line = QString::fromUtf8(raw);
-    while (!line.isEmpty() && (line.back() == QLatin1Char('\n') || line.back() == QLatin1Char('\r')))
-      line.chop(1);
-    // Blanks only: tabs and other white space are part of the line.
-    qsizetype b = 0, e = line.size();
-    while (b < e && line[b] == QLatin1Char(' ')) ++b;
-    while (e > b && line[e - 1] == QLatin1Char(' ')) --e;
-    if (b == e) continue;
-    urls.append(line.mid(b, e - b));
+  if (!s.ok()) {
+    list.problem = QStringLiteral("Could not read URLS.DAT file (%1)!").arg(s.reason());
+    return list;
   }
-  return urls;
+  LineReader reader(f, kMaxUrlLine);
+  QByteArrayView line;
+  qsizetype lineNumber = 0, count = 0, text = 0;
+  while (reader.next(&line)) {
+    ++lineNumber;
+    if (line.startsWith(';')) continue;
+    const QByteArrayView url = withoutBlanks(line);
+    if (url.isEmpty()) continue;
+    if (reader.lastLineCut()) {
+      list.problem = QStringLiteral("Line %1 of URLS.DAT is longer than %2 characters!")
+                         .arg(grouped(lineNumber), grouped(kMaxUrlLine));
+      list.urls.clear();
+      return list;
+    }
+    // Past the limit the URLs are only counted, so that the message can say how many.
+    ++count;
+    text += url.size();
+    if (count <= maxUrls && text <= kMaxUrlListText) list.urls.append(QString::fromUtf8(url));
+  }
+  if (f.error() != QFileDevice::NoError) {
+    list.problem = QStringLiteral("Could not read URLS.DAT file (%1)!").arg(f.errorString());
+  } else if (count > maxUrls) {
+    list.problem = QStringLiteral("URLS.DAT lists %1 URLs; a run takes at most %2.")
+                       .arg(grouped(count), grouped(maxUrls));
+  } else if (text > kMaxUrlListText) {
+    list.problem = QStringLiteral("The URLs of URLS.DAT take more than %1 characters!")
+                       .arg(grouped(kMaxUrlListText));
+  }
+  if (!list.problem.isEmpty()) list.urls.clear();
+  return list;
 }
 
 }  // namespace quorvel

@@ -7,11 +7,11 @@
 
 namespace quorvel {
 
-void RunBenchmark(RunView& view) {
+RunOutcome RunBenchmark(RunView& view) {
   CurlInternetOptions options;
   options.transferLimit = RequestLimitSetting(appState().settingsPath);
   CurlInternet internet(options);
-  RunBenchmark(view, internet, DefaultRunEnvironment());
+  return RunBenchmark(view, internet, DefaultRunEnvironment());
 }
 
 }  // namespace quorvel

@@ -9,6 +9,7 @@
 
 #include "bench/internet.h"
 #include "bench/request_details.h"
+#include "bench/run_outcome.h"
 #include "bench/run_view.h"
 
 namespace quorvel {
@@ -47,6 +48,6 @@ RunEnvironment DefaultRunEnvironment();
 // The largest number of iterations and of URLs a run accepts (the counts are 16-bit).
 inline constexpr int kMaxRunCount = 32767;
 
-void RunBenchmark(RunView& view, InternetSession& internet, const RunEnvironment& env);
+RunOutcome RunBenchmark(RunView& view, InternetSession& internet, const RunEnvironment& env);
 
 }  // namespace quorvel

@@ -1,15 +1,22 @@
 #include "bench/debug_log.h"
 
+#include <QFileInfo>
 #include <QTime>
 
+#include "app/app_files.h"
 #include "bench/log_lines.h"
 
 namespace quorvel {
 
-bool DebugLog::open(const QString& path) {
+QString DebugLog::open(const QString& path) {
   file_.close();
-  file_.setFileName(path);
-  return file_.open(QIODevice::WriteOnly | QIODevice::Truncate);
+  const FileStatus s = openForWriting(file_, path, WriteOpen::Truncate);
+  lost_ = !s.ok();
+  if (lost_) {
+    const QString name = QFileInfo(path).fileName();
+    return QStringLiteral("%1 could not be opened for writing (%2).").arg(name, s.reason());
+  }
+  return {};
 }
 
 void DebugLog::timed(const QString& text) {
@@ -22,9 +29,9 @@ void DebugLog::line(const QString& text) {
 
 void DebugLog::raw(const QByteArray& data) {
   if (!file_.isOpen()) return;
-  file_.write(data);
-  file_.write("\r\n", 2);
-  file_.flush();
+  const bool written =
+      file_.write(data) == data.size() && file_.write("\r\n", 2) == 2 && file_.flush();
+  if (!written) lost_ = true;
 }
 
 }  // namespace quorvel

@@ -9,9 +9,13 @@ namespace quorvel {
 
 class DebugLog {
  public:
-  // Creates (or empties) the file; false when it cannot be written, and the log stays closed.
-  bool open(const QString& path);
+  // Creates (or empties) the file. Returns the sentence that says why it cannot be written
+  // (a link, not a regular file, a read-only folder...), and the log stays closed; empty
+  // when it is open.
+  QString open(const QString& path);
   bool isOpen() const { return file_.isOpen(); }
+  // A line could not be written since the log was opened (or it could not be opened).
+  bool linesLost() const { return lost_; }
 
   // A line stamped with the time of day.
   void timed(const QString& text);
@@ -24,6 +28,7 @@ class DebugLog {
 
  private:
   QFile file_;
+  bool lost_ = false;
 };
 
 }  // namespace quorvel

@@ -1,35 +1,31 @@
 #include "bench/result_logs.h"
 
-#include <QFileInfo>
-#include <QSaveFile>
+#include <unistd.h>
+#include <cerrno>
 
+#include "app/app_files.h"
 #include "app/tick.h"
-
 #include "bench/log_lines.h"
 
 namespace quorvel {
 
 namespace {
 
-// Copies `path` to `target` through a temporary file that replaces `target` only when the
-// whole copy has been written.
-bool copyThroughTemporary(const QString& path, const QString& target) {
-  QFile in(path);
-  if (!in.open(QIODevice::ReadOnly)) return false;
-  QSaveFile out(target);
-  if (!out.open(QIODevice::WriteOnly)) return false;
-  QByteArray chunk;
-  while (!(chunk = in.read(64 * 1024)).isEmpty()) {
-    if (out.write(chunk) != chunk.size()) {
-      out.cancelWriting();
-      return false;
-    }
-  }
-  // flush() before commit(): commit() does not notice when writing the last buffered piece
-  // fails (a full disk), and would put a cut-off copy in place and let the log be emptied.
-  if (in.error() != QFileDevice::NoError || !out.flush()) {
-    out.cancelWriting();
-    return false;
+// Copies the open log (read through its own descriptor, so that it is the very file that is
+// then emptied) to `target` through a temporary file that replaces `target` only when the whole
+// copy has been written. A link or anything but a regular file at `target` is not replaced.
+FileStatus copyThroughTemporary(QFile& log, const QString& target) {
+  ReplacingFile out(target);
+  const FileStatus opened = out.open();
+  if (!opened.ok()) return opened;
+  QByteArray chunk(64 * 1024, Qt::Uninitialized);
+  for (off_t at = 0;;) {
+    const ssize_t n = ::pread(log.handle(), chunk.data(), size_t(chunk.size()), at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return FileStatus{FileTrouble::Error, errno};
+    if (n == 0) break;
+    if (!out.write(chunk.constData(), n)) break;
+    at += n;
   }
   return out.commit();
 }
@@ -45,23 +41,15 @@ ResultLogs::~ResultLogs() {
 
 QString ResultLogs::openOne(QFile& file, const QString& name) {
   const QString path = folder_ + QLatin1Char('/') + name;
-  file.setFileName(path);
-  const QFileInfo info(path);
-  QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Append;
-  QString problem;
-  if (info.exists() && info.size() > kRotateAbove) {
-    const QString bak = ReplaceExtension(name, QStringLiteral("bak"));
-    if (copyThroughTemporary(path, folder_ + QLatin1Char('/') + bak))
-      mode = QIODevice::WriteOnly | QIODevice::Truncate;
-    else
-      problem = QStringLiteral("%1 could not be copied to %2; new results are added to %1.")
-                    .arg(name, bak);
-  }
-  if (!file.open(mode)) {
-    if (!problem.isEmpty()) problem += QLatin1Char(' ');
-    problem += QStringLiteral("%1 could not be opened for writing.").arg(name);
-  }
-  return problem;
+  const FileStatus opened = openForWriting(file, path, WriteOpen::ReadAndAppend);
+  if (!opened.ok())
+    return QStringLiteral("%1 could not be opened for writing (%2).").arg(name, opened.reason());
+  if (file.size() <= kRotateAbove) return {};
+  const QString bak = ReplaceExtension(name, QStringLiteral("bak"));
+  const FileStatus copied = copyThroughTemporary(file, folder_ + QLatin1Char('/') + bak);
+  if (copied.ok() && file.resize(0)) return {};
+  return QStringLiteral("%1 could not be copied to %2 (%3); new results are added to %1.")
+      .arg(name, bak, copied.ok() ? file.errorString() : copied.reason());
 }
 
 QStringList ResultLogs::open(bool autoMode) {
@@ -90,7 +78,9 @@ void ResultLogs::flush(Log& log) {
   if (log.waiting.isEmpty()) return;
   const bool written = log.file.write(log.waiting) == log.waiting.size() && log.file.flush();
   log.waiting.clear();
-  const QString name = QFileInfo(log.file.fileName()).fileName();
+  const QString name = &log == &main_      ? QStringLiteral("QuorvelLog.txt")
+                       : &log == &summary_ ? QStringLiteral("QVSum.log")
+                                           : QStringLiteral("QVURL.log");
   if (!written && !failedWrites_.contains(name)) failedWrites_ << name;
 }
 

@@ -6,6 +6,8 @@
 // run opens it. The copy goes to a temporary file first and is renamed over the ".bak" file
 // only when complete, and the log is emptied only after that: when the copy cannot be made
 // (disk full, read-only folder) the log keeps its contents and new lines are added to it.
+// A log (or ".bak" file) that is a symbolic link, a FIFO or anything but a regular file is
+// neither opened nor written through: it is reported and the run goes on without it.
 #pragma once
 
 #include <QDateTime>

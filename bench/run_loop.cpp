@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "app/app_state.h"
-#include "app/file_usability.h"
 #include "app/number_format.h"
 #include "app/text_util.h"
 #include "app/tick.h"
@@ -52,19 +51,22 @@ class Run {
         state_(appState()),
         logs_(appState().appFolder, env.now) {}
 
-  void execute() {
+  RunOutcome execute() {
     net_.setEventPump([this] {
       view_.processEvents();
       return !cancelRequested();
     });
     if (prepare()) {
+      outcome_.started = true;
       bool cancelled = false;
       for (pass_ = 1; pass_ <= iterations_ && !cancelled; ++pass_)
         for (qsizetype u = 0; u < urls_.size() && !cancelled; ++u) cancelled = !fetchEntry(u);
       if (!cancelled) finish();
+      outcome_.completed = !cancelled;
     }
     endSteps();
     net_.setEventPump({});
+    return outcome_;
   }
 
  private:
@@ -106,6 +108,7 @@ class Run {
   bool getImages_ = false;
   bool getSounds_ = false;
   RunTotals totals_;
+  RunOutcome outcome_;
 };
 
 bool Run::prepare() {
@@ -135,10 +138,18 @@ bool Run::prepare() {
 
   if (logResults_) {
     const QStringList problems = logs_.open(state_.autoMode);
-    if (!problems.isEmpty())
+    if (!problems.isEmpty()) {
+      outcome_.linesLost = true;
       view_.message(kOops, problems.join(QLatin1Char('\n')), MsgIcon::Exclamation);
+    }
   }
-  if (state_.debug1 || state_.debug2) debug_.open(state_.filePath(QStringLiteral("Debug.log")));
+  if (state_.debug1 || state_.debug2) {
+    const QString problem = debug_.open(state_.filePath(QStringLiteral("Debug.log")));
+    if (!problem.isEmpty()) {
+      outcome_.linesLost = true;
+      view_.message(kOops, problem, MsgIcon::Exclamation);
+    }
+  }
 
   totals_ = RunTotals{};
   showTotals();
@@ -152,26 +163,13 @@ bool Run::buildUrlList() {
   if (const QStringList given = view_.givenUrls(); !given.isEmpty()) {
     urls_ = given;
   } else if (view_.useUrlFile()) {
-    const QString path = state_.filePath(QStringLiteral("URLS.DAT"));
-    if (!FileUsable(path, kFileExists)) {
-      view_.message(kOops, QStringLiteral("Could not locate URLS.DAT file!"), MsgIcon::Information);
+    const UrlListFile list =
+        ReadUrlListFile(state_.filePath(QStringLiteral("URLS.DAT")), kMaxRunCount);
+    if (!list.problem.isEmpty()) {
+      view_.message(kOops, list.problem, MsgIcon::Information);
       return false;
     }
-    bool ok = false;
-    urls_ = ReadUrlListFile(path, &ok);
-    if (!ok) {
-      view_.message(kOops, QStringLiteral("Could not read URLS.DAT file!"), MsgIcon::Information);
-      return false;
-    }
-    if (urls_.size() > kMaxRunCount) {
-      view_.message(kOops,
-                    QStringLiteral("URLS.DAT lists %1 URLs; a run takes at most %2.")
-                        .arg(formatMask(static_cast<double>(urls_.size()), "#,##0"),
-                             formatMask(kMaxRunCount, "#,##0")),
-                    MsgIcon::Information);
-      urls_.clear();
-      return false;
-    }
+    urls_ = list.urls;
   } else {
     const QString url = view_.urlBoxText();
     if (IsBlank(url)) {
@@ -350,9 +348,12 @@ void Run::endSteps() {
   if (logResults_) {
     const QStringList problems = logs_.writeProblems();
     logs_.close();
-    if (!problems.isEmpty())
+    if (!problems.isEmpty()) {
+      outcome_.linesLost = true;
       view_.message(kOops, problems.join(QLatin1Char('\n')), MsgIcon::Exclamation);
+    }
   }
+  if (debug_.linesLost()) outcome_.linesLost = true;
   debug_.close();
   net_.CloseInternet();
   view_.setStatus(cancelRequested() ? QStringLiteral("Cancelled") : QStringLiteral("Done"));
@@ -386,13 +387,13 @@ RunEnvironment DefaultRunEnvironment() {
   return env;
 }
 
-void RunBenchmark(RunView& view, InternetSession& internet, const RunEnvironment& env) {
+RunOutcome RunBenchmark(RunView& view, InternetSession& internet, const RunEnvironment& env) {
   RunEnvironment filled = env;
   const RunEnvironment defaults = DefaultRunEnvironment();
   if (!filled.clockMicros) filled.clockMicros = defaults.clockMicros;
   if (!filled.now) filled.now = defaults.now;
   Run run(view, internet, filled);
-  run.execute();
+  return run.execute();
 }
 
 }  // namespace quorvel

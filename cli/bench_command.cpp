@@ -13,7 +13,7 @@
 #include "bench/totals_text.h"
 #include "cli/bench_report.h"
 #include "cli/commands.h"
-#include "cli/exit_codes.h"
+#include "app/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/metrics_file.h"
 
@@ -88,7 +88,7 @@ int RunBench(const ParsedArgs& args, Console& console) {
 
   AppState& state = appState();
   InstanceLock lock;
-  if (!lock.acquire(state.filePath(QStringLiteral("Quorvel.lock")))) {
+  if (!lock.acquire(state.appFolder)) {
     console.error(QStringLiteral("Quorvel is already running!"));
     return kExitAlreadyRunning;
   }
@@ -104,7 +104,7 @@ int RunBench(const ParsedArgs& args, Console& console) {
 
   CommandLineRunView view(report, console);
   report.startedMs = QDateTime::currentMSecsSinceEpoch();
-  RunBenchmark(view, internet, env);
+  const RunOutcome outcome = RunBenchmark(view, internet, env);
   report.finishedMs = QDateTime::currentMSecsSinceEpoch();
   console.endProgress();
 
@@ -116,8 +116,6 @@ int RunBench(const ParsedArgs& args, Console& console) {
     console.print(BenchText(report));
 
   int code = kExitOk;
-  const bool cancelled = report.status == QLatin1String("Cancelled");
-  const bool started = !report.requests.empty() || report.messages.isEmpty();
   if (args.has(QStringLiteral("har")) &&
       !ReplaceFile(args.value(QStringLiteral("har")),
                    QJsonDocument(BenchHar(report)).toJson(QJsonDocument::Indented), error)) {
@@ -129,9 +127,9 @@ int RunBench(const ParsedArgs& args, Console& console) {
     console.error(error);
     code = kExitNotWritten;
   }
-  if (cancelled) return kExitCancelled;
-  if (!started) return kExitCannotStart;
-  if (code != kExitOk || !report.messages.isEmpty()) return kExitNotWritten;
+  if (!outcome.started) return kExitCannotStart;
+  if (!outcome.completed) return kExitCancelled;
+  if (code != kExitOk || outcome.linesLost || state.settingsLost) return kExitNotWritten;
   return report.totals.errors > 0 ? kExitMeasureFailed : kExitOk;
 }
 

@@ -2,10 +2,11 @@
 
 #include <QCoreApplication>
 
+#include "app/app_files.h"
 #include "app/app_folder.h"
 #include "app/app_state.h"
 #include "app/quiet_qt.h"
-#include "cli/exit_codes.h"
+#include "app/exit_codes.h"
 #include "cli/interrupt.h"
 #include "quorvel_version.h"
 
@@ -208,7 +209,11 @@ int RunCommandLine(const QStringList& args, Console& console) {
     console.printRaw(CommandHelp(*command).toUtf8());
     return kExitOk;
   }
-  return command->run(parsed, console);
+  // Trouble with one of the program's files is said once, in a sentence of its own.
+  setFileTroubleReporter([&console](const QString& text) { console.error(text); });
+  const int code = command->run(parsed, console);
+  setFileTroubleReporter({});
+  return code;
 }
 
 int RunCommandLine(int argc, char** argv) {

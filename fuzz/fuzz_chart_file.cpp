@@ -2,8 +2,10 @@
 //
 // Input: either the bytes of a chart file, or runs to write and read back. Properties:
 // - reading any file: the rows taken never exceed the declared count, the cap or the lines
-//   there; points are rows 1..rows in order with finite values; no allocation follows the
-//   declared count (libFuzzer's malloc limit);
+//   there (ended by CR LF, LF or CR); points are rows 1..rows in order with finite values; no
+//   allocation follows the declared count (libFuzzer's malloc limit);
+// - points thinned for drawing are at most the limit, each one of the points read without a
+//   limit, and include the lowest and the highest of them; below the limit nothing is thinned;
 // - a written file reads back with its dates, its count, every run, and each throughput
 //   within the seven significant digits it is written with;
 // - the shortest form of any single-precision number has at most seven significant digits,
@@ -12,11 +14,13 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -56,12 +60,38 @@ QString path() {
   return p;
 }
 
-void checkAnyFile(const QByteArray& text, std::int32_t cap) {
+void checkThinned(const ChartData& all, std::int32_t cap, std::int32_t maxPoints) {
+  const ChartData thin = readChartFile(path(), cap, maxPoints);
+  const QString d = QStringLiteral("%1 points, %2 thinned to at most %3")
+                        .arg(all.points.size())
+                        .arg(thin.points.size())
+                        .arg(maxPoints);
+  FUZZ_CHECK(thin.rows == all.rows, d);
+  if (all.points.size() <= size_t(maxPoints)) {
+    FUZZ_CHECK(!thin.thinned && thin.points.size() == all.points.size(), d);
+    return;
+  }
+  FUZZ_CHECK(thin.thinned && thin.points.size() <= size_t(maxPoints), d);
+  auto byRow = [](const ChartPoint& a, const ChartPoint& b) { return a.row < b.row; };
+  double low = all.points.front().value, high = low, thinLow = thin.points.front().value,
+         thinHigh = thinLow;
+  for (const ChartPoint& p : all.points)
+    low = std::min(low, p.value), high = std::max(high, p.value);
+  for (const ChartPoint& p : thin.points) {
+    const auto at = std::lower_bound(all.points.begin(), all.points.end(), p, byRow);
+    FUZZ_CHECK(at != all.points.end() && at->row == p.row && at->value == p.value, d);
+    thinLow = std::min(thinLow, p.value);
+    thinHigh = std::max(thinHigh, p.value);
+  }
+  FUZZ_CHECK(thinLow == low && thinHigh == high, d);
+}
+
+void checkAnyFile(const QByteArray& text, std::int32_t cap, std::int32_t maxPoints) {
   {
     QFile f(path());
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(text) != text.size()) return;
   }
-  const ChartData c = readChartFile(path(), cap);
+  const ChartData c = readChartFile(path(), cap, std::numeric_limits<std::int32_t>::max());
   const QString d = QStringLiteral("count %1, rows %2, points %3, cap %4")
                         .arg(c.declaredCount)
                         .arg(c.rows)
@@ -70,7 +100,9 @@ void checkAnyFile(const QByteArray& text, std::int32_t cap) {
   FUZZ_CHECK(c.opened, d);
   FUZZ_CHECK(c.declaredCount >= 0 && c.rows >= 0, d);
   FUZZ_CHECK(c.rows <= c.declaredCount && c.rows <= std::max(cap, 0), d);
-  FUZZ_CHECK(c.rows <= std::max<qsizetype>(0, text.count('\n') + 1 - 2), d);
+  const qsizetype lines = QByteArray(text).replace("\r\n", "\n").count('\n') + text.count('\r') -
+                          text.count("\r\n") + 1;
+  FUZZ_CHECK(c.rows <= std::max<qsizetype>(0, lines - 2), d);
   FUZZ_CHECK(c.points.size() <= size_t(c.rows), d);
   FUZZ_CHECK(!c.capped || c.rows == cap, d);
   std::int32_t previous = 0;
@@ -78,6 +110,7 @@ void checkAnyFile(const QByteArray& text, std::int32_t cap) {
     FUZZ_CHECK(p.row > previous && p.row <= c.rows && std::isfinite(p.value), d);
     previous = p.row;
   }
+  checkThinned(c, cap, maxPoints);
 }
 
 void checkRoundTrip(FuzzedDataProvider& fdp) {
@@ -135,7 +168,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::int32_t cap =
       fdp.ConsumeBool() ? fdp.ConsumeIntegralInRange<std::int32_t>(0, 16) : kChartRunCap;
+  const std::int32_t maxPoints = fdp.ConsumeIntegralInRange<std::int32_t>(2, 12);
   const std::string text = fdp.ConsumeRemainingBytesAsString();
-  checkAnyFile(QByteArray(text.data(), qsizetype(text.size())), cap);
+  checkAnyFile(QByteArray(text.data(), qsizetype(text.size())), cap, maxPoints);
   return 0;
 }

@@ -6,8 +6,9 @@
 // - the figure of a field is the number its text begins with, read directly (strtod), the
 //   fields after a throughput wider than its seven columns moved right as far as it is wider;
 // - reading with the date cache of consecutive lines gives what reading without it gives;
-// - the file reader finds exactly the run lines that parsing each line finds, keeps at most
-//   the cap (and says so), and its period is the dates of its first and last run.
+// - the file reader finds exactly the run lines that parsing each line (ended by CR LF, LF or
+//   CR) finds, keeps at most the cap (and says so), and its period is the dates of its first
+//   and last run.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <QByteArray>
@@ -104,8 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Every line on its own, with and without the date cache.
   std::vector<SummaryRun> expected;
   LogDateCache cache;
-  for (QByteArray line : text.split('\n')) {
-    if (line.endsWith('\r')) line.chop(1);
+  // Lines end at CR LF, LF or CR alone.
+  for (const QByteArray& line :
+       QByteArray(text).replace("\r\n", "\n").replace('\r', '\n').split('\n')) {
     // An exact-length copy, so that a read past the line's end is caught.
     std::vector<char> exact(line.begin(), line.end());
     const QByteArrayView view(exact.data(), qsizetype(exact.size()));

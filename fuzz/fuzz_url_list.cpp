@@ -2,9 +2,9 @@
 // window, the two small texts a user writes by hand.
 //
 // Properties:
-// - the URLs read are what a direct reading of the rules gives: every line that does not start
-//   with ";" and holds more than blanks, without its line end and its leading and trailing
-//   blanks, in file order;
+// - the URLs read are what a direct reading of the rules gives: every line (ended by CR LF, LF
+//   or CR) that does not start with ";" and holds more than blanks, without its leading and
+//   trailing blanks, in file order;
 // - a date limit that is accepted is a real date from year 1 on, and reads back the same when
 //   written as MM/DD/YYYY, M-D-YYYY or YYYY-MM-DD; typed dates of any real day are accepted.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -25,13 +25,13 @@ namespace {
 
 using namespace quorvel;
 
-QStringList slowUrlList(const QByteArray& data) {
+QStringList slowUrlList(QByteArray data) {
   QStringList urls;
+  data.replace("\r\n", "\n").replace('\r', '\n');
   QList<QByteArray> lines = data.split('\n');
   if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-  for (QByteArray line : lines) {
+  for (const QByteArray& line : lines) {
     if (line.startsWith(';')) continue;
-    while (line.endsWith('\r')) line.chop(1);
     QString text = QString::fromUtf8(line);
     while (text.startsWith(u' ')) text.remove(0, 1);
     while (text.endsWith(u' ')) text.chop(1);
@@ -78,10 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
       return 0;
   }
-  bool ok = false;
-  const QStringList urls = ReadUrlListFile(path, &ok);
+  const UrlListFile list = ReadUrlListFile(path, 1'000'000);
+  const QStringList& urls = list.urls;
   const QStringList want = slowUrlList(bytes);
-  FUZZ_CHECK(ok, QStringLiteral("the file could not be read"));
+  FUZZ_CHECK(list.problem.isEmpty(), QStringLiteral("the file was refused: ") + list.problem);
   FUZZ_CHECK(urls == want, QStringLiteral("read %1 URLs %2, the rules give %3 %4")
                                .arg(urls.size())
                                .arg(fuzz::show(urls.join(u'|')))

@@ -1,7 +1,7 @@
 #include "stats/chart_file.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -9,8 +9,8 @@
 #include <cstring>
 #include <limits>
 
+#include "app/line_reader.h"
 #include "app/text_util.h"
-#include "stats/line_reader.h"
 
 namespace quorvel {
 
@@ -72,9 +72,10 @@ QString shortestSingle(float value) {
 
 bool writeChartFile(const QString& path, const QString& firstDate, const QString& lastDate,
                     const std::vector<ChartRunLine>& runs, QString* error) {
-  QSaveFile f(path);
-  if (!f.open(QIODevice::WriteOnly)) {
-    if (error) *error = f.errorString();
+  ReplacingFile f(path);
+  const FileStatus opened = f.open();
+  if (!opened.ok()) {
+    if (error) *error = opened.reason();
     return false;
   }
   QByteArray out;
@@ -90,24 +91,77 @@ bool writeChartFile(const QString& path, const QString& firstDate, const QString
     out.append(num, shortestSingleChars(r.kbps, num));
     out += "\r\n";
     if (out.size() >= (1 << 16) - 64) {
-      if (f.write(out) != out.size()) break;
+      if (!f.write(out)) break;
       out.clear();
     }
   }
   if (!out.isEmpty()) f.write(out);
-  // flush() before commit(): commit() does not notice when writing the last buffered piece
-  // fails (a full disk) and would put a cut-off file in place of the old one.
-  if (!f.flush()) {
-    if (error) *error = f.errorString();
-    f.cancelWriting();
-    return false;
-  }
-  if (!f.commit()) {
-    if (error) *error = f.errorString();
+  const FileStatus committed = f.commit();
+  if (!committed.ok()) {
+    if (error) *error = committed.reason();
     return false;
   }
   if (error) error->clear();
   return true;
+}
+
+ChartThinner::ChartThinner(std::int32_t maxPoints) : maxPoints_(std::max(maxPoints, 2)) {}
+
+void ChartThinner::include(Group& g, const ChartPoint& p) const {
+  if (!g.used) {
+    g = Group{true, p, p};
+    return;
+  }
+  if (p.value < g.low.value) g.low = p;
+  if (p.value > g.high.value) g.high = p;
+}
+
+void ChartThinner::place(const ChartPoint& p) {
+  const std::int64_t most = maxPoints_ / 2;
+  // Wider groups until the row falls into one of the allowed number: neighbours merge.
+  while ((p.row - 1) / width_ >= most) {
+    std::vector<Group> merged(groups_.size() / 2 + groups_.size() % 2);
+    for (size_t i = 0; i < groups_.size(); ++i) {
+      const Group& g = groups_[i];
+      if (!g.used) continue;
+      include(merged[i / 2], g.low);
+      include(merged[i / 2], g.high);
+    }
+    groups_ = std::move(merged);
+    width_ *= 2;
+  }
+  const auto index = size_t((p.row - 1) / width_);
+  if (groups_.size() <= index) groups_.resize(index + 1);
+  include(groups_[index], p);
+}
+
+void ChartThinner::add(std::int32_t row, double value) {
+  const ChartPoint p{row, value};
+  if (width_ == 0) {
+    if (static_cast<std::int64_t>(exact_.size()) < maxPoints_) {
+      exact_.push_back(p);
+      return;
+    }
+    width_ = 1;
+    groups_.reserve(size_t(maxPoints_ / 2 + 1));
+    for (const ChartPoint& e : exact_) place(e);
+    exact_.clear();
+    exact_.shrink_to_fit();
+  }
+  place(p);
+}
+
+std::vector<ChartPoint> ChartThinner::points() const {
+  if (width_ == 0) return exact_;
+  std::vector<ChartPoint> out;
+  out.reserve(groups_.size() * 2);
+  for (const Group& g : groups_) {
+    if (!g.used) continue;
+    const bool lowFirst = g.low.row <= g.high.row;
+    out.push_back(lowFirst ? g.low : g.high);
+    if (g.low.row != g.high.row) out.push_back(lowFirst ? g.high : g.low);
+  }
+  return out;
 }
 
 namespace {
@@ -158,10 +212,11 @@ QByteArrayView thirdPiece(QByteArrayView line) {
 }
 }  // namespace
 
-ChartData readChartFile(const QString& path, std::int32_t cap) {
+ChartData readChartFile(const QString& path, std::int32_t cap, std::int32_t maxPoints) {
   ChartData d;
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return d;
+  QFile f;
+  d.status = openForReading(f, path);
+  if (!d.status.ok()) return d;
   d.opened = true;
   LineReader reader(f, 256);
   QByteArrayView line;
@@ -172,11 +227,14 @@ ChartData readChartFile(const QString& path, std::int32_t cap) {
   if (!reader.next(&line)) return d;
   d.declaredCount = countValue(line);
   const std::int64_t want = std::min<std::int64_t>(d.declaredCount, cap);
+  ChartThinner thinner(maxPoints);
   while (d.rows < want && reader.next(&line)) {
     ++d.rows;
     double v = 0.0;
-    if (numberValue(thirdPiece(line), &v)) d.points.push_back({d.rows, v});
+    if (numberValue(thirdPiece(line), &v)) thinner.add(d.rows, v);
   }
+  d.points = thinner.points();
+  d.thinned = thinner.thinned();
   if (d.rows == cap && d.declaredCount > cap && reader.next(&line)) d.capped = true;
   return d;
 }

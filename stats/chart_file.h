@@ -5,12 +5,16 @@
 //   lines 3...  date, blank, hour text, blank, throughput in its shortest single-precision form
 //
 // Lines end with CR LF. The file is replaced as a whole: a failed write leaves the previous one.
+// A link or anything but a regular file named chart.dat is neither written nor read.
 #pragma once
 
 #include <QByteArrayView>
 #include <QString>
 #include <cstdint>
+#include <limits>
 #include <vector>
+
+#include "app/app_files.h"
 
 namespace quorvel {
 
@@ -28,26 +32,61 @@ QString shortestSingle(float value);
 bool writeChartFile(const QString& path, const QString& firstDate, const QString& lastDate,
                     const std::vector<ChartRunLine>& runs, QString* error);
 
-// The most run lines the graph reads; the rest of a longer file is left out.
-inline constexpr std::int32_t kChartRunCap = 1'000'000;
+// The most run lines the graph reads (only a file of many gigabytes has more); the rest of a
+// longer file is left out, and the graph says so.
+inline constexpr std::int32_t kChartRunCap = std::numeric_limits<std::int32_t>::max();
+
+// The most points kept for drawing, however many runs there are.
+inline constexpr std::int32_t kChartMaxPoints = 4000;
 
 struct ChartPoint {
   std::int32_t row = 0;  // 1-based position among the run lines
   double value = 0.0;
 };
 
+// Keeps a series of any length for drawing in bounded memory: every point while there are no
+// more than maxPoints, else the lowest and the highest point of each group of consecutive
+// rows, at most maxPoints / 2 groups of equal width (the width doubles as rows come in).
+class ChartThinner {
+ public:
+  explicit ChartThinner(std::int32_t maxPoints);
+  // Rows come in ascending order.
+  void add(std::int32_t row, double value);
+  bool thinned() const { return width_ > 0; }
+  // In row order.
+  std::vector<ChartPoint> points() const;
+
+ private:
+  struct Group {
+    bool used = false;
+    ChartPoint low, high;
+  };
+  void place(const ChartPoint& p);
+  void include(Group& g, const ChartPoint& p) const;
+
+  std::int32_t maxPoints_;
+  std::vector<ChartPoint> exact_;  // while not thinned
+  std::int64_t width_ = 0;         // rows per group once thinned
+  std::vector<Group> groups_;
+};
+
 struct ChartData {
   bool opened = false;  // the file could be read at all
+  FileStatus status;    // why not, when it could not (a missing file is no trouble to report)
   QString firstDate;    // first and second pieces of line 1 ("" when missing)
   QString lastDate;
   std::int64_t declaredCount = 0;  // the count of line 2, as written (0 when not a number)
   std::int32_t rows = 0;  // run lines taken: at most the count, the lines there and the cap
-  std::vector<ChartPoint> points;  // the rows whose third piece is a number
-  bool capped = false;             // more run lines than kChartRunCap were declared and present
+  // The rows whose third piece is a number, thinned to maxPoints as ChartThinner does.
+  std::vector<ChartPoint> points;
+  bool thinned = false;  // points holds the low and high of groups of rows, not every row
+  bool capped = false;   // more run lines than the cap were declared and present
 };
 
-// Reads the file as far as it makes sense; never fails, never allocates by the declared count.
-ChartData readChartFile(const QString& path, std::int32_t cap = kChartRunCap);
+// Reads the file as far as it makes sense; never fails, never allocates by the declared count,
+// and keeps at most about maxPoints points whatever the file holds.
+ChartData readChartFile(const QString& path, std::int32_t cap = kChartRunCap,
+                        std::int32_t maxPoints = kChartMaxPoints);
 
 // The label of chart row r: "x " and r with a blank for its sign ("x  1", "x  12").
 QString chartRowLabel(std::int32_t row);

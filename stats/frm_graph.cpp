@@ -10,42 +10,26 @@
 #include <algorithm>
 
 #include "app/app_state.h"
+#include "app/message_box.h"
+#include "app/number_format.h"
 #include "app/twips.h"
 #include "stats/chart_file.h"
 
 namespace quorvel {
 
 namespace {
-// Points to draw: every run, or for many runs the low and high of each group of runs.
-QList<QPointF> plotPoints(const std::vector<ChartPoint>& pts, int maxPoints) {
-  QList<QPointF> out;
-  if (static_cast<int>(pts.size()) <= maxPoints) {
-    out.reserve(static_cast<qsizetype>(pts.size()));
-    for (const ChartPoint& p : pts) out.append(QPointF(p.row, p.value));
-    return out;
-  }
-  const size_t groups = size_t(maxPoints / 2);
-  out.reserve(qsizetype(groups * 2));
-  for (size_t g = 0; g < groups; ++g) {
-    const size_t from = g * pts.size() / groups;
-    const size_t to = (g + 1) * pts.size() / groups;
-    if (from >= to) continue;
-    auto [lo, hi] = std::minmax_element(
-        pts.begin() + long(from), pts.begin() + long(to),
-        [](const ChartPoint& a, const ChartPoint& b) { return a.value < b.value; });
-    const ChartPoint& first = lo->row <= hi->row ? *lo : *hi;
-    const ChartPoint& second = lo->row <= hi->row ? *hi : *lo;
-    out.append(QPointF(first.row, first.value));
-    if (&first != &second) out.append(QPointF(second.row, second.value));
-  }
-  return out;
+// A step between labelled rows that keeps the labels to about `maxLabels`: 1, 2, 5, 10, 20...
+std::int64_t labelStep(std::int64_t rows, int maxLabels) {
+  for (std::int64_t scale = 1;; scale *= 10)
+    for (int m : {1, 2, 5})
+      if (rows / (m * scale) < maxLabels) return m * scale;
 }
 
-// A step between labelled rows that keeps the labels to about `maxLabels`: 1, 2, 5, 10, 20...
-int labelStep(int rows, int maxLabels) {
-  for (long long scale = 1;; scale *= 10)
-    for (int m : {1, 2, 5})
-      if (rows / (m * scale) < maxLabels) return static_cast<int>(m * scale);
+QList<QPointF> plotPoints(const std::vector<ChartPoint>& pts) {
+  QList<QPointF> out;
+  out.reserve(static_cast<qsizetype>(pts.size()));
+  for (const ChartPoint& p : pts) out.append(QPointF(p.row, p.value));
+  return out;
 }
 }  // namespace
 
@@ -74,8 +58,16 @@ frmGraph::frmGraph(QWidget* parent) : QDialog(parent) {
 
 void frmGraph::loadChart() {
   MSChart1_->hide();
-  const ChartData data = readChartFile(appState().filePath(QStringLiteral("chart.dat")));
-  lblTitle_->setText(chartTitle(data.firstDate, data.lastDate));
+  const QString file = QStringLiteral("chart.dat");
+  const ChartData data = readChartFile(appState().filePath(file), kChartRunCap, kGraphMaxPoints);
+  QString title = chartTitle(data.firstDate, data.lastDate);
+  if (data.capped)
+    title += QStringLiteral(" (first %1 runs)").arg(formatMask(double(data.rows), "#,##0"));
+  lblTitle_->setText(title);
+  if (!data.status.ok() && data.status.trouble != FileTrouble::Missing)
+    showMessage(this, QStringLiteral("Oops"),
+                QStringLiteral("%1 could not be read (%2).").arg(file, data.status.reason()),
+                MsgIcon::Exclamation);
 
   auto* chart = new QChart();
   chart->legend()->hide();
@@ -84,7 +76,7 @@ void frmGraph::loadChart() {
 
   auto* series = new QLineSeries();
   series->setName(QStringLiteral("Kbps"));
-  series->replace(plotPoints(data.points, kGraphMaxPoints));
+  series->replace(plotPoints(data.points));
   series->setPointsVisible(data.points.size() <= 60);
   chart->addSeries(series);
 
@@ -94,8 +86,9 @@ void frmGraph::loadChart() {
   axisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
   axisX->setRange(rows > 1 ? 1 : 0, rows > 1 ? rows : 2);
   if (data.rows > 0) {
-    const int step = labelStep(data.rows, kGraphMaxLabels);
-    for (int r = 1; r <= data.rows; r += step) axisX->append(chartRowLabel(r), r);
+    const std::int64_t step = labelStep(data.rows, kGraphMaxLabels);
+    for (std::int64_t r = 1; r <= data.rows; r += step)
+      axisX->append(chartRowLabel(std::int32_t(r)), double(r));
   }
   chart->addAxis(axisX, Qt::AlignBottom);
   series->attachAxis(axisX);

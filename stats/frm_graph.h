@@ -13,8 +13,9 @@ class frmGraph : public QDialog {
  public:
   explicit frmGraph(QWidget* parent = nullptr);
 
-  // More runs than this are drawn as the lowest and highest value of each of
-  // kGraphMaxPoints / 2 equal groups of consecutive runs, so that the chart stays quick.
+  // More runs than this are drawn as the lowest and highest value of each of at most
+  // kGraphMaxPoints / 2 equal groups of consecutive runs (ChartThinner), so that the chart
+  // stays quick and its memory bounded however long chart.dat is; every run is drawn.
   static constexpr int kGraphMaxPoints = 4000;
   // At most this many row labels ("x  1", ...) stand under the time axis.
   static constexpr int kGraphMaxLabels = 12;

@@ -280,6 +280,9 @@ void frmStatistics::onComputeClicked() {
     case SummaryLogCheck::Missing:
       oops(this, QStringLiteral("Invalid log file name!"));
       return;
+    case SummaryLogCheck::NotRegular:
+      oops(this, QFileInfo(path).fileName() + QStringLiteral(" is not a regular file!"));
+      return;
     case SummaryLogCheck::WrongKind:
       oops(this, QStringLiteral("File does not appear to be an Quorvel log file!"));
       return;

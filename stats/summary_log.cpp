@@ -1,11 +1,12 @@
 #include "stats/summary_log.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <charconv>
 #include <cstring>
 
-#include "app/file_usability.h"
-#include "stats/line_reader.h"
+#include "app/app_files.h"
+#include "app/line_reader.h"
 #include "stats/log_date.h"
 
 namespace quorvel {
@@ -86,9 +87,12 @@ bool isSummaryLogFirstLine(QByteArrayView line) {
 }
 
 SummaryLogCheck checkSummaryLog(const QString& path) {
-  if (!FileUsable(path, kFileCanOpen)) return SummaryLogCheck::Missing;
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return SummaryLogCheck::Missing;
+  QFile f;
+  const FileStatus s = openForReading(f, path);
+  // A folder is no log file name; a FIFO or a device in a log's place is told as such.
+  if (s.trouble == FileTrouble::NotRegular && !QFileInfo(path).isDir())
+    return SummaryLogCheck::NotRegular;
+  if (!s.ok()) return SummaryLogCheck::Missing;
   LineReader reader(f);
   QByteArrayView first;
   if (!reader.next(&first)) return SummaryLogCheck::WrongKind;
@@ -126,8 +130,8 @@ bool parseSummaryLine(QByteArrayView line, SummaryRun* run, LogDateCache* cache)
 
 SummaryLog readSummaryLog(const QString& path, size_t maxRuns) {
   SummaryLog log;
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return log;
+  QFile f;
+  if (!openForReading(f, path).ok()) return log;
   // A summary line is 95 bytes with its line end; reserving from the size saves regrowth.
   const qint64 size = f.size();
   if (size > 0)

@@ -54,13 +54,14 @@ struct SummaryLog {
 inline constexpr size_t kSummaryRunCap = 10'000'000;
 
 // Result of the test that a file is a summary log at all.
-enum class SummaryLogCheck { Ok, Missing, WrongKind };
+enum class SummaryLogCheck { Ok, Missing, NotRegular, WrongKind };
 
 // The first line of a summary log has '-' at 3 and 6, "Kbps" at 23-26 and "PageAvg" at 34-40.
 bool isSummaryLogFirstLine(QByteArrayView line);
 
-// Missing when the file does not exist or cannot be opened; WrongKind when its first line
-// fails the test above (an empty file included).
+// Missing when the file does not exist or cannot be opened; NotRegular for a FIFO, a device or
+// anything else that is not a regular file (never opened); WrongKind when its first line
+// fails the test above (an empty file included). Lines end with CR LF, LF or CR.
 SummaryLogCheck checkSummaryLog(const QString& path);
 
 // Reads every line of the log, up to maxRuns run lines. Never fails: an unreadable file gives

@@ -4,6 +4,8 @@
 #include <QUrl>
 #include <cerrno>
 
+#include "app/app_files.h"
+
 namespace quorvel {
 
 namespace {
@@ -227,8 +229,9 @@ int CurlFtpClient::Fetch(const QString& remoteFile, const QString& localFile) {
   // "%2F" keeps the leading '/' of the path: it is sent from the root.
   const QByteArray url = rootUrl_ + "%2F" + QUrl::toPercentEncoding(path, "/");
 
-  QFile out(localFile);
-  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 5;
+  // Made anew: nothing that is (again) there, a link or a FIFO, is opened or written through.
+  QFile out;
+  if (!openForWriting(out, localFile, WriteOpen::CreateNew).ok()) return 5;
   out_ = &out;
   writeError_ = 0;
   curl_easy_setopt(curl, CURLOPT_URL, url.constData());

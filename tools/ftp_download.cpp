@@ -28,6 +28,21 @@ QString FtpThroughputText(std::int64_t bytes, std::int64_t micros) {
   return formatMask(dec1(kbps), "###,###,##0.0") + QStringLiteral(" Kbps");
 }
 
+namespace {
+
+// The error number of a local file that cannot be created (access denied).
+constexpr int kLocalFileError = 5;
+
+// Why a file cannot be made where something else stays in its place.
+QString whatIsThere(const QString& path) {
+  const QFileInfo info(path);
+  if (info.isSymLink()) return QStringLiteral("a symbolic link is in its place");
+  if (info.exists() && !info.isFile()) return QStringLiteral("it is not a regular file");
+  return QStringLiteral("access denied");
+}
+
+}  // namespace
+
 FtpTestResult RunFTPTest(FtpClient& client, const QString& entry, const QString& localFile,
                          const std::function<void(const QString&)>& show) {
   auto display = [&](const QString& text) {
@@ -55,6 +70,10 @@ FtpTestResult RunFTPTest(FtpClient& client, const QString& entry, const QString&
   if (error != 0) {
     QFile::remove(localFile);
     message += QStringLiteral("\nTransfer failed: FTP error ") + QString::number(error);
+    if (error == kLocalFileError)
+      message += QStringLiteral("\n") + QFileInfo(localFile).fileName() +
+                 QStringLiteral(" could not be created (") + whatIsThere(localFile) +
+                 QStringLiteral(").");
     result.text = message;
     return result;
   }

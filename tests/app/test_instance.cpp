@@ -28,8 +28,8 @@ class ProgramTest : public testing::AppFolderTest {
 
   // Whether some process holds the instance lock (tried from here, without keeping it).
   bool lockHeld() {
-    const QByteArray file = QFile::encodeName(path("Quorvel.lock"));
-    const int fd = ::open(file.constData(), O_RDWR | O_CLOEXEC);
+    const QByteArray folder = QFile::encodeName(dir_.path());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
     const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
     ::close(fd);
@@ -54,15 +54,17 @@ class ProgramTest : public testing::AppFolderTest {
 
 TEST_F(ProgramTest, LockIsExclusiveAndReleased) {
   InstanceLock a, b;
-  ASSERT_TRUE(a.acquire(path("Quorvel.lock")));
+  ASSERT_TRUE(a.acquire(dir_.path()));
   EXPECT_TRUE(lockHeld());
-  EXPECT_FALSE(b.acquire(path("Quorvel.lock")));
+  EXPECT_FALSE(b.acquire(dir_.path()));
   a.release();
   EXPECT_FALSE(lockHeld());
-  EXPECT_TRUE(b.acquire(path("Quorvel.lock")));
-  // A lock file that cannot be made at all does not stop the program.
+  EXPECT_TRUE(b.acquire(dir_.path()));
+  // The lock needs no file in the folder.
+  EXPECT_FALSE(QFile::exists(path("Quorvel.lock")));
+  // A folder that cannot be locked at all does not stop the program.
   InstanceLock c;
-  EXPECT_TRUE(c.acquire(path("no/such/folder/Quorvel.lock")));
+  EXPECT_TRUE(c.acquire(path("no/such/folder")));
 }
 
 TEST_F(ProgramTest, SecondInstanceIsRefusedAndAKilledOneDoesNotBlock) {
@@ -92,6 +94,8 @@ TEST_F(ProgramTest, SecondInstanceIsRefusedAndAKilledOneDoesNotBlock) {
 
 TEST_F(ProgramTest, AutomaticRunEndsTheProgramAndStoresTheCheckBoxes) {
   writeFile("Quorvel.ini", "[URLInfo]\nLogResults=0\nGetImages=0\nGetSounds=0\nUseURLFile=0\n");
+  // A page that cannot be fetched (nothing listens there) is logged like any other.
+  writeFile("URLS.DAT", "http://127.0.0.1:1/\n");
   QProcess p;
   start(p, {"Auto"});
   const bool ended = p.waitForFinished(120000);

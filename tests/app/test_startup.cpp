@@ -165,5 +165,33 @@ TEST_F(StartupTest, ClosingStoresTheFourCheckBoxes) {
   EXPECT_EQ(setting("URLInfo", "UseURLFile"), "1");
 }
 
+// A file saved by an editor with a byte-order mark, or with the line ends of another system:
+// the window shows what it holds, and closing it keeps the mark, the line ends and one section.
+TEST_F(StartupTest, ByteOrderMarkAndEveryLineEndReadAndKept) {
+  const QByteArray bom = "\xEF\xBB\xBF";
+  for (const QByteArray& eol : {QByteArray("\r"), QByteArray("\r\n"), QByteArray("\n")}) {
+    SCOPED_TRACE(eol == "\r" ? "CR" : eol == "\n" ? "LF" : "CR LF");
+    resetAppState(dir_.path());
+    writeIni(bom + "[URLInfo]" + eol + "LogResults=1" + eol + "GetImages=0" + eol +
+             "URL1=http://127.0.0.1/a.htm" + eol + "[Proxy]" + eol + "Use=1" + eol);
+    {
+      frmQuorvel w;
+      w.show();
+      EXPECT_TRUE(w.findChild<QCheckBox*>("chkLoggingOn")->isChecked());
+      EXPECT_FALSE(w.findChild<QCheckBox*>("chkImagesOn")->isChecked());
+      EXPECT_EQ(w.findChild<QComboBox*>("cboURLToUse")->currentText(), "http://127.0.0.1/a.htm");
+      EXPECT_EQ(appState().ProxyUse, 1);
+      EXPECT_TRUE(w.close());
+    }
+    const QByteArray after = readFile("Quorvel.ini");
+    EXPECT_TRUE(after.startsWith(bom + "[URLInfo]" + eol)) << after.constData();
+    EXPECT_EQ(after.count("[URLInfo]"), 1) << after.constData();
+    EXPECT_TRUE(after.contains("UseURLFile=0" + eol)) << after.constData();
+    const QByteArray others = QByteArray(after).replace(eol, "");
+    EXPECT_FALSE(others.contains('\r') || others.contains('\n')) << "only the file's own line end";
+    EXPECT_EQ(ReadSetting(path("Quorvel.ini"), "URLInfo", "GetImages").value, "0");
+  }
+}
+
 }  // namespace
 }  // namespace quorvel

@@ -191,8 +191,8 @@ TEST_F(LogFiles, FailedCopyKeepsTheLog) {
   const QStringList problems = logs.open(true);
   ASSERT_EQ(problems.size(), 1);
   EXPECT_EQ(problems[0],
-            "QuorvelLog.txt could not be copied to QuorvelLog.bak; new results are added to "
-            "QuorvelLog.txt.");
+            "QuorvelLog.txt could not be copied to QuorvelLog.bak (it is not a regular file); new "
+            "results are added to QuorvelLog.txt.");
   logs.fileLine("h/x", 2, 0, 0);
   logs.close();
   EXPECT_EQ(readFile("QuorvelLog.txt"),

@@ -283,6 +283,25 @@ TEST_F(FakeRun, CountsBeyondSixteenBitsAreRefused) {
   EXPECT_FALSE(QFile::exists(path("QVSum.log")));
 }
 
+// One line of URLS.DAT is one URL, however long; a line beyond what a URL may take (a hostile
+// file of one endless line) is refused with a message instead of filling the memory.
+TEST_F(FakeRun, LongUrlListLinesAreOneUrlEach) {
+  view_.useFile = true;
+  view_.logging = false;
+  const QString longUrl = "http://127.0.0.1/" + QString(200 * 1024, u'q');
+  writeFile("URLS.DAT", "h/first\r" + longUrl.toLatin1() + "\r\nh/last\n");
+  run();
+  EXPECT_EQ(net_.opened, (QStringList{"h/first", longUrl, "h/last"}));
+
+  net_.opened.clear();
+  writeFile("URLS.DAT", "h/first\n" + QByteArray(1024 * 1024 + 1, 'x') + "\nh/last\n");
+  run();
+  EXPECT_TRUE(net_.opened.isEmpty());
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].text,
+            QStringLiteral("Line 2 of URLS.DAT is longer than 1,048,576 characters!"));
+}
+
 TEST_F(FakeRun, AHostilePageCannotGrowTheListBeyondWhatARunTakes) {
   view_.logging = false;
   view_.images = view_.sounds = false;
@@ -399,8 +418,9 @@ TEST_F(FakeRun, LogsThatCannotBeRotatedOrOpened) {
   ASSERT_EQ(view_.messages.size(), 1u);  // one message for the run
   EXPECT_EQ(view_.messages[0].title, QStringLiteral("Oops"));
   EXPECT_EQ(view_.messages[0].text,
-            "QuorvelLog.txt could not be copied to QuorvelLog.bak; new results are added to "
-            "QuorvelLog.txt.\nQVSum.log could not be opened for writing.");
+            "QuorvelLog.txt could not be copied to QuorvelLog.bak (it is not a regular file); new "
+            "results are added to QuorvelLog.txt.\nQVSum.log could not be opened for writing (it "
+            "is not a regular file).");
   // The run goes on, and the old log keeps its contents with the new lines after them.
   EXPECT_EQ(net_.opened, QStringList{"h/a"});
   const QByteArray log = readFile("QuorvelLog.txt");

@@ -14,7 +14,7 @@
 #include "app/app_state.h"
 #include "app/frm_quorvel.h"
 #include "cli/cli_fixture.h"
-#include "cli/exit_codes.h"
+#include "app/exit_codes.h"
 #include "loopback_servers.h"
 
 namespace quorvel {
@@ -119,7 +119,7 @@ TEST_F(BenchCommand, CsvHarAndMetricsOfOneRun) {
   const QString har = path("run.har"), prom = path("bench.prom");
   const testing::CommandResult r = run(
       {"bench", "--csv", "--har", har, "--metrics", prom, url("/index.htm"), url("/broken.htm")});
-  EXPECT_EQ(r.exitCode, cli::kExitMeasureFailed);  // the image on port 1 fails
+  EXPECT_EQ(r.exitCode, kExitMeasureFailed);  // the image on port 1 fails
   const QList<QByteArray> rows = r.out.trimmed().split('\n');
   ASSERT_EQ(rows.size(), 1 + 6);
   EXPECT_TRUE(rows[0].startsWith("started,iteration,entry,kind,page,url,bytes,seconds,error,"));
@@ -143,12 +143,12 @@ TEST_F(BenchCommand, CsvHarAndMetricsOfOneRun) {
 
 TEST_F(BenchCommand, WhatCannotStartOrBeWritten) {
   testing::CommandResult r = run({"bench"});  // no URL and no URLS.DAT
-  EXPECT_EQ(r.exitCode, cli::kExitCannotStart);
+  EXPECT_EQ(r.exitCode, kExitCannotStart);
   EXPECT_EQ(r.err, "quorvel: Could not locate URLS.DAT file!\n");
 
   writeFile("URLS.DAT", ("; pages\n" + url("/a.gif") + "\n").toUtf8());
   r = run({"bench", "--metrics", path("no/such/folder/x.prom")});
-  EXPECT_EQ(r.exitCode, cli::kExitNotWritten);
+  EXPECT_EQ(r.exitCode, kExitNotWritten);
   EXPECT_TRUE(r.err.startsWith("quorvel: Could not write ")) << r.err.toStdString();
   EXPECT_EQ(line(r.out, "Valid URLs:"), "1");
 }

@@ -5,7 +5,7 @@
 #include <QFile>
 
 #include "cli/cli_fixture.h"
-#include "cli/exit_codes.h"
+#include "app/exit_codes.h"
 #include "loopback_servers.h"
 
 namespace quorvel {

@@ -23,9 +23,14 @@ namespace {
 
 using testing::SmallFs;
 
-const QByteArray kOldSettings =
-    "[URLInfo]\nURLFile=URLS.DAT\nLogResults=1\nURL1=http://127.0.0.1/old.htm\n"
-    "[Proxy]\nUse=1\nAddress=127.0.0.1\nPort=3128\n";
+// A whole page of the file system: any longer text needs room that a full disk has not.
+const QByteArray kOldSettings = [] {
+  QByteArray s =
+      "[URLInfo]\nURLFile=URLS.DAT\nLogResults=1\nURL1=http://127.0.0.1/old.htm\n"
+      "[Proxy]\nUse=1\nAddress=127.0.0.1\nPort=3128\n; ";
+  s += QByteArray(4096 - 1 - s.size(), '-') + "\n";
+  return s;
+}();
 
 class FileFaults : public testing::AppFolderTest {
  protected:
@@ -75,9 +80,9 @@ TEST_F(FileFaults, SettingsOnAFullDiskKeepTheOldFile) {
   EXPECT_EQ(ReadSetting(ini, QStringLiteral("Proxy"), QStringLiteral("Port")).value,
             QStringLiteral("3128"));
 
-  // The options dialog stores the proxy on OK: the write fails quietly, the old file stays.
+  // The options dialog stores the proxy on OK: the longer file does not fit, the old one stays.
   LoadStartupState(QString());
-  appState().ProxyPort = QStringLiteral("8080");
+  appState().ProxyPort = QStringLiteral("18080");
   {
     frmOptions options;
     options.onOKClicked();
@@ -204,8 +209,9 @@ TEST_F(ResultLogFaults, RotationInAReadOnlyFolderKeepsTheLogAndSaysSo) {
   ResultLogs logs(fs.path(), clock());
   const QStringList problems = logs.open(false);
   ASSERT_FALSE(problems.isEmpty());
+  // A log that cannot be written is not rotated either.
   EXPECT_TRUE(problems.join(' ').contains(
-      QStringLiteral("QuorvelLog.txt could not be copied to QuorvelLog.bak")))
+      QStringLiteral("QuorvelLog.txt could not be opened for writing (Read-only file system)")))
       << problems.join('\n').toStdString();
   logs.fileLine(QStringLiteral("http://127.0.0.1/a.htm"), 10, 20, 0);
   logs.close();

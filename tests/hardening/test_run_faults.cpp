@@ -58,7 +58,7 @@ TEST_F(RunFaults, LogsAndHistoryInAReadOnlyFolder) {
 
   ASSERT_FALSE(view_.messages.empty());
   const QString said = view_.messages.front().text;
-  EXPECT_TRUE(said.contains(QStringLiteral("QuorvelLog.txt could not be copied to QuorvelLog.bak")))
+  EXPECT_TRUE(said.contains(QStringLiteral("QuorvelLog.txt could not be opened for writing")))
       << said.toStdString();
   EXPECT_TRUE(said.contains(QStringLiteral("QVSum.log could not be opened for writing")))
       << said.toStdString();

@@ -125,5 +125,21 @@ TEST_F(ChartFileTest, MalformedFilesShowWhatTheyCan) {
   EXPECT_TRUE(d.capped);
 }
 
+// A CR LF split between two blocks of the reader ends one line, not two.
+TEST_F(ChartFileTest, LineEndAcrossTheReadersBlocks) {
+  constexpr qsizetype kBlock = 1 << 20;
+  QByteArray data = "a b\r\n 999999\r\n";
+  while (data.size() + 8 + 20 < kBlock) data += "d 01 5\r\n";
+  data += "d 01 6" + QByteArray(kBlock - 1 - data.size() - 6, ' ');
+  ASSERT_EQ(data.size(), kBlock - 1);
+  data += "\r\nd 01 7\rd 01 8\n";
+  const qsizetype lines = data.count('\n') + 1 - 2;  // "\r" alone ends one line too
+  const ChartData d = read(data);
+  EXPECT_EQ(d.rows, lines);
+  ASSERT_FALSE(d.points.empty());
+  EXPECT_EQ(d.points.back().row, lines);
+  EXPECT_DOUBLE_EQ(d.points.back().value, 8.0);
+}
+
 }  // namespace
 }  // namespace quorvel

@@ -73,6 +73,33 @@ TEST_F(FrmGraphTest, ManyRunsStayQuickAndLabelsStayFew) {
   EXPECT_EQ(s.labels.value(0), QStringLiteral("x  1"));
 }
 
+// Runs beyond the millionth are drawn too: the chart spans every run its title's period names.
+TEST_F(FrmGraphTest, EveryRunOfALongPeriodIsDrawn) {
+  constexpr int kRuns = 1'200'000;
+  QByteArray data = "01-05-03 02-10-03\r\n " + QByteArray::number(kRuns) + "\r\n";
+  data.reserve(kRuns * 16);
+  for (int i = 1; i <= kRuns; ++i)
+    data += i > 1'100'000 ? "02-10-03 21 9000\r\n" : "01-05-03 09 100\r\n";
+  writeFile(QStringLiteral("chart.dat"), data);
+  frmGraph g;
+  auto* view = g.findChild<QChartView*>(QStringLiteral("MSChart1"));
+  ASSERT_NE(view, nullptr);
+  auto* line = qobject_cast<QLineSeries*>(view->chart()->series().value(0));
+  ASSERT_NE(line, nullptr);
+  EXPECT_LE(line->count(), frmGraph::kGraphMaxPoints);
+  double lastX = 0, top = 0;
+  for (const QPointF& p : line->points()) {
+    lastX = std::max(lastX, p.x());
+    top = std::max(top, p.y());
+  }
+  EXPECT_GT(lastX, 1'199'000.0);
+  EXPECT_EQ(top, 9000.0);
+  for (QAbstractAxis* a : view->chart()->axes(Qt::Horizontal))
+    EXPECT_EQ(static_cast<QCategoryAxis*>(a)->max(), double(kRuns));
+  EXPECT_EQ(g.findChild<QLabel*>(QStringLiteral("lblTitle"))->text(),
+            QStringLiteral("Average Download Speed for Period 01-05-03 to 02-10-03"));
+}
+
 TEST_F(FrmGraphTest, BrokenChartFilesShowWhatTheyCan) {
   // Missing file: no dates, no runs.
   Shown s = show({});

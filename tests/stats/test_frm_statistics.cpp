@@ -124,6 +124,24 @@ TEST_F(FrmStatisticsTest, ComputeFillsSixRows) {
   w.onGraphClicked();
 }
 
+// A summary log whose lines end with CR alone (or any mix) counts every run, as with CR LF.
+TEST_F(FrmStatisticsTest, LogWithOtherLineEndsCountsEveryRun) {
+  const QByteArray a = summaryLine(QDate(2026, 12, 1), 8, 0, 100, 4);
+  const QByteArray b = summaryLine(QDate(2026, 12, 1), 9, 0, 300, 2);
+  const QByteArray c = summaryLine(QDate(2026, 12, 2), 10, 0, 200, 3);
+  for (const QByteArray& log : {a + "\r" + b + "\r" + c + "\r", a + "\n" + b + "\r\n" + c}) {
+    writeFile(QStringLiteral("QVSum.log"), log);
+    messages_.clear();
+    frmStatistics w;
+    w.show();
+    child<QPushButton>(w, "cmdCompute")->click();
+    EXPECT_TRUE(messages_.empty());
+    EXPECT_EQ(row(w, 5), QStringList({"Total", "3", "200.0", "200.0", "3.0", "3.0"}));
+    EXPECT_EQ(child<QLabel>(w, "lblTimePeriodStat")->text(),
+              QStringLiteral("12-01-26 to 12-02-26"));
+  }
+}
+
 TEST_F(FrmStatisticsTest, RefusesMissingAndForeignFiles) {
   writeSampleLog();
   frmStatistics w;
