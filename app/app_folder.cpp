@@ -8,6 +8,19 @@
 
 namespace quorvel {
 
+namespace {
+
+// Folders where installed programs live: even where they are writable (for root), they are no
+// place for a user's settings and logs.
+bool isInstalledProgramsFolder(const QString& dir) {
+  const QString d = QDir::cleanPath(QDir(dir).absolutePath()) + QLatin1Char('/');
+  for (const char* prefix : {"/usr/", "/bin/", "/sbin/", "/opt/", "/snap/"})
+    if (d.startsWith(QLatin1String(prefix))) return true;
+  return false;
+}
+
+}  // namespace
+
 QString locateAppFolder(const QString& executableDir) {
   const QString home = qEnvironmentVariable("QUORVEL_HOME");
   if (!home.isEmpty()) {
@@ -16,7 +29,8 @@ QString locateAppFolder(const QString& executableDir) {
   }
   if (!executableDir.isEmpty()) {
     const QByteArray native = QFile::encodeName(executableDir);
-    if (::access(native.constData(), W_OK) == 0) return QDir(executableDir).absolutePath();
+    if (::access(native.constData(), W_OK) == 0 && !isInstalledProgramsFolder(executableDir))
+      return QDir(executableDir).absolutePath();
   }
   QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
   if (data.isEmpty()) data = QDir::homePath() + QStringLiteral("/.local/share/Quorvel");

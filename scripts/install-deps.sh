@@ -13,6 +13,8 @@ packages=(
   xdg-utils shared-mime-info
   fonts-dejavu-core xvfb x11-apps imagemagick
   clang-14 libclang-rt-14-dev
+  nginx-light
+  dpkg-dev file lintian appstream desktop-file-utils man-db
 )
 
 missing=()

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds, serves the bundled sample site (sample/site)
 # on 127.0.0.1, and runs an unattended page benchmark of it ("quorvel auto") in a fresh
-# application folder. Prints the run's summary line and where its logs are.
+# application folder. Prints a line per step, then the run's summary line and where its logs
+# are; the full output of every step is kept in a log file.
 #
 # Environment: QUORVEL_BUILD_DIR (default build), QUORVEL_HOME (default: a new folder under
 # /tmp; its URLS.DAT is replaced), QUORVEL_PROGRAM (the program to run, default the build's
-# quorvel).
+# quorvel), QUORVEL_LOG_DIR (default <build folder>/logs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
-bash scripts/install-deps.sh
-bash scripts/build.sh
+source scripts/steps.sh
+step "Installing what is missing" install bash scripts/install-deps.sh
+step "Building" build bash scripts/build.sh
 build_dir=${QUORVEL_BUILD_DIR:-build}
 case "$build_dir" in /*) ;; *) build_dir="$repo/$build_dir" ;; esac
 program=${QUORVEL_PROGRAM:-$build_dir/quorvel}
@@ -24,7 +26,7 @@ home=${QUORVEL_HOME:-$(mktemp -d "${TMPDIR:-/tmp}/quorvel-run.XXXXXX")}
 mkdir -p "$home"
 home=$(cd "$home" && pwd)
 
-server_out="$home/sample-server.txt"
+server_out="$quorvel_log_dir/sample-server.log"
 "$build_dir/quorvel_sample_server" "$repo/sample/site" --max-seconds 900 >"$server_out" 2>&1 &
 server_pid=$!
 stop_server() {
@@ -41,8 +43,7 @@ for _ in $(seq 1 200); do
   sleep 0.05
 done
 if [ -z "$port" ]; then
-  echo "run: the sample server did not start:" >&2
-  cat "$server_out" >&2
+  echo "run: the sample server did not start; see $server_out" >&2
   exit 1
 fi
 
@@ -53,18 +54,19 @@ http://$site/index.htm
 $site/news.htm
 http://$site/old-page.htm
 URLS
-echo "run: sample site on http://$site/, application folder $home"
+echo "Serving the sample site on http://$site/"
 
 # Unattended: the program logs the run, prints its summary line and ends by itself.
-status=0
-(cd "$home" && QUORVEL_HOME="$home" QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} \
-  timeout 600 "$program" auto) >"$home/quorvel-output.txt" 2>&1 || status=$?
-cat "$home/quorvel-output.txt"
+run_auto() {
+  cd "$home" && QUORVEL_HOME="$home" QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} \
+    timeout 600 "$program" auto
+}
+step "Running \"quorvel auto\" in $home" quorvel-auto run_auto
 
 summary=""
 [ -f "$home/QVSum.log" ] && summary=$(tail -n 1 "$home/QVSum.log" | tr -d '\r')
-if [ "$status" -ne 0 ] || [ -z "$summary" ]; then
-  echo "run: the benchmark did not complete (exit status $status); see $home" >&2
+if [ -z "$summary" ]; then
+  echo "run: the benchmark wrote no summary line; see $home" >&2
   exit 1
 fi
 echo
