@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "bench/curl_errors.h"
+#include "bench/error_numbers.h"
 #include "bench/internet_url.h"
 
 namespace quorvel {
@@ -24,10 +25,6 @@ constexpr char kLoopback[] = "localhost,loopback,127.0.0.0/8,::1";
 // host and port that the redirect would choose).
 constexpr char kProtocols[] = "http,https,ftp";
 constexpr char kRedirectProtocols[] = "http,https";
-
-// What the platform reports for an answer that is not HTTP (no status line, HTTP/0.9, a header
-// line too long to be one); its sentence is "Error details not available.".
-constexpr int kInvalidServerResponse = 12152;
 
 bool startsWith(const char* text, std::string_view prefix) {
   return std::string_view(text).substr(0, prefix.size()) == prefix;
@@ -56,13 +53,6 @@ void adviseLargeBuffer(QByteArray& buffer) {
 // memory to matter, small enough to hold on to.
 constexpr qsizetype kMinSpare = qsizetype(4) * 1024 * 1024;
 constexpr qsizetype kMaxSpare = qsizetype(128) * 1024 * 1024;
-
-bool globalInit() {
-  static std::once_flag once;
-  static bool ok = false;
-  std::call_once(once, [] { ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
-  return ok;
-}
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
@@ -99,14 +89,14 @@ CurlInternet::~CurlInternet() {
 
 int CurlInternet::OpenInternet(const QString& agent, const QString& proxy) {
   CloseInternet();
-  if (!globalInit()) return 12004;
+  if (!CurlGlobalInit()) return err::kInternalError;
   easy_ = curl_easy_init();
   multi_ = curl_multi_init();
   headers_ = curl_slist_append(nullptr, "Cache-Control: no-cache");
   curl_slist* more = headers_ ? curl_slist_append(headers_, "Pragma: no-cache") : nullptr;
   if (!easy_ || !multi_ || !more) {
     releaseHandles();
-    return 12001;
+    return err::kNoMoreHandles;
   }
   userAgent_ = agent.toUtf8();
   proxy_ = proxy.trimmed().toUtf8();
@@ -141,7 +131,7 @@ int CurlInternet::OpenInternet(const QString& agent, const QString& proxy) {
   set(CURLOPT_NOPROXY, noProxy_.constData());
   if (rc != CURLE_OK) {
     releaseHandles();
-    return 12004;
+    return err::kInternalError;
   }
   return 0;
 }
@@ -231,12 +221,12 @@ size_t CurlInternet::onBody(char* data, size_t size, size_t count, void* self) {
     try {
       target->append(data, take);
     } catch (const std::bad_alloc&) {
-      s->error_ = 12004;  // the body does not fit in memory
-      return 0;           // ends the transfer
+      s->error_ = err::kInternalError;  // the body does not fit in memory
+      return 0;                         // ends the transfer
     }
     s->bytes_ += std::int64_t(take);
     if (take < qsizetype(len)) {
-      s->error_ = 12004;  // beyond what a page may hold
+      s->error_ = err::kInternalError;  // beyond what a page may hold
       return 0;
     }
     return len;
@@ -250,7 +240,7 @@ bool CurlInternet::drive(Enough enough) {
   for (;;) {
     int running = 0;
     if (curl_multi_perform(multi_, &running) != CURLM_OK) {
-      error_ = 12004;
+      error_ = err::kInternalError;
       return false;
     }
     int queued = 0;
@@ -266,12 +256,12 @@ bool CurlInternet::drive(Enough enough) {
     const auto idleLeft = std::chrono::duration_cast<std::chrono::milliseconds>(
         options_.idleTimeout - (Clock::now() - lastActivity_));
     if (idleLeft.count() <= 0) {
-      error_ = 12002;  // the server has stopped sending
+      error_ = err::kTimedOut;  // the server has stopped sending
       return false;
     }
     const bool goOn = pump_.pumpIfDue();
     if (!multi_ || !goOn) {  // cancelled, or the session was closed from inside the event pump
-      error_ = 12017;
+      error_ = err::kCancelled;
       return false;
     }
     const long long untilPump = (pump_.microsUntilDue() + 999) / 1000;
@@ -295,16 +285,17 @@ int CurlInternet::failureError() const {
   const bool connected = ip && *ip;
   switch (result_) {
     case CURLE_UNSUPPORTED_PROTOCOL:  // HTTP/0.9, or a status line that is not one
-      if (connected && !redirectPending_) return kInvalidServerResponse;
+      if (connected && !redirectPending_) return err::kInvalidServerResponse;
       break;
     case CURLE_WEIRD_SERVER_REPLY:
-      if (connected) return kInvalidServerResponse;
+      if (connected) return err::kInvalidServerResponse;
       break;
     case CURLE_OUT_OF_MEMORY:  // a header line longer than libcurl takes
-      if (responseCode != 0) return kInvalidServerResponse;
+      if (responseCode != 0) return err::kInvalidServerResponse;
       break;
     case CURLE_RECV_ERROR:
-      if (startsWith(errorBuffer_, "Too large response headers")) return kInvalidServerResponse;
+      if (startsWith(errorBuffer_, "Too large response headers"))
+        return err::kInvalidServerResponse;
       break;
     default:
       break;
@@ -383,7 +374,7 @@ RequestDetails CurlInternet::LastRequestDetails() const {
 }
 
 int CurlInternet::OpenURL(const QString& url) {
-  if (!easy_) return 12019;  // no session is open
+  if (!easy_) return err::kIncorrectHandleState;  // no session is open
   endTransfer();
   phase_ = Phase::Opening;
   finished_ = false;
@@ -402,9 +393,9 @@ int CurlInternet::OpenURL(const QString& url) {
   const QByteArray request = RequestURL(CompleteURL(url));
   int error = 0;
   if (curl_easy_setopt(easy_, CURLOPT_URL, request.constData()) != CURLE_OK) {
-    error = 12004;
+    error = err::kInternalError;
   } else if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) {
-    error = 12004;
+    error = err::kInternalError;
   } else {
     attached_ = true;
     lastActivity_ = Clock::now();
@@ -430,7 +421,7 @@ int CurlInternet::OpenURL(const QString& url) {
 int CurlInternet::ReadURL(QByteArray* body, std::int64_t& bytes) {
   bytes = 0;
   if (body) body->resize(0);  // keeps the caller's buffer when it is not shared
-  if (phase_ != Phase::Opening || !attached_) return 12019;  // no URL is open
+  if (phase_ != Phase::Opening || !attached_) return err::kIncorrectHandleState;  // no URL is open
 
   if (body) {
     curl_off_t announced = -1;

@@ -4,6 +4,7 @@
 
 #include "app/number_format.h"
 #include "app/tick.h"
+#include "bench/error_numbers.h"
 #include "bench/internet.h"
 
 namespace quorvel {
@@ -73,6 +74,12 @@ QString ReportDate(const QDateTime& when) {
   return out;
 }
 
+QString FileErrorText(int error) {
+  if (error == err::kNotFoundPage) return QStringLiteral("Link not found on server");
+  if (error >= 12000) return InternetErrorText(error).trimmed();
+  return QStringLiteral("Quorvel error ") + QString::number(error);
+}
+
 QString ReplaceExtension(const QString& name, const QString& extension) {
   const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
   if (dot < 0) return name + QLatin1Char('.') + extension;
@@ -86,8 +93,9 @@ QStringList FileLogLines(const QString& date, const QString& url, std::int64_t b
                          QStringLiteral(" bytes ") + field(dec1(seconds(micros)), "##0.0", 5) +
                          QStringLiteral(" secs");
   if (error == 0) return {counts + QLatin1Char(' ') + url};
-  const QString why = error == 991 ? QStringLiteral("Link not found on server")
-                                   : QStringLiteral("Quorvel error ") + QString::number(error);
+  const QString why = error == err::kNotFoundPage
+                          ? FileErrorText(error)
+                          : QStringLiteral("Quorvel error ") + QString::number(error);
   return {counts + QStringLiteral(" ERROR on ") + url, blanks(36) + why};
 }
 

@@ -23,6 +23,10 @@ QString LogLineText(QStringView line);
 // "MM-DD-YY HH:MM": two-digit month, day and year, 24-hour clock; always 14 characters.
 QString ReportDate(const QDateTime& when);
 
+// What an error of a fetched file is, in words: "Link not found on server" for a page the
+// server did not have, the sentence of an Internet error, else "Quorvel error N".
+QString FileErrorText(int error);
+
 // The name with its extension replaced: "QVSum.log" -> "QVSum.bak"; "name" -> "name.bak".
 QString ReplaceExtension(const QString& name, const QString& extension);
 

@@ -10,6 +10,7 @@
 #include "app/url_list_file.h"
 #include "bench/benchmark_run.h"
 #include "bench/debug_log.h"
+#include "bench/error_numbers.h"
 #include "bench/html_scan.h"
 #include "bench/log_lines.h"
 #include "bench/page_links.h"
@@ -40,7 +41,7 @@ bool isNotFoundPage(const QByteArray& body) {
   return body.left(16).toLower() == QByteArrayLiteral("<title>not found");
 }
 
-constexpr int kNotFoundError = 991;
+constexpr int kNotFoundError = err::kNotFoundPage;
 
 class Run {
  public:

@@ -118,10 +118,7 @@ QJsonObject BenchJson(const BenchReport& report) {
         {"bytes", static_cast<double>(r.bytes)},
         {"microseconds", static_cast<double>(r.micros)},
         {"error", r.error},
-        {"error_text", r.error == 0
-                           ? QJsonValue()
-                           : QJsonValue(r.error == 991 ? QStringLiteral("Link not found on server")
-                                                       : InternetErrorText(r.error))}};
+        {"error_text", r.error == 0 ? QJsonValue() : QJsonValue(FileErrorText(r.error))}};
     if (d.known) {
       o.insert("http", QJsonObject{{"status", d.status},
                                    {"version", d.httpVersion},
@@ -182,9 +179,7 @@ QByteArray BenchCsv(const BenchReport& report) {
       "wait_seconds,receive_seconds\r\n");
   for (const RequestRecord& r : report.requests) {
     const RequestDetails& d = r.details;
-    const QString errorText = r.error == 0     ? QString()
-                              : r.error == 991 ? QStringLiteral("Link not found on server")
-                                               : InternetErrorText(r.error).trimmed();
+    const QString errorText = r.error == 0 ? QString() : FileErrorText(r.error);
     const QStringList fields{IsoTime(r.startedMs),
                              QString::number(r.iteration),
                              QString::number(r.entry),
@@ -266,10 +261,8 @@ QJsonObject BenchHar(const BenchReport& report) {
                                 {"receive", receive}}}};
     if (!d.remoteAddress.isEmpty()) entry.insert("serverIPAddress", d.remoteAddress);
     if (r.error != 0)
-      entry.insert("comment", QStringLiteral("Quorvel error %1: %2")
-                                  .arg(r.error)
-                                  .arg(r.error == 991 ? QStringLiteral("Link not found on server")
-                                                      : InternetErrorText(r.error).trimmed()));
+      entry.insert("comment",
+                   QStringLiteral("Quorvel error %1: %2").arg(r.error).arg(FileErrorText(r.error)));
     entries.append(entry);
   }
   return QJsonObject{
