@@ -172,12 +172,15 @@ TEST_F(DesktopHandlerTest, AHandlerThatIsMissingOrStaysOpen) {
   EXPECT_EQ(messages_[0].text, "Could not start browser!");
 
   // A handler that keeps running (a browser in the foreground) has opened the link.
-  writeFile("xdg-open", "#!/bin/sh\nexec /bin/sleep 6\n");
+  writeFile("xdg-open", "#!/bin/sh\n/bin/sleep 4\n: > \"$0.done\"\n");
   QFile(path("xdg-open")).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
   messages_.clear();
   link.onLabelClicked();
   EXPECT_TRUE(QTest::qWaitFor([&] { return link.visited(); }, 10000));
   EXPECT_TRUE(messages_.empty());
+  // The handler ends in its own time; nothing of it is left behind then.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(path("xdg-open.done")); }, 10000));
+  QTest::qWait(200);
 }
 
 TEST_F(HyperTextTest, OnlyALeftClickOnTheLabelOpens) {
