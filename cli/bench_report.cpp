@@ -12,6 +12,7 @@
 #include "bench/totals_text.h"
 #include "cli/commands.h"
 #include "cli/metrics_file.h"
+#include "cli/report_forms.h"
 #include "quorvel_version.h"
 
 namespace quorvel::cli {
@@ -28,13 +29,6 @@ QString kindName(RequestRecord::Kind k) {
       return QStringLiteral("resource");
   }
   return {};
-}
-
-QString versionNumber() {
-  return QStringLiteral("%1.%2.%3")
-      .arg(version::kMajor)
-      .arg(version::kMinor)
-      .arg(version::kRevision);
 }
 
 double seconds(std::int64_t micros) {
@@ -57,15 +51,6 @@ double kbps(const RunTotals& t) {
   return t.micros > 0
              ? dec1(static_cast<double>(t.bytes) * 8.0 / (static_cast<double>(t.micros) / 1000.0))
              : 0.0;
-}
-
-QString csvField(const QString& s) {
-  if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) &&
-      !s.contains(QLatin1Char('\n')) && !s.contains(QLatin1Char('\r')))
-    return s;
-  QString q = s;
-  q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-  return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
 QString secondsField(std::int64_t micros) {
@@ -157,7 +142,7 @@ QJsonObject BenchJson(const BenchReport& report) {
                                            {"throughput", shown.throughput},
                                            {"avg_page_load", shown.avgPageLoad}}}};
   QJsonObject doc{{"program", QString::fromLatin1(version::kProductName)},
-                  {"version", versionNumber()},
+                  {"version", VersionNumber()},
                   {"command", "bench"},
                   {"started", IsoTime(report.startedMs)},
                   {"finished", IsoTime(report.finishedMs)},
@@ -204,9 +189,7 @@ QByteArray BenchCsv(const BenchReport& report) {
                              secondsField(d.sendMicros),
                              secondsField(d.waitMicros),
                              secondsField(d.receiveMicros)};
-    QStringList quoted;
-    for (const QString& f : fields) quoted << csvField(f);
-    out += quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    out += CsvRecord(fields);
   }
   return out.toUtf8();
 }
@@ -276,7 +259,7 @@ QJsonObject BenchHar(const BenchReport& report) {
       {"log",
        QJsonObject{{"version", "1.2"},
                    {"creator", QJsonObject{{"name", QString::fromLatin1(version::kProductName)},
-                                           {"version", versionNumber()}}},
+                                           {"version", VersionNumber()}}},
                    {"pages", pages},
                    {"entries", entries}}}};
 }
