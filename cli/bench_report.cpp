@@ -359,9 +359,10 @@ QByteArray BenchMetrics(const BenchReport& report) {
        QStringLiteral(
            "Measured time of the files fetched without error (the window's Total Secs)."),
        seconds(t.micros)},
-      {QStringLiteral("quorvel_bench_throughput_bits_per_second"),
-       QStringLiteral("Bytes x 8 per second of measured time (the window's Throughput, in bits)."),
-       t.micros > 0 ? static_cast<double>(t.bytes) * 8.0 / seconds(t.micros) : 0.0},
+      {QStringLiteral("quorvel_bench_throughput_bytes_per_second"),
+       QStringLiteral("Bytes per second of measured time (the window's Throughput is 8 / 1000 "
+                      "of it, in Kbps)."),
+       t.micros > 0 ? static_cast<double>(t.bytes) / seconds(t.micros) : 0.0},
       {QStringLiteral("quorvel_bench_page_load_average_seconds"),
        QStringLiteral(
            "Measured time per page fetched without error (the window's Avg. Page Load)."),
