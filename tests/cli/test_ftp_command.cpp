@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 
 #include "app/app_state.h"
 #include "app/exit_codes.h"
@@ -169,6 +172,44 @@ TEST_F(FtpCommand, FailuresSayWhatFailedAndExitAsTheyShould) {
   EXPECT_EQ(locked.err, "quorvel: Quorvel is already running!\n");
   EXPECT_FALSE(server_.log().contains("/pub/big.bin completed="));
   EXPECT_FALSE(QFile::exists(appState().settingsPath));  // nothing was written to the settings
+}
+
+// A server that sends 200,000 bytes a second: long enough a transfer to interrupt.
+const QByteArray kSlowServer = R"(
+import sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.servers import FTPServer
+authorizer = DummyAuthorizer()
+authorizer.add_anonymous(sys.argv[2])
+class Slow(ThrottledDTPHandler): write_limit = 200000
+class Handler(FTPHandler): authorizer = authorizer; dtp_handler = Slow
+FTPServer(("127.0.0.1", int(sys.argv[1])), Handler).serve_forever()
+)";
+
+TEST_F(FtpCommand, AnInterruptAbandonsTheTransfer) {
+  // The window's transfer cannot be cancelled; on the command line Ctrl-C (or SIGTERM) ends
+  // it, as it ends a benchmark run.
+  testing::FtpServer slow;
+  slow.addFile(QStringLiteral("pub/big.bin"), QByteArray(20'000'000, 's'));
+  ASSERT_TRUE(slow.startScript(kSlowServer)) << slow.log().toStdString();
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QUORVEL_HOME"), dir_.path());
+  p.setProcessEnvironment(env);
+  p.start(QStringLiteral(QUORVEL_EXE),
+          {"ftp", QStringLiteral("127.0.0.1:%1/pub/big.bin").arg(slow.port())});
+  ASSERT_TRUE(p.waitForStarted(10000));
+  const QDeadlineTimer deadline(30000);
+  while (!QFile::exists(path("Quorvel.tmp")) && !deadline.hasExpired() &&
+         p.state() == QProcess::Running)
+    QThread::msleep(20);
+  ASSERT_TRUE(QFile::exists(path("Quorvel.tmp"))) << p.readAllStandardError().toStdString();
+  p.terminate();
+  ASSERT_TRUE(p.waitForFinished(30000));
+  EXPECT_EQ(p.exitCode(), kExitCancelled);
+  EXPECT_TRUE(p.readAllStandardOutput().contains("Transfer failed: FTP error 12017"));
+  EXPECT_FALSE(QFile::exists(path("Quorvel.tmp")));
 }
 
 }  // namespace
