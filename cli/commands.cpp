@@ -90,7 +90,9 @@ std::vector<Command> makeCommands() {
         QStringLiteral(
             "Dates are written as in the window's date boxes: MM/DD/YYYY, M/D/YYYY, the log's "
             "own MM-DD-YY or YYYY-MM-DD; both limits are included; a date in the future is "
-            "refused. Without them every date counts (the window's \"All\").")},
+            "refused. Without them every date counts (the window's \"All\")."),
+        QStringLiteral("Exit status 2 when the log or a date is refused, 3 when chart.dat "
+                       "could not be written (the table is shown all the same).")},
        {valued("first-date", QChar(), "DATE", "count no run before DATE"),
         valued("last-date", QChar(), "DATE", "count no run after DATE"), kJson,
         flag("csv", QChar(), "write the table as CSV (RFC 4180) to standard output")},
