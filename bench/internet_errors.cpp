@@ -54,4 +54,13 @@ QString InternetErrorText(int code) {
   return kTexts.value(code, QStringLiteral("Error details not available."));
 }
 
+QString FtpErrorText(int code) {
+  static const QHash<int, QString> kLocalFile = {
+      {5, QStringLiteral("Access is denied.")},
+      {29, QStringLiteral("The system cannot write to the specified device.")},
+      {112, QStringLiteral("There is not enough space on the disk.")},
+  };
+  return kLocalFile.value(code, InternetErrorText(code));
+}
+
 }  // namespace quorvel

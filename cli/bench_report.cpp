@@ -12,6 +12,7 @@
 #include "bench/totals_text.h"
 #include "cli/commands.h"
 #include "cli/metrics_file.h"
+#include "cli/report_forms.h"
 #include "quorvel_version.h"
 
 namespace quorvel::cli {
@@ -28,13 +29,6 @@ QString kindName(RequestRecord::Kind k) {
       return QStringLiteral("resource");
   }
   return {};
-}
-
-QString versionNumber() {
-  return QStringLiteral("%1.%2.%3")
-      .arg(version::kMajor)
-      .arg(version::kMinor)
-      .arg(version::kRevision);
 }
 
 double seconds(std::int64_t micros) {
@@ -57,15 +51,6 @@ double kbps(const RunTotals& t) {
   return t.micros > 0
              ? dec1(static_cast<double>(t.bytes) * 8.0 / (static_cast<double>(t.micros) / 1000.0))
              : 0.0;
-}
-
-QString csvField(const QString& s) {
-  if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) &&
-      !s.contains(QLatin1Char('\n')) && !s.contains(QLatin1Char('\r')))
-    return s;
-  QString q = s;
-  q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-  return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
 QString secondsField(std::int64_t micros) {
@@ -154,7 +139,7 @@ QJsonObject BenchJson(const BenchReport& report) {
                                            {"throughput", shown.throughput},
                                            {"avg_page_load", shown.avgPageLoad}}}};
   QJsonObject doc{{"program", QString::fromLatin1(version::kProductName)},
-                  {"version", versionNumber()},
+                  {"version", VersionNumber()},
                   {"command", "bench"},
                   {"started", IsoTime(report.startedMs)},
                   {"finished", IsoTime(report.finishedMs)},
@@ -199,9 +184,7 @@ QByteArray BenchCsv(const BenchReport& report) {
                              secondsField(d.sendMicros),
                              secondsField(d.waitMicros),
                              secondsField(d.receiveMicros)};
-    QStringList quoted;
-    for (const QString& f : fields) quoted << csvField(f);
-    out += quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    out += CsvRecord(fields);
   }
   return out.toUtf8();
 }
@@ -269,7 +252,7 @@ QJsonObject BenchHar(const BenchReport& report) {
       {"log",
        QJsonObject{{"version", "1.2"},
                    {"creator", QJsonObject{{"name", QString::fromLatin1(version::kProductName)},
-                                           {"version", versionNumber()}}},
+                                           {"version", VersionNumber()}}},
                    {"pages", pages},
                    {"entries", entries}}}};
 }
@@ -369,9 +352,10 @@ QByteArray BenchMetrics(const BenchReport& report) {
        QStringLiteral(
            "Measured time of the files fetched without error (the window's Total Secs)."),
        seconds(t.micros)},
-      {QStringLiteral("quorvel_bench_throughput_bits_per_second"),
-       QStringLiteral("Bytes x 8 per second of measured time (the window's Throughput, in bits)."),
-       t.micros > 0 ? static_cast<double>(t.bytes) * 8.0 / seconds(t.micros) : 0.0},
+      {QStringLiteral("quorvel_bench_throughput_bytes_per_second"),
+       QStringLiteral("Bytes per second of measured time (the window's Throughput is 8 / 1000 "
+                      "of it, in Kbps)."),
+       t.micros > 0 ? static_cast<double>(t.bytes) / seconds(t.micros) : 0.0},
       {QStringLiteral("quorvel_bench_page_load_average_seconds"),
        QStringLiteral(
            "Measured time per page fetched without error (the window's Avg. Page Load)."),

@@ -9,10 +9,15 @@
 #include <cstring>
 #include <limits>
 
+#include "app/app_state.h"
 #include "app/line_reader.h"
 #include "app/text_util.h"
 
 namespace quorvel {
+
+QString chartFilePath() {
+  return appState().filePath(QStringLiteral("chart.dat"));
+}
 
 namespace {
 // Significant digits of a plain decimal: from the first to the last non-zero digit.

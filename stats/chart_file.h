@@ -28,6 +28,9 @@ struct ChartRunLine {
 // the same single-precision number: 100 -> "100", 25.5 -> "25.5", 0.1f -> "0.1".
 QString shortestSingle(float value);
 
+// chart.dat in the application folder, where the statistics write it and the graph reads it.
+QString chartFilePath();
+
 // Writes the file; on failure returns false with the reason in *error and keeps the old file.
 bool writeChartFile(const QString& path, const QString& firstDate, const QString& lastDate,
                     const std::vector<ChartRunLine>& runs, QString* error);

@@ -15,8 +15,8 @@
 #include "app/app_state.h"
 #include "app/file_usability.h"
 #include "app/message_box.h"
-#include "app/number_format.h"
 #include "app/twips.h"
+#include "stats/chart_file.h"
 #include "stats/frm_graph.h"
 #include "stats/log_date.h"
 #include "stats/log_statistics.h"
@@ -49,10 +49,7 @@ std::optional<QString> runFileDialog(QWidget* parent, const QString& startFile) 
 }
 
 QTreeWidgetItem* makeRow(const QString& label, const StatisticsResult& r) {
-  auto* item = new QTreeWidgetItem(
-      QStringList{label, formatMask(r.count, "####0"), formatMask(r.avgKbps, "###0.0"),
-                  formatMask(r.medKbps, "###0.0"), formatMask(r.avgPageLoad, "###0.0"),
-                  formatMask(r.medPageLoad, "###0.0")});
+  auto* item = new QTreeWidgetItem(statisticsRowTexts(label, r));
   item->setTextAlignment(0, Qt::AlignLeft | Qt::AlignVCenter);
   for (int c = 1; c < 6; ++c) item->setTextAlignment(c, Qt::AlignCenter);
   return item;
@@ -91,14 +88,7 @@ void frmStatistics::setLogFileChooser(LogFileChooser c) {
 }
 
 QString frmStatistics::defaultLogPath() {
-  const QString folder = appState().appFolder;
-  const QString written = QStringLiteral("QVSum.log");
-  if (QFileInfo(appState().filePath(written)).isFile()) return appState().filePath(written);
-  const QStringList matches =
-      QDir(folder).entryList({QStringLiteral("qvsum.log")}, QDir::Files, QDir::Name);
-  for (const QString& name : matches)
-    if (name.compare(written, Qt::CaseInsensitive) == 0) return appState().filePath(name);
-  return appState().filePath(written);
+  return defaultSummaryLogPath();
 }
 
 frmStatistics::frmStatistics(QWidget* parent) : QDialog(parent) {
@@ -164,9 +154,7 @@ frmStatistics::frmStatistics(QWidget* parent) : QDialog(parent) {
 
   // The list view in report form: six columns, whole rows selected, focus over all columns.
   lvwStatistics_->setColumnCount(6);
-  lvwStatistics_->setHeaderLabels({QStringLiteral("Day Part"), QStringLiteral("N"),
-                                   QStringLiteral("Avg Kbps"), QStringLiteral("Med Kbps"),
-                                   QStringLiteral("Avg Pg Load"), QStringLiteral("Med Pg Load")});
+  lvwStatistics_->setHeaderLabels(statisticsColumnTitles());
   lvwStatistics_->setRootIsDecorated(false);
   lvwStatistics_->setItemsExpandable(false);
   lvwStatistics_->setUniformRowHeights(true);
@@ -255,7 +243,8 @@ void frmStatistics::onAllDatesClicked() {
 
 bool frmStatistics::readDateLimit(QLineEdit* box, std::optional<QDate>* limit) {
   QDate date;
-  switch (checkDateLimit(box->text(), QDate::currentDate(), &date)) {
+  const DateLimitCheck check = checkDateLimit(box->text(), QDate::currentDate(), &date);
+  switch (check) {
     case DateLimitCheck::Empty:
       limit->reset();
       return true;
@@ -263,10 +252,8 @@ bool frmStatistics::readDateLimit(QLineEdit* box, std::optional<QDate>* limit) {
       *limit = date;
       return true;
     case DateLimitCheck::Invalid:
-      oops(this, QStringLiteral("Invalid date!"));
-      break;
     case DateLimitCheck::Future:
-      oops(this, QStringLiteral("Date can not be in the future!"));
+      oops(this, dateLimitMessage(check));
       break;
   }
   box->setFocus();
@@ -276,18 +263,10 @@ bool frmStatistics::readDateLimit(QLineEdit* box, std::optional<QDate>* limit) {
 
 void frmStatistics::onComputeClicked() {
   const QString path = QDir::fromNativeSeparators(txtLogFileName_->text());
-  switch (checkSummaryLog(path)) {
-    case SummaryLogCheck::Missing:
-      oops(this, QStringLiteral("Invalid log file name!"));
-      return;
-    case SummaryLogCheck::NotRegular:
-      oops(this, QFileInfo(path).fileName() + QStringLiteral(" is not a regular file!"));
-      return;
-    case SummaryLogCheck::WrongKind:
-      oops(this, QStringLiteral("File does not appear to be an Quorvel log file!"));
-      return;
-    case SummaryLogCheck::Ok:
-      break;
+  const SummaryLogCheck check = checkSummaryLog(path);
+  if (check != SummaryLogCheck::Ok) {
+    oops(this, summaryLogCheckMessage(check, path));
+    return;
   }
   DateLimits limits;
   if (!chkAllDates_->isChecked()) {
@@ -297,8 +276,7 @@ void frmStatistics::onComputeClicked() {
 
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const SummaryLog log = readSummaryLog(path);
-  const StatisticsTable table =
-      computeStatistics(log, limits, appState().filePath(QStringLiteral("chart.dat")));
+  const StatisticsTable table = computeStatistics(log, limits, chartFilePath());
   QApplication::restoreOverrideCursor();
 
   lvwStatistics_->clear();
@@ -308,16 +286,13 @@ void frmStatistics::onComputeClicked() {
   const StatisticsResult& total = table.rows.back();
   lblTimePeriodStat_->setText(total.firstDate + QStringLiteral(" to ") + total.lastDate);
   if (log.truncated)
-    showMessage(this, QStringLiteral("Oops"),
-                QStringLiteral("Only the first ") + formatMask(double(kSummaryRunCap), "#,##0") +
-                    QStringLiteral(" runs of the log were read."),
-                MsgIcon::Information);
+    showMessage(this, QStringLiteral("Oops"), summaryLogTruncatedMessage(), MsgIcon::Information);
   // The graph shows chart.dat: without a fresh one it would show another computation.
   cmdGraph_->setEnabled(table.chartWritten);
   if (!table.chartWritten)
     oops(this, QStringLiteral("Could not write the chart file ") +
-                   QDir::toNativeSeparators(appState().filePath(QStringLiteral("chart.dat"))) +
-                   QStringLiteral(": ") + table.chartError);
+                   QDir::toNativeSeparators(chartFilePath()) + QStringLiteral(": ") +
+                   table.chartError);
   if (chkAllDates_->isChecked() && txtFirstDate_->text().isEmpty() &&
       txtLastDate_->text().isEmpty()) {
     txtFirstDate_->setText(total.firstDate);

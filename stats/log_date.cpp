@@ -64,4 +64,17 @@ DateLimitCheck checkDateLimit(const QString& text, const QDate& today, QDate* da
   return DateLimitCheck::Valid;
 }
 
+QString dateLimitMessage(DateLimitCheck check) {
+  switch (check) {
+    case DateLimitCheck::Empty:
+    case DateLimitCheck::Valid:
+      break;
+    case DateLimitCheck::Invalid:
+      return QStringLiteral("Invalid date!");
+    case DateLimitCheck::Future:
+      return QStringLiteral("Date can not be in the future!");
+  }
+  return {};
+}
+
 }  // namespace quorvel

@@ -34,4 +34,8 @@ enum class DateLimitCheck { Empty, Valid, Invalid, Future };
 // Empty text is no limit; text that is not a date is Invalid; a date after `today` is Future.
 DateLimitCheck checkDateLimit(const QString& text, const QDate& today, QDate* date);
 
+// What the statistics say of a refused limit ("" for Empty and Valid): "Invalid date!",
+// "Date can not be in the future!".
+QString dateLimitMessage(DateLimitCheck check);
+
 }  // namespace quorvel

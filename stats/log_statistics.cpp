@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/number_format.h"
 #include "stats/chart_file.h"
 
 namespace quorvel {
@@ -86,6 +87,20 @@ StatisticsResult statisticsPassFile(const QString& logPath, DayPart part, const 
   writeChartFor(log, r, chartPath, &error);
   if (chartError) *chartError = error;
   return r;
+}
+
+QStringList statisticsColumnTitles() {
+  return {QStringLiteral("Day Part"), QStringLiteral("N"),           QStringLiteral("Avg Kbps"),
+          QStringLiteral("Med Kbps"), QStringLiteral("Avg Pg Load"), QStringLiteral("Med Pg Load")};
+}
+
+QStringList statisticsRowTexts(const QString& label, const StatisticsResult& r) {
+  return {label,
+          formatMask(r.count, "####0"),
+          formatMask(r.avgKbps, "###0.0"),
+          formatMask(r.medKbps, "###0.0"),
+          formatMask(r.avgPageLoad, "###0.0"),
+          formatMask(r.medPageLoad, "###0.0")};
 }
 
 }  // namespace quorvel

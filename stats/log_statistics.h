@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -70,6 +71,14 @@ struct StatisticsTable {
 };
 StatisticsTable computeStatistics(const SummaryLog& log, const DateLimits& limits,
                                   const QString& chartPath);
+
+// The titles of the table's six columns: "Day Part", "N", "Avg Kbps", "Med Kbps",
+// "Avg Pg Load", "Med Pg Load".
+QStringList statisticsColumnTitles();
+
+// The six texts of a row as the table shows them: the label, the count ("####0"), then mean
+// and median throughput and mean and median page load time ("###0.0").
+QStringList statisticsRowTexts(const QString& label, const StatisticsResult& r);
 
 // One pass straight from a file, writing the chart data file like a full computation does.
 StatisticsResult statisticsPassFile(const QString& logPath, DayPart part, const DateLimits& limits,

@@ -1,12 +1,15 @@
 #include "stats/summary_log.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <charconv>
 #include <cstring>
 
 #include "app/app_files.h"
+#include "app/app_state.h"
 #include "app/line_reader.h"
+#include "app/number_format.h"
 #include "stats/log_date.h"
 
 namespace quorvel {
@@ -153,6 +156,35 @@ SummaryLog readSummaryLog(const QString& path, size_t maxRuns) {
     log.lastDate = log.runs.back().dateString();
   }
   return log;
+}
+
+QString summaryLogCheckMessage(SummaryLogCheck check, const QString& path) {
+  switch (check) {
+    case SummaryLogCheck::Ok:
+      break;
+    case SummaryLogCheck::Missing:
+      return QStringLiteral("Invalid log file name!");
+    case SummaryLogCheck::NotRegular:
+      return QFileInfo(path).fileName() + QStringLiteral(" is not a regular file!");
+    case SummaryLogCheck::WrongKind:
+      return QStringLiteral("File does not appear to be an Quorvel log file!");
+  }
+  return {};
+}
+
+QString summaryLogTruncatedMessage() {
+  return QStringLiteral("Only the first ") + formatMask(double(kSummaryRunCap), "#,##0") +
+         QStringLiteral(" runs of the log were read.");
+}
+
+QString defaultSummaryLogPath() {
+  const QString written = QStringLiteral("QVSum.log");
+  if (QFileInfo(appState().filePath(written)).isFile()) return appState().filePath(written);
+  const QStringList matches =
+      QDir(appState().appFolder).entryList({QStringLiteral("qvsum.log")}, QDir::Files, QDir::Name);
+  for (const QString& name : matches)
+    if (name.compare(written, Qt::CaseInsensitive) == 0) return appState().filePath(name);
+  return appState().filePath(written);
 }
 
 }  // namespace quorvel

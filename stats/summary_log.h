@@ -53,6 +53,10 @@ struct SummaryLog {
 // summary log at 500,000 bytes, about 5,000 runs; only a foreign or hand-made file gets here.
 inline constexpr size_t kSummaryRunCap = 10'000'000;
 
+// What the statistics say when a log held more: "Only the first 10,000,000 runs of the log
+// were read."
+QString summaryLogTruncatedMessage();
+
 // Result of the test that a file is a summary log at all.
 enum class SummaryLogCheck { Ok, Missing, NotRegular, WrongKind };
 
@@ -63,6 +67,15 @@ bool isSummaryLogFirstLine(QByteArrayView line);
 // anything else that is not a regular file (never opened); WrongKind when its first line
 // fails the test above (an empty file included). Lines end with CR LF, LF or CR.
 SummaryLogCheck checkSummaryLog(const QString& path);
+
+// What the statistics say of a log that fails the check ("" for Ok): "Invalid log file
+// name!", "<name> is not a regular file!", "File does not appear to be an Quorvel log file!".
+QString summaryLogCheckMessage(SummaryLogCheck check, const QString& path);
+
+// The log the statistics open with: the summary log in the application folder. Linux names
+// are case-sensitive while the log is written as "QVSum.log": an existing file whose name
+// matches "qvsum.log" in any case is taken ("QVSum.log" first), else "QVSum.log".
+QString defaultSummaryLogPath();
 
 // Reads every line of the log, up to maxRuns run lines. Never fails: an unreadable file gives
 // an empty log.

@@ -49,8 +49,9 @@ FtpTestResult RunFTPTest(FtpClient& client, const QString& entry, const QString&
     if (show) show(text);
   };
   FtpTestResult result;
-  QString server, remoteFile;
-  GetFTPParms(entry, server, remoteFile);
+  GetFTPParms(entry, result.server, result.remoteFile);
+  const QString& server = result.server;
+  const QString& remoteFile = result.remoteFile;
   QFile::remove(localFile);
 
   QString message = QStringLiteral("Connecting to ") + server + QStringLiteral(" ...");
@@ -58,10 +59,12 @@ FtpTestResult RunFTPTest(FtpClient& client, const QString& entry, const QString&
   int error = client.Connect(server, FtpUser(), FtpPassword());
   if (error != 0) {
     message += QStringLiteral("\nConnection failed: FTP error ") + QString::number(error);
+    result.error = error;
     result.text = message;
     return result;
   }
 
+  result.connected = true;
   message += QStringLiteral(" success.\nDownloading ") + remoteFile + QStringLiteral(" ...");
   display(message);
   const std::int64_t t0 = monotonicMicros();
@@ -70,6 +73,7 @@ FtpTestResult RunFTPTest(FtpClient& client, const QString& entry, const QString&
   if (error != 0) {
     QFile::remove(localFile);
     message += QStringLiteral("\nTransfer failed: FTP error ") + QString::number(error);
+    result.error = error;
     if (error == kLocalFileError)
       message += QStringLiteral("\n") + QFileInfo(localFile).fileName() +
                  QStringLiteral(" could not be created (") + whatIsThere(localFile) +

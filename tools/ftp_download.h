@@ -15,8 +15,11 @@ QString FtpUser();
 QString FtpPassword();
 
 struct FtpTestResult {
-  QString text;          // the whole report, lines separated by '\n'
-  bool success = false;  // the file arrived
+  QString text;                // the whole report, lines separated by '\n'
+  bool success = false;        // the file arrived
+  bool connected = false;      // the log-in succeeded (a failure is then one of the transfer)
+  int error = 0;               // the FTP error number of the failure, 0 on success
+  QString server, remoteFile;  // the entry split as GetFTPParms does
   std::int64_t bytes = 0;
   std::int64_t micros = 0;  // the retrieval, timed with the monotonic microsecond clock
 };
