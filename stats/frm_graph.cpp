@@ -59,14 +59,14 @@ frmGraph::frmGraph(QWidget* parent) : QDialog(parent) {
 void frmGraph::loadChart() {
   MSChart1_->hide();
   const QString file = QStringLiteral("chart.dat");
-  const ChartData data = readChartFile(appState().filePath(file), kChartRunCap, kGraphMaxPoints);
-  QString title = chartTitle(data.firstDate, data.lastDate);
-  if (data.capped)
-    title += QStringLiteral(" (first %1 runs)").arg(formatMask(double(data.rows), "#,##0"));
+  const ChartData runs = readChartFile(appState().filePath(file), kChartRunCap, kGraphMaxPoints);
+  QString title = chartTitle(runs.firstDate, runs.lastDate);
+  if (runs.capped)
+    title += QStringLiteral(" (first %1 runs)").arg(formatMask(double(runs.rows), "#,##0"));
   lblTitle_->setText(title);
-  if (!data.status.ok() && data.status.trouble != FileTrouble::Missing)
+  if (!runs.status.ok() && runs.status.trouble != FileTrouble::Missing)
     showMessage(this, QStringLiteral("Oops"),
-                QStringLiteral("%1 could not be read (%2).").arg(file, data.status.reason()),
+                QStringLiteral("%1 could not be read (%2).").arg(file, runs.status.reason()),
                 MsgIcon::Exclamation);
 
   auto* chart = new QChart();
@@ -76,25 +76,25 @@ void frmGraph::loadChart() {
 
   auto* series = new QLineSeries();
   series->setName(QStringLiteral("Kbps"));
-  series->replace(plotPoints(data.points));
-  series->setPointsVisible(data.points.size() <= 60);
+  series->replace(plotPoints(runs.points));
+  series->setPointsVisible(runs.points.size() <= 60);
   chart->addSeries(series);
 
-  const int rows = std::max(1, data.rows);
+  const int rows = std::max(1, runs.rows);
   auto* axisX = new QCategoryAxis();
   axisX->setTitleText(QStringLiteral("Time"));
   axisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
   axisX->setRange(rows > 1 ? 1 : 0, rows > 1 ? rows : 2);
-  if (data.rows > 0) {
-    const std::int64_t step = labelStep(data.rows, kGraphMaxLabels);
-    for (std::int64_t r = 1; r <= data.rows; r += step)
+  if (runs.rows > 0) {
+    const std::int64_t step = labelStep(runs.rows, kGraphMaxLabels);
+    for (std::int64_t r = 1; r <= runs.rows; r += step)
       axisX->append(chartRowLabel(std::int32_t(r)), double(r));
   }
   chart->addAxis(axisX, Qt::AlignBottom);
   series->attachAxis(axisX);
 
   double top = 0.0;
-  for (const ChartPoint& p : data.points) top = std::max(top, p.value);
+  for (const ChartPoint& p : runs.points) top = std::max(top, p.value);
   auto* axisY = new QValueAxis();
   axisY->setTitleText(QStringLiteral("Kbps"));
   axisY->setRange(0.0, top > 0.0 ? top * 1.1 : 1.0);
