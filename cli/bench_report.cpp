@@ -30,13 +30,6 @@ QString kindName(RequestRecord::Kind k) {
   return {};
 }
 
-QString versionNumber() {
-  return QStringLiteral("%1.%2.%3")
-      .arg(version::kMajor)
-      .arg(version::kMinor)
-      .arg(version::kRevision);
-}
-
 double seconds(std::int64_t micros) {
   return static_cast<double>(micros) / 1e6;
 }
@@ -81,6 +74,13 @@ QJsonArray headerArray(const QList<QPair<QByteArray, QByteArray>>& headers) {
 }
 
 }  // namespace
+
+QString VersionNumber() {
+  return QStringLiteral("%1.%2.%3")
+      .arg(version::kMajor)
+      .arg(version::kMinor)
+      .arg(version::kRevision);
+}
 
 QString IsoTime(qint64 msSinceEpoch) {
   return QDateTime::fromMSecsSinceEpoch(msSinceEpoch, Qt::UTC).toString(Qt::ISODateWithMs);
@@ -157,7 +157,7 @@ QJsonObject BenchJson(const BenchReport& report) {
                                            {"throughput", shown.throughput},
                                            {"avg_page_load", shown.avgPageLoad}}}};
   QJsonObject doc{{"program", QString::fromLatin1(version::kProductName)},
-                  {"version", versionNumber()},
+                  {"version", VersionNumber()},
                   {"command", "bench"},
                   {"started", IsoTime(report.startedMs)},
                   {"finished", IsoTime(report.finishedMs)},
@@ -276,7 +276,7 @@ QJsonObject BenchHar(const BenchReport& report) {
       {"log",
        QJsonObject{{"version", "1.2"},
                    {"creator", QJsonObject{{"name", QString::fromLatin1(version::kProductName)},
-                                           {"version", versionNumber()}}},
+                                           {"version", VersionNumber()}}},
                    {"pages", pages},
                    {"entries", entries}}}};
 }

@@ -32,6 +32,9 @@ QByteArray BenchMetrics(const BenchReport& report);
 // The texts of the main window's totals boxes, labelled as there, one per line.
 QString BenchText(const BenchReport& report);
 
+// The program's version number ("1.8.0").
+QString VersionNumber();
+
 // An ISO 8601 UTC time with milliseconds ("2026-12-07T10:00:00.123Z").
 QString IsoTime(qint64 msSinceEpoch);
 

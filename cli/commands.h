@@ -54,5 +54,7 @@ int RunCommandLine(const QStringList& args, Console& console);
 
 // The commands, each in its own file.
 int RunBench(const ParsedArgs& args, Console& console);
+int RunPing(const ParsedArgs& args, Console& console);
+int RunTrace(const ParsedArgs& args, Console& console);
 
 }  // namespace quorvel::cli

@@ -14,7 +14,6 @@
 #include "app/on_screen.h"
 #include "app/settings.h"
 #include "tools/diag_input.h"
-#include "tools/trace_rt.h"
 
 namespace quorvel {
 
@@ -159,12 +158,6 @@ void EchoToolWindow::closeEvent(QCloseEvent* event) {
   QDialog::closeEvent(event);
 }
 
-IcmpOpenResult EchoToolWindow::openEcho() {
-  IcmpOpenResult opened = opener_ ? opener_() : OpenIcmpEcho();
-  if (opened.echo) opened.echo->setWaitPump([this] { return pumpEvents(); });
-  return opened;
-}
-
 bool EchoToolWindow::pumpEvents() {
   if (display_.due() && seenOnScreen(this)) showResults();
   QCoreApplication::processEvents();
@@ -198,11 +191,9 @@ void EchoToolWindow::showResults() {
   display_.shown();
 }
 
-bool EchoToolWindow::startSockets() {
-  if (StartSockets()) return true;
+void EchoToolWindow::showSocketsFailure() {
   showMessage(this, QStringLiteral("Oops"), QStringLiteral("Error initializing windows sockets"),
               MsgIcon::None);
-  return false;
 }
 
 }  // namespace quorvel

@@ -65,8 +65,8 @@ class EchoToolWindow : public QDialog {
   void loadCommonSettings(int defaultTimeout, int defaultRequests);
   void saveCommonSettings();
 
-  // An endpoint whose waits keep the window alive and end when the user cancels.
-  IcmpOpenResult openEcho();
+  // Where the endpoint of a run comes from; the run makes its waits keep the window alive.
+  IcmpOpener echoOpener() const { return opener_; }
 
   // The results box while the window's work goes on: what is written here is shown at most
   // once per DisplayThrottle interval (and not while nobody can see the window), always with
@@ -80,8 +80,8 @@ class EchoToolWindow : public QDialog {
   // Shows the window's other live figures (the ping statistics); part of showResults().
   virtual void showLiveFigures() {}
   void liveFiguresChanged() { display_.changed(); }
-  // Starts the sockets; when they cannot be started says so and returns false.
-  bool startSockets();
+  // Says that the sockets could not be started.
+  void showSocketsFailure();
 
   static constexpr int kEchoDataSize = 32;
 

@@ -1,18 +1,14 @@
 #include "tools/frm_ping.h"
 
-#include <arpa/inet.h>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "app/app_state.h"
 #include "app/message_box.h"
-#include "tools/icmp_packet.h"
 #include "tools/tab_stops.h"
 #include "tools/tool_layout.h"
-#include "tools/trace_rt.h"
 
 namespace quorvel {
 
@@ -79,72 +75,37 @@ frmPing::frmPing(const QStringList& urlSources, QWidget* parent)
   finishSetup(urlSources);
 }
 
-int frmPing::Ping(IcmpEcho* echo, const QString& address, int dataSize, int timeoutMs,
-                  EchoResult& reply) {
-  in_addr dest{};
-  if (inet_pton(AF_INET, address.toLatin1().constData(), &dest) != 1) return ipstatus::kBadAddress;
-  if (!echo) return ipstatus::kGeneralFailure;
-  reply = echo->SendEcho(dest.s_addr, dataSize, 0, timeoutMs);
-  return reply.status;
-}
-
 void frmPing::showLiveFigures() {
-  txtStats_[0]->setText(stats_.averageText());
-  txtStats_[1]->setText(stats_.minimumText());
-  txtStats_[2]->setText(stats_.maximumText());
-  txtStats_[3]->setText(stats_.sentText());
-  txtStats_[4]->setText(stats_.lostText());
+  const PingStats& s = report_.stats;
+  txtStats_[0]->setText(s.averageText());
+  txtStats_[1]->setText(s.minimumText());
+  txtStats_[2]->setText(s.maximumText());
+  txtStats_[3]->setText(s.sentText());
+  txtStats_[4]->setText(s.lostText());
 }
 
 void frmPing::RunPingSeries() {
-  const int timeoutMs = pingTimeout(txtTimeOut_->text());
-  const int count = pingRequests(txtNumRequests_->text());
+  PingSeriesOptions options;
+  options.timeoutMs = pingTimeout(txtTimeOut_->text());
+  options.count = pingRequests(txtNumRequests_->text());
+  options.dataSize = kEchoDataSize;
   setTabStopsDialogUnits(txtResults_, {});
   setTabStopsDialogUnits(txtResults_, {20, 50, 80});
   setResultsText(QString());
 
-  if (!startSockets()) return;
+  PingSeriesEvents events;
+  events.open = echoOpener();
+  events.write = [this](const QString& text) { appendText(text); };
+  events.pump = [this] { return pumpEvents(); };
+  events.counted = [this] { liveFiguresChanged(); };
+  ::quorvel::RunPingSeries(cboAddress_->currentText(), options, events, report_);
 
-  stats_ = PingStats{};
-  const QString address = GetHostAddress(cboAddress_->currentText());
-
-  // The endpoint serves the whole series. It is needed only when there is an address to send
-  // to; when it cannot be opened nothing is sent and nothing is counted.
-  IcmpOpenResult opened;
-  in_addr probe{};
-  if (inet_pton(AF_INET, address.toLatin1().constData(), &probe) == 1) {
-    opened = openEcho();
-    if (!opened.echo) {
-      const QString why = opened.error.isEmpty()
-                              ? QStringLiteral("ICMP echo requests cannot be sent.")
-                              : opened.error;
-      appendText(QStringLiteral("Unable to send ping requests"));
-      showMessage(this, QStringLiteral("Oops"), why, MsgIcon::Exclamation);
-      StopSockets();
-      return;
-    }
+  if (report_.outcome == PingOutcome::NoSockets) {
+    showSocketsFailure();
+  } else if (report_.outcome == PingOutcome::CannotOpen) {
+    appendText(QStringLiteral("Unable to send ping requests"));
+    showMessage(this, QStringLiteral("Oops"), report_.openError, MsgIcon::Exclamation);
   }
-
-  EchoResult reply;
-  for (int n = 1; n <= count; ++n) {
-    const int status = Ping(opened.echo.get(), address, kEchoDataSize, timeoutMs, reply);
-    if (!pumpEvents() || reply.cancelled) {
-      appendText(QStringLiteral("\nPing cancelled by user"));
-      break;
-    }
-    if (status != ipstatus::kSuccess) {
-      stats_.addLost();
-      appendText(pingErrorLine(n, status) + QLatin1Char('\n'));
-    } else {
-      const std::int32_t rtt = static_cast<std::int32_t>(
-          reply.roundTripMs > 0x7fffffffU ? 0x7fffffffU : reply.roundTripMs);
-      stats_.addReply(rtt);
-      appendText(pingReplyLine(n, address, static_cast<std::uint32_t>(rtt), reply.ttl) +
-                 QLatin1Char('\n'));
-    }
-    liveFiguresChanged();
-  }
-  StopSockets();
 }
 
 }  // namespace quorvel

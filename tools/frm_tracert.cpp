@@ -1,6 +1,5 @@
 #include "tools/frm_tracert.h"
 
-#include <arpa/inet.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -15,7 +14,6 @@
 #include "tools/tab_stops.h"
 #include "tools/tool_layout.h"
 #include "tools/trace_report.h"
-#include "tools/trace_rt.h"
 
 namespace quorvel {
 
@@ -84,92 +82,39 @@ void frmTraceRt::saveSettings() {
 }
 
 void frmTraceRt::TraceRt() {
-  const int timeoutMs = traceTimeout(txtTimeOut_->text());
-  const int n = traceRequests(txtNumRequests_->text());
+  TraceOptions options;
+  options.timeoutMs = traceTimeout(txtTimeOut_->text());
+  options.requests = traceRequests(txtNumRequests_->text());
+  options.dataSize = kEchoDataSize;
   setTabStopsDialogUnits(txtResults_, {});
-  setTabStopsDialogUnits(txtResults_, traceTabStops(n));
+  setTabStopsDialogUnits(txtResults_, traceTabStops(options.requests));
 
-  if (!startSockets()) {
-    return;
-  }
-
+  TraceEvents events;
+  events.open = echoOpener();
+  events.start = [this](const QString& text) { setResultsText(text); };
+  events.write = [this](const QString& text) { appendText(text); };
+  events.pump = [this] { return pumpEvents(); };
+  events.resolveNames = [this] { return chkResolve_->isChecked(); };
   const QString typed = cboAddress_->currentText();
-  const QString destText = GetHostAddress(typed);
-  if (destText.isEmpty()) {
-    // Without an address there is nothing to trace: say so rather than report a route.
-    setResultsText(QStringLiteral("Unable to resolve host name ") + typed);
-    StopSockets();
-    return;
-  }
-  setResultsText(QStringLiteral("Tracing route to ") + destText + QStringLiteral("\n\n"));
-  pumpEvents();
+  ::quorvel::TraceRt(typed, options, events, report_);
 
-  in_addr dest{};
-  inet_pton(AF_INET, destText.toLatin1().constData(), &dest);
-  IcmpOpenResult opened = openEcho();
-  if (!opened.echo) {
-    QString text = QStringLiteral("Error initiating the trace");
-    if (!opened.error.isEmpty()) text += QStringLiteral("\n\n") + opened.error;
-    showMessage(this, QStringLiteral("Oops"), text, MsgIcon::None);
-    StopSockets();
-    return;
-  }
-
-  int silentHops = 0;
-  for (int ttl = 1; ttl <= kTraceMaximumHops; ++ttl) {
-    QString hopAddress;
-    if (ProbeHop(*opened.echo, dest.s_addr, kEchoDataSize, n, timeoutMs, ttl, hopAddress) == 1)
-      ++silentHops;
-    else
-      silentHops = 0;
-    pumpEvents();
-    if (hopAddress == destText) {
-      appendText(QStringLiteral("\nTrace route complete"));
+  switch (report_.outcome) {
+    case TraceOutcome::NoSockets:
+      showSocketsFailure();
+      break;
+    case TraceOutcome::Unresolved:
+      // Without an address there is nothing to trace: say so rather than report a route.
+      setResultsText(QStringLiteral("Unable to resolve host name ") + typed);
+      break;
+    case TraceOutcome::CannotOpen: {
+      QString text = QStringLiteral("Error initiating the trace");
+      if (!report_.openError.isEmpty()) text += QStringLiteral("\n\n") + report_.openError;
+      showMessage(this, QStringLiteral("Oops"), text, MsgIcon::None);
       break;
     }
-    if (silentHops >= 2) {
-      appendText(QStringLiteral("\nTrace timed out"));
+    default:
       break;
-    }
-    if (appState().CancelRequested) {
-      appendText(QStringLiteral("\nTrace cancelled by user"));
-      break;
-    }
   }
-  opened.echo.reset();
-  StopSockets();
-}
-
-int frmTraceRt::ProbeHop(IcmpEcho& echo, std::uint32_t destination, int dataSize, int n,
-                         int timeoutMs, int ttl, QString& hopAddress) {
-  hopAddress.clear();
-  QString hostName;
-  bool anyReply = false;
-  std::vector<std::int32_t> hopTimes(static_cast<std::size_t>(n), timeoutMs);
-  bool cancelled = false;
-  for (int i = 0; i < n && !cancelled; ++i) {
-    const EchoResult r = echo.SendEcho(destination, dataSize, ttl, timeoutMs);
-    // A Cancel ends the hop at once; the requests it cut short show as not answered.
-    cancelled = r.cancelled;
-    if (!r.answered) continue;
-    hopTimes[static_cast<std::size_t>(i)] =
-        static_cast<std::int32_t>(r.roundTripMs > 0x7fffffffU ? 0x7fffffffU : r.roundTripMs);
-    if (!anyReply) {
-      hopAddress = GetAddressText(r.address);
-      if (chkResolve_->isChecked()) hostName = GetHostNameFromAddress(r.address);
-    }
-    anyReply = true;
-  }
-  AddHopLine(ttl, hopTimes, hopAddress, hostName);
-  if (anyReply) return 0;
-  return cancelled ? 2 : 1;  // a hop the user cut short is not a silent one
-}
-
-void frmTraceRt::AddHopLine(int ttl, const std::vector<std::int32_t>& hopTimes,
-                            const QString& hopAddress, const QString& hostName) {
-  appendText(hopLine(ttl, hopTimes, hopAddress, chkResolve_->isChecked(), hostName) +
-             QLatin1Char('\n'));
-  pumpEvents();
 }
 
 }  // namespace quorvel

@@ -4,7 +4,9 @@ target_sources(quorvel_core PRIVATE
   icmp_echo.cpp
   icmp_packet.cpp
   ping_report.cpp
+  ping_series.cpp
   trace_report.cpp
+  trace_route.cpp
   trace_rt.cpp
 )
 target_sources(quorvel_gui PRIVATE

@@ -1,7 +1,9 @@
 #include "tools/netns_lab.h"
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <sched.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
@@ -113,6 +115,14 @@ bool NetnsLab::buildChain(QString* why) {
                   runIn(b, {"sysctl", "-qw", "net.ipv4.icmp_ratemask=0"}, &out);
   if (!ok) *why = QStringLiteral("building the veth chain failed: ") + out;
   return ok;
+}
+
+bool dropNetRaw() {
+  __user_cap_header_struct hdr{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2]{};
+  if (syscall(SYS_capget, &hdr, data) != 0) return false;
+  data[CAP_NET_RAW / 32].effective &= ~(1U << (CAP_NET_RAW % 32));
+  return syscall(SYS_capset, &hdr, data) == 0;
 }
 
 ScopedNetns::ScopedNetns(const QString& name) {

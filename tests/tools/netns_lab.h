@@ -23,6 +23,10 @@ bool runIp(const QStringList& args, QString* output = nullptr);
 // Runs a program inside a namespace (`ip netns exec NS program args...`).
 bool runIn(const QString& ns, const QStringList& command, QString* output = nullptr);
 
+// Takes CAP_NET_RAW out of the calling thread's effective capabilities; only this thread is
+// affected.
+bool dropNetRaw();
+
 class NetnsLab {
  public:
   NetnsLab();

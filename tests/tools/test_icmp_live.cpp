@@ -1,7 +1,4 @@
 // Real ICMP: echo to 127.0.0.1, and traces through routers in network namespaces built here.
-#include <linux/capability.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -26,6 +23,7 @@
 namespace quorvel {
 namespace {
 
+using testing::dropNetRaw;
 using testing::ipv4;
 using testing::NetnsLab;
 using testing::runIn;
@@ -126,16 +124,6 @@ TEST_F(LoopbackTest, TraceCompleteAtHopOne) {
                   .hasMatch())
       << l[2].toStdString();
   EXPECT_EQ(l[4], "Trace route complete");
-}
-
-// Raises the calling thread's effective capabilities without CAP_NET_RAW; only this thread
-// is affected.
-bool dropNetRaw() {
-  __user_cap_header_struct hdr{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct data[2]{};
-  if (syscall(SYS_capget, &hdr, data) != 0) return false;
-  data[CAP_NET_RAW / 32].effective &= ~(1U << (CAP_NET_RAW % 32));
-  return syscall(SYS_capset, &hdr, data) == 0;
 }
 
 class NamespaceTest : public testing::AppFolderTest {
