@@ -53,6 +53,24 @@ bool keepGoing() {
   return !appState().CancelRequested;
 }
 
+// -4 or -6: the family the host is to be resolved to.
+bool addressFamily(const ParsedArgs& args, AddressChoice& out, QString& error) {
+  const bool v4 = args.has(QStringLiteral("ipv4")), v6 = args.has(QStringLiteral("ipv6"));
+  if (v4 && v6) {
+    error = QStringLiteral("Choose one of -4 and -6.");
+    return false;
+  }
+  out = v4 ? AddressChoice::V4 : v6 ? AddressChoice::V6 : AddressChoice::Automatic;
+  return true;
+}
+
+QString unresolvedSentence(const QString& host, AddressChoice family) {
+  if (family == AddressChoice::Automatic)
+    return QStringLiteral("Cannot resolve the host name %1.").arg(host);
+  return QStringLiteral("Cannot resolve the host name %1 to an %2 address.")
+      .arg(host, family == AddressChoice::V4 ? QStringLiteral("IPv4") : QStringLiteral("IPv6"));
+}
+
 // Writes the forms asked for; false when the metrics file could not be written.
 bool writeForms(const ParsedArgs& args, Console& console, const QJsonObject& json,
                 const QByteArray& metrics) {
@@ -72,7 +90,8 @@ int RunPing(const ParsedArgs& args, Console& console) {
   QString host, error;
   if (!oneHost(args, QStringLiteral("ping"), host, error) ||
       !windowNumber(args, QStringLiteral("count"), pingRequests, options.count, error) ||
-      !windowNumber(args, QStringLiteral("timeout"), pingTimeout, options.timeoutMs, error)) {
+      !windowNumber(args, QStringLiteral("timeout"), pingTimeout, options.timeoutMs, error) ||
+      !addressFamily(args, options.family, error)) {
     console.error(error);
     return kExitCannotStart;
   }
@@ -102,7 +121,7 @@ int RunPing(const ParsedArgs& args, Console& console) {
 
   const PingSeriesReport& s = report.series;
   if (s.outcome == PingOutcome::Unresolved)
-    report.error = QStringLiteral("Cannot resolve the host name %1.").arg(host);
+    report.error = unresolvedSentence(host, options.family);
   else if (s.outcome == PingOutcome::CannotOpen)
     report.error = oneLine(s.openError);
   else if (s.outcome == PingOutcome::NoSockets)
@@ -126,7 +145,8 @@ int RunTrace(const ParsedArgs& args, Console& console) {
   QString host, error;
   if (!oneHost(args, QStringLiteral("trace"), host, error) ||
       !windowNumber(args, QStringLiteral("queries"), traceRequests, options.requests, error) ||
-      !windowNumber(args, QStringLiteral("timeout"), traceTimeout, options.timeoutMs, error)) {
+      !windowNumber(args, QStringLiteral("timeout"), traceTimeout, options.timeoutMs, error) ||
+      !addressFamily(args, options.family, error)) {
     console.error(error);
     return kExitCannotStart;
   }
@@ -157,7 +177,7 @@ int RunTrace(const ParsedArgs& args, Console& console) {
 
   const TraceReport& t = report.trace;
   if (t.outcome == TraceOutcome::Unresolved)
-    report.error = QStringLiteral("Cannot resolve the host name %1.").arg(host);
+    report.error = unresolvedSentence(host, options.family);
   else if (t.outcome == TraceOutcome::CannotOpen)
     report.error = oneLine(t.openError.isEmpty() ? QStringLiteral("Error initiating the trace.")
                                                  : t.openError);

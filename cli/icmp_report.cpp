@@ -98,6 +98,18 @@ double hopMeanMicros(const TraceHop& hop, int* answered) {
   return n ? static_cast<double>(sum) / n : 0.0;
 }
 
+QJsonValue familyName(const IpAddress& a) {
+  if (a.isNull()) return QJsonValue();
+  return a.isV6() ? QStringLiteral("ipv6") : QStringLiteral("ipv4");
+}
+
+// The blackbox exporter's probe_ip_protocol: 4 or 6, nothing when there was no address.
+void ipProtocol(MetricsText& m, const QString& name, const Labels& host, const IpAddress& a) {
+  if (a.isNull()) return;
+  m.family(name, QStringLiteral("IP version of the address used: 4 or 6."));
+  m.sample(name, host, a.isV6() ? 6 : 4);
+}
+
 void single(MetricsText& m, const QString& name, const QString& help, const Labels& labels,
             double value) {
   m.family(name, help);
@@ -167,6 +179,7 @@ QJsonObject PingJson(const PingCommandReport& report) {
   QJsonObject doc = header("ping", report.startedMs, report.finishedMs);
   doc.insert("host", s.host);
   doc.insert("address", textOrNull(s.address));
+  doc.insert("family", familyName(s.destination));
   doc.insert("count", s.options.count);
   doc.insert("timeout_ms", s.options.timeoutMs);
   doc.insert("payload_bytes", s.options.dataSize);
@@ -209,6 +222,7 @@ QByteArray PingMetrics(const PingCommandReport& report) {
   single(m, QStringLiteral("quorvel_ping_loss_ratio"),
          QStringLiteral("Packets lost per packet sent, 0 to 1."), host,
          s.stats.sent > 0 ? static_cast<double>(s.stats.lost) / s.stats.sent : 0.0);
+  ipProtocol(m, QStringLiteral("quorvel_ping_ip_protocol"), host, s.destination);
   single(m, QStringLiteral("quorvel_ping_last_run_timestamp_seconds"),
          QStringLiteral("When the series ended, seconds since the epoch."), host,
          static_cast<double>(report.finishedMs) / 1000.0);
@@ -241,6 +255,7 @@ QJsonObject TraceJson(const TraceCommandReport& report) {
   QJsonObject doc = header("trace", report.startedMs, report.finishedMs);
   doc.insert("host", t.host);
   doc.insert("destination", textOrNull(t.destination));
+  doc.insert("family", familyName(t.destinationAddress));
   doc.insert("queries", t.options.requests);
   doc.insert("timeout_ms", t.options.timeoutMs);
   doc.insert("payload_bytes", t.options.dataSize);
@@ -285,6 +300,7 @@ QByteArray TraceMetrics(const TraceCommandReport& report) {
     m.sample(QStringLiteral("quorvel_trace_hop_rtt_seconds"),
              host + Labels{{"hop", QString::number(h.ttl)}, {"address", h.address}}, mean / 1e6);
   }
+  ipProtocol(m, QStringLiteral("quorvel_trace_ip_protocol"), host, t.destinationAddress);
   single(m, QStringLiteral("quorvel_trace_last_run_timestamp_seconds"),
          QStringLiteral("When the trace ended, seconds since the epoch."), host,
          static_cast<double>(report.finishedMs) / 1000.0);

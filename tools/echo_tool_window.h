@@ -6,6 +6,7 @@
 #include "app/display_throttle.h"
 #include "tools/icmp_echo.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -56,12 +57,14 @@ class EchoToolWindow : public QDialog {
   void makeTimeOutRow();
   void makeRequestsRow(const QString& caption);
   void makeResultsBox();
+  void makeUseIpv6Check();
   void makeButtons();
   // Connects the buttons and the address box and fills the address list; the constructor's
   // last step.
   void finishSetup(const QStringList& urlSources);
 
-  // The time-out and request count: the defaults, then what the settings file has.
+  // The time-out, the request count and "Use IPv6": the defaults, then what the settings file
+  // has.
   void loadCommonSettings(int defaultTimeout, int defaultRequests);
   void saveCommonSettings();
 
@@ -83,6 +86,11 @@ class EchoToolWindow : public QDialog {
   // Says that the sockets could not be started.
   void showSocketsFailure();
 
+  // The family to resolve the address to: IPv6 when "Use IPv6" is checked.
+  AddressChoice addressChoice() const;
+  // The width of the widest IPv6 address in the results box, in dialog units.
+  int ipv6AddressUnits() const;
+
   static constexpr int kEchoDataSize = 32;
 
   const QString section_;
@@ -93,6 +101,7 @@ class EchoToolWindow : public QDialog {
   QLabel* lblNumRequests_ = nullptr;
   QLineEdit* txtNumRequests_ = nullptr;
   QPlainTextEdit* txtResults_ = nullptr;
+  QCheckBox* chkUseIPv6_ = nullptr;
   QPushButton* cmdRun_ = nullptr;
   QPushButton* cmdClose_ = nullptr;
   double scale_ = 1.0;

@@ -1,5 +1,6 @@
 #include "tools/frm_ping.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +25,7 @@ frmPing::frmPing(const QStringList& urlSources, QWidget* parent)
   makeAddressRow(QStringLiteral("Address to ping:"));
   makeRequestsRow(QStringLiteral("Number of requests to send:"));
   makeTimeOutRow();
+  makeUseIpv6Check();
   makeResultsBox();
   static const char* const kStatNames[5] = {
       "Average:", "Minimum:", "Maximum:", "Packets Sent:", "Packets Lost:"};
@@ -41,11 +43,9 @@ frmPing::frmPing(const QStringList& urlSources, QWidget* parent)
   // Address and the two numbers on top, the results across the window, the five statistics
   // in a row below them, the buttons centred at the bottom. Positions in twips; the whole
   // layout grows when the font needs more room.
-  std::vector<std::pair<QWidget*, int>> fit{{lblAddress_, 1335},
-                                            {lblNumRequests_, 2775},
-                                            {lblTimeOut_, 2775},
-                                            {cmdRun_, 1095},
-                                            {cmdClose_, 1095}};
+  std::vector<std::pair<QWidget*, int>> fit{{lblAddress_, 1335}, {lblNumRequests_, 2775},
+                                            {lblTimeOut_, 2775}, {chkUseIPv6_, 2055},
+                                            {cmdRun_, 1095},     {cmdClose_, 1095}};
   for (QLabel* l : lblStats_) fit.emplace_back(l, 1215);
   scale_ = fitScale(fit);
   resizeScaledTwips(this, scale_, 6885, 5910);
@@ -54,6 +54,7 @@ frmPing::frmPing(const QStringList& urlSources, QWidget* parent)
   placeScaledTwips(cboAddress_, scale_, 1800, 240, 4815, 315);
   placeScaledTwips(lblNumRequests_, scale_, 240, 720, 2775, 255);
   placeScaledTwips(txtNumRequests_, scale_, 3360, 720, 615, 285);
+  placeScaledTwips(chkUseIPv6_, scale_, 4440, 720, 2055, 255);
   placeScaledTwips(lblTimeOut_, scale_, 240, 1200, 2775, 255);
   placeScaledTwips(txtTimeOut_, scale_, 3360, 1200, 615, 285);
   placeScaledTwips(txtResults_, scale_, 240, 1680, 6375, 2535);
@@ -66,7 +67,8 @@ frmPing::frmPing(const QStringList& urlSources, QWidget* parent)
 
   setTabOrder(cboAddress_, txtNumRequests_);
   setTabOrder(txtNumRequests_, txtTimeOut_);
-  setTabOrder(txtTimeOut_, txtResults_);
+  setTabOrder(txtTimeOut_, chkUseIPv6_);
+  setTabOrder(chkUseIPv6_, txtResults_);
   setTabOrder(txtResults_, cmdRun_);
   setTabOrder(cmdRun_, cmdClose_);
   cboAddress_->setFocus();
@@ -89,12 +91,17 @@ void frmPing::RunPingSeries() {
   options.timeoutMs = pingTimeout(txtTimeOut_->text());
   options.count = pingRequests(txtNumRequests_->text());
   options.dataSize = kEchoDataSize;
+  options.family = addressChoice();
   setTabStopsDialogUnits(txtResults_, {});
-  setTabStopsDialogUnits(txtResults_, {20, 50, 80});
+  setTabStopsDialogUnits(txtResults_, pingTabStops());
   setResultsText(QString());
 
   PingSeriesEvents events;
   events.open = echoOpener();
+  // An IPv6 address needs a wider column.
+  events.resolved = [this](const IpAddress& a) {
+    if (a.isV6()) setTabStopsDialogUnits(txtResults_, pingTabStops(ipv6AddressUnits()));
+  };
   events.write = [this](const QString& text) { appendText(text); };
   events.pump = [this] { return pumpEvents(); };
   events.counted = [this] { liveFiguresChanged(); };

@@ -31,6 +31,7 @@ frmTraceRt::frmTraceRt(const QStringList& urlSources, QWidget* parent)
   chkResolve_ = makeControl<QCheckBox>("chkResolve");
   chkResolve_->setText(QStringLiteral("Resolve IP Addresses"));
   makeRequestsRow(QStringLiteral("Number of requests to send at each hop:"));
+  makeUseIpv6Check();
   makeResultsBox();
   txtResults_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   makeButtons();
@@ -39,6 +40,7 @@ frmTraceRt::frmTraceRt(const QStringList& urlSources, QWidget* parent)
   scale_ = fitScale({{lblAddress_, 1335},
                      {lblTimeOut_, 2775},
                      {chkResolve_, 2055},
+                     {chkUseIPv6_, 2055},
                      {lblNumRequests_, 3015},
                      {cmdRun_, 1095},
                      {cmdClose_, 1095}});
@@ -51,13 +53,15 @@ frmTraceRt::frmTraceRt(const QStringList& urlSources, QWidget* parent)
   placeScaledTwips(chkResolve_, scale_, 4440, 720, 2055, 255);
   placeScaledTwips(lblNumRequests_, scale_, 240, 1200, 3015, 255);
   placeScaledTwips(txtNumRequests_, scale_, 3360, 1200, 615, 285);
+  placeScaledTwips(chkUseIPv6_, scale_, 4440, 1200, 2055, 255);
   placeScaledTwips(txtResults_, scale_, 240, 1680, 6375, 3375);
   placeScaledTwips(cmdRun_, scale_, 2040, 5280, 1095, 375);
   placeScaledTwips(cmdClose_, scale_, 3600, 5280, 1095, 375);
 
   setTabOrder(chkResolve_, txtTimeOut_);
   setTabOrder(txtTimeOut_, txtNumRequests_);
-  setTabOrder(txtNumRequests_, txtResults_);
+  setTabOrder(txtNumRequests_, chkUseIPv6_);
+  setTabOrder(chkUseIPv6_, txtResults_);
   setTabOrder(txtResults_, cmdRun_);
   setTabOrder(cmdRun_, cmdClose_);
   setTabOrder(cmdClose_, cboAddress_);
@@ -86,11 +90,16 @@ void frmTraceRt::TraceRt() {
   options.timeoutMs = traceTimeout(txtTimeOut_->text());
   options.requests = traceRequests(txtNumRequests_->text());
   options.dataSize = kEchoDataSize;
+  options.family = addressChoice();
   setTabStopsDialogUnits(txtResults_, {});
   setTabStopsDialogUnits(txtResults_, traceTabStops(options.requests));
 
   TraceEvents events;
   events.open = echoOpener();
+  // An IPv6 address needs a wider column.
+  events.resolved = [this, n = options.requests](const IpAddress& a) {
+    if (a.isV6()) setTabStopsDialogUnits(txtResults_, traceTabStops(n, ipv6AddressUnits()));
+  };
   events.start = [this](const QString& text) { setResultsText(text); };
   events.write = [this](const QString& text) { appendText(text); };
   events.pump = [this] { return pumpEvents(); };

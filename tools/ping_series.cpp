@@ -1,18 +1,11 @@
 #include "tools/ping_series.h"
 
-#include <arpa/inet.h>
-
 #include "tools/icmp_packet.h"
 #include "tools/trace_rt.h"
 
 namespace quorvel {
 
 namespace {
-
-bool isDotted(const QString& address) {
-  in_addr a{};
-  return inet_pton(AF_INET, address.toLatin1().constData(), &a) == 1;
-}
 
 std::int32_t heldTo32Bits(std::uint32_t ms) {
   return static_cast<std::int32_t>(ms > 0x7fffffffU ? 0x7fffffffU : ms);
@@ -43,11 +36,10 @@ void countRequest(int n, int status, const EchoResult& reply, const QString& add
 
 }  // namespace
 
-int Ping(IcmpEcho* echo, const QString& address, int dataSize, int timeoutMs, EchoResult& reply) {
-  in_addr dest{};
-  if (inet_pton(AF_INET, address.toLatin1().constData(), &dest) != 1) return ipstatus::kBadAddress;
+int Ping(IcmpEcho* echo, const IpAddress& address, int dataSize, int timeoutMs, EchoResult& reply) {
+  if (address.isNull()) return ipstatus::kBadAddress;
   if (!echo) return ipstatus::kGeneralFailure;
-  reply = echo->SendEcho(dest.s_addr, dataSize, 0, timeoutMs);
+  reply = echo->SendEcho(address, dataSize, 0, timeoutMs);
   return reply.status;
 }
 
@@ -60,8 +52,10 @@ void RunPingSeries(const QString& host, const PingSeriesOptions& options,
     report.outcome = PingOutcome::NoSockets;
     return;
   }
-  report.address = GetHostAddress(host);
-  if (report.address.isEmpty() && options.stopWhenUnresolved) {
+  report.destination = ResolveHost(host, options.family);
+  report.address = GetAddressText(report.destination);
+  if (!report.destination.isNull() && events.resolved) events.resolved(report.destination);
+  if (report.destination.isNull() && options.stopWhenUnresolved) {
     report.outcome = PingOutcome::Unresolved;
     StopSockets();
     return;
@@ -70,8 +64,9 @@ void RunPingSeries(const QString& host, const PingSeriesOptions& options,
   // The endpoint serves the whole series. It is needed only when there is an address to send
   // to; when it cannot be opened nothing is sent and nothing is counted.
   IcmpOpenResult opened;
-  if (isDotted(report.address)) {
-    opened = events.open ? events.open() : OpenIcmpEcho();
+  if (!report.destination.isNull()) {
+    const IpFamily family = report.destination.family();
+    opened = events.open ? events.open(family) : OpenIcmpEcho(family);
     if (!opened.echo) {
       report.outcome = PingOutcome::CannotOpen;
       report.openError = opened.error.isEmpty()
@@ -86,7 +81,7 @@ void RunPingSeries(const QString& host, const PingSeriesOptions& options,
   EchoResult reply;
   for (int n = 1; n <= options.count; ++n) {
     const int status =
-        Ping(opened.echo.get(), report.address, options.dataSize, options.timeoutMs, reply);
+        Ping(opened.echo.get(), report.destination, options.dataSize, options.timeoutMs, reply);
     if (!events.pump() || reply.cancelled) {
       events.write(QStringLiteral("\nPing cancelled by user"));
       report.outcome = PingOutcome::Cancelled;

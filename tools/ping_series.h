@@ -36,14 +36,16 @@ struct PingSeriesOptions {
   int timeoutMs = kPingDefaultTimeout;
   int count = kPingDefaultRequests;
   int dataSize = 32;
+  AddressChoice family = AddressChoice::Automatic;
   // When the look-up fails: stop at once (Unresolved) rather than count every request as lost
   // with "inet_addr: bad IP format", as the window does.
   bool stopWhenUnresolved = false;
 };
 
 struct PingSeriesEvents {
-  IcmpOpener open;                            // the endpoint of the series
-  std::function<void(const QString&)> write;  // text appended to the results
+  IcmpOpener open;                                 // the endpoint of the series
+  std::function<void(const IpAddress&)> resolved;  // the host's address is known (optional)
+  std::function<void(const QString&)> write;       // text appended to the results
   // Lets the user be heard (called after each request and while one waits); false when the
   // user has cancelled.
   std::function<bool()> pump;
@@ -51,8 +53,9 @@ struct PingSeriesEvents {
 };
 
 struct PingSeriesReport {
-  QString host;     // as typed
-  QString address;  // the address every request goes to, "" when the look-up failed
+  QString host;           // as typed
+  IpAddress destination;  // the address every request goes to, none when the look-up failed
+  QString address;        // its text, "" when none
   PingSeriesOptions options;
   PingStats stats;
   std::vector<PingRequestRecord> requests;
@@ -65,8 +68,8 @@ struct PingSeriesReport {
 void RunPingSeries(const QString& host, const PingSeriesOptions& options,
                    const PingSeriesEvents& events, PingSeriesReport& report);
 
-// One request: -1 for an address that is not dotted IPv4 (nothing is sent), otherwise the
-// status of the exchange, with `reply` filled in.
-int Ping(IcmpEcho* echo, const QString& address, int dataSize, int timeoutMs, EchoResult& reply);
+// One request: -1 when there is no address (nothing is sent), otherwise the status of the
+// exchange, with `reply` filled in.
+int Ping(IcmpEcho* echo, const IpAddress& address, int dataSize, int timeoutMs, EchoResult& reply);
 
 }  // namespace quorvel

@@ -1,7 +1,5 @@
 #include "tools/trace_route.h"
 
-#include <arpa/inet.h>
-
 #include "tools/icmp_packet.h"
 #include "tools/trace_rt.h"
 
@@ -18,13 +16,12 @@ bool wantNames(const TraceEvents& events) {
 }
 
 // The hops from the first to the last, until one of the ends of a trace.
-TraceOutcome probeHops(IcmpEcho& echo, std::uint32_t destination, const TraceEvents& events,
-                       TraceReport& report) {
+TraceOutcome probeHops(IcmpEcho& echo, const TraceEvents& events, TraceReport& report) {
   const TraceOptions& o = report.options;
   int silentHops = 0;
   for (int ttl = 1; ttl <= kTraceMaximumHops; ++ttl) {
-    report.hops.push_back(
-        ProbeHop(echo, destination, o.dataSize, o.requests, o.timeoutMs, ttl, events));
+    report.hops.push_back(ProbeHop(echo, report.destinationAddress, o.dataSize, o.requests,
+                                   o.timeoutMs, ttl, events));
     const TraceHop& hop = report.hops.back();
     // A hop the user cut short is not a silent one.
     if (!hop.answered && !hop.cutShort)
@@ -32,7 +29,8 @@ TraceOutcome probeHops(IcmpEcho& echo, std::uint32_t destination, const TraceEve
     else
       silentHops = 0;
     const bool cancelled = !events.pump();
-    if (hop.address == report.destination) {
+    // The same address however it is written (2001:db8::1 is 2001:0db8:0:0::1).
+    if (hop.answerer == report.destinationAddress) {
       events.write(QStringLiteral("\nTrace route complete"));
       return TraceOutcome::Complete;
     }
@@ -59,19 +57,20 @@ void TraceRt(const QString& host, const TraceOptions& options, const TraceEvents
     report.outcome = TraceOutcome::NoSockets;
     return;
   }
-  report.destination = GetHostAddress(host);
-  if (report.destination.isEmpty()) {
+  report.destinationAddress = ResolveHost(host, options.family);
+  report.destination = GetAddressText(report.destinationAddress);
+  if (report.destinationAddress.isNull()) {
     // Without an address there is nothing to trace.
     report.outcome = TraceOutcome::Unresolved;
     StopSockets();
     return;
   }
+  if (events.resolved) events.resolved(report.destinationAddress);
   events.start(QStringLiteral("Tracing route to ") + report.destination + QStringLiteral("\n\n"));
   events.pump();
 
-  in_addr dest{};
-  inet_pton(AF_INET, report.destination.toLatin1().constData(), &dest);
-  IcmpOpenResult opened = events.open ? events.open() : OpenIcmpEcho();
+  const IpFamily family = report.destinationAddress.family();
+  IcmpOpenResult opened = events.open ? events.open(family) : OpenIcmpEcho(family);
   if (!opened.echo) {
     report.outcome = TraceOutcome::CannotOpen;
     report.openError = opened.error;
@@ -79,12 +78,12 @@ void TraceRt(const QString& host, const TraceOptions& options, const TraceEvents
     return;
   }
   opened.echo->setWaitPump(events.pump);
-  report.outcome = probeHops(*opened.echo, dest.s_addr, events, report);
+  report.outcome = probeHops(*opened.echo, events, report);
   opened.echo.reset();
   StopSockets();
 }
 
-TraceHop ProbeHop(IcmpEcho& echo, std::uint32_t destination, int dataSize, int n, int timeoutMs,
+TraceHop ProbeHop(IcmpEcho& echo, const IpAddress& destination, int dataSize, int n, int timeoutMs,
                   int ttl, const TraceEvents& events) {
   TraceHop hop;
   hop.ttl = ttl;
@@ -103,6 +102,7 @@ TraceHop ProbeHop(IcmpEcho& echo, std::uint32_t destination, int dataSize, int n
     hop.statuses[k] = r.status;
     hop.answeredBy[k] = GetAddressText(r.address);
     if (!hop.answered) {
+      hop.answerer = r.address;
       hop.address = hop.answeredBy[k];
       if (wantNames(events)) hop.hostName = GetHostNameFromAddress(r.address);
     }

@@ -22,7 +22,8 @@ struct TraceHop {
   std::vector<std::int64_t> timesMicros;  // -1 for a request without an answer
   std::vector<int> statuses;              // IP status of each request (11010: no answer)
   std::vector<QString> answeredBy;        // who answered each request, "" when nobody did
-  QString address;        // who answered the first answered request; "" when none was
+  IpAddress answerer;     // who answered the first answered request; none when none was
+  QString address;        // its text
   QString hostName;       // its name, when names were asked for at that moment
   bool named = false;     // the line has the host-name column
   bool answered = false;  // at least one request was answered
@@ -44,12 +45,14 @@ struct TraceOptions {
   int timeoutMs = kTraceDefaultTimeout;
   int requests = kTraceDefaultRequests;  // per hop
   int dataSize = 32;
+  AddressChoice family = AddressChoice::Automatic;
 };
 
 struct TraceEvents {
-  IcmpOpener open;                            // the endpoint of the trace
-  std::function<void(const QString&)> start;  // replaces the results with the text
-  std::function<void(const QString&)> write;  // appends the text to the results
+  IcmpOpener open;                                 // the endpoint of the trace
+  std::function<void(const IpAddress&)> resolved;  // the host's address is known (optional)
+  std::function<void(const QString&)> start;       // replaces the results with the text
+  std::function<void(const QString&)> write;       // appends the text to the results
   // Lets the user be heard (after each hop line, after each hop, and while a request waits);
   // false when the user has cancelled.
   std::function<bool()> pump;
@@ -58,8 +61,9 @@ struct TraceEvents {
 };
 
 struct TraceReport {
-  QString host;         // as typed
-  QString destination;  // the address traced, "" when the look-up failed
+  QString host;                  // as typed
+  IpAddress destinationAddress;  // the address traced, none when the look-up failed
+  QString destination;           // its text
   TraceOptions options;
   std::vector<TraceHop> hops;
   TraceOutcome outcome = TraceOutcome::LastHop;
@@ -71,7 +75,7 @@ void TraceRt(const QString& host, const TraceOptions& options, const TraceEvents
              TraceReport& report);
 
 // The n requests of one hop; the hop's line is written through AddHopLine.
-TraceHop ProbeHop(IcmpEcho& echo, std::uint32_t destination, int dataSize, int n, int timeoutMs,
+TraceHop ProbeHop(IcmpEcho& echo, const IpAddress& destination, int dataSize, int n, int timeoutMs,
                   int ttl, const TraceEvents& events);
 void AddHopLine(TraceHop& hop, const TraceEvents& events);
 

@@ -207,6 +207,17 @@ TEST_F(IcmpCommandTest, OptionsReadAsTheWindowsReadTheirBoxes) {
       {{"ping"}, 2, "", 0, "Give one host to ping"},
       {{"trace", "127.0.0.1", "127.0.0.2"}, 2, "", 0, "Give one host to trace"},
       {{"trace", "-c", "3", "127.0.0.1"}, 2, "", 0, "Unknown option -c"},
+      {{"ping", "-6", "127.0.0.1"},
+       2,
+       "",
+       0,
+       "Cannot resolve the host name 127.0.0.1 to an IPv6 address."},
+      {{"trace", "-4", "[::1]"},
+       2,
+       "",
+       0,
+       "Cannot resolve the host name [::1] to an IPv4 address."},
+      {{"ping", "-4", "-6", "::1"}, 2, "", 0, "Choose one of -4 and -6."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -224,6 +235,26 @@ TEST_F(IcmpCommandTest, OptionsReadAsTheWindowsReadTheirBoxes) {
   }
   // With a count of 0 the ten requests of the default went out.
   EXPECT_EQ(json(run({"ping", "--json", "-c", "0", "127.0.0.1"}))["requests"].toArray().size(), 10);
+}
+
+TEST_F(IcmpCommandTest, LoopbackOverIpv6) {
+  if (!OpenIcmpEcho(IpFamily::V6).echo) GTEST_SKIP() << "no ICMPv6 socket on this machine";
+  CommandResult r = run({"ping", "-c", "2", "::1"});
+  ASSERT_EQ(r.exitCode, kExitOk) << r.err.toStdString();
+  EXPECT_EQ(masked(textLines(r).mid(0, 2), 500),
+            (QStringList{"1\t::1\tRTT = # ms\tTTL = 64", "2\t::1\tRTT = # ms\tTTL = 64"}));
+  r = run({"ping", "--json", "-c", "1", "-6", "[::1]"});
+  EXPECT_EQ(json(r)["address"].toString(), "::1");
+  EXPECT_EQ(json(r)["family"].toString(), "ipv6");
+  EXPECT_GE(json(r)["requests"].toArray()[0].toObject()["rtt_microseconds"].toDouble(), 0);
+  r = run({"trace", "-q", "1", "--metrics", path("t.prom"), "::1"});
+  ASSERT_EQ(r.exitCode, kExitOk) << r.err.toStdString();
+  EXPECT_EQ(masked(textLines(r), 2400),
+            (QStringList{"Tracing route to ::1", "", "1\t# ms\t::1", "", "Trace route complete"}));
+  const QByteArray t = readFile("t.prom");
+  EXPECT_TRUE(t.contains("\nquorvel_trace_ip_protocol{host=\"::1\"} 6\n")) << t.constData();
+  EXPECT_TRUE(t.contains("quorvel_trace_hop_rtt_seconds{host=\"::1\",hop=\"1\",address=\"::1\"} "));
+  EXPECT_EQ(promtoolComplaint(path("t.prom")), "");
 }
 
 class IcmpCommandLabTest : public testing::CommandLineTest {
@@ -303,6 +334,40 @@ TEST_F(IcmpCommandLabTest, ThreeHopsSilentRouterSilentDestination) {
   const QByteArray out = program.readAllStandardOutput();
   EXPECT_TRUE(out.startsWith("\nPing cancelled by user\n\nAverage:      n.a.\n"))
       << out.constData();
+}
+
+TEST_F(IcmpCommandLabTest, NamesTakeIpv4FirstElseIpv6) {
+  NetnsLab lab;
+  QString why;
+  if (!lab.buildChain(&why) || !lab.addIpv6(&why)) GTEST_SKIP() << why.toStdString();
+  ASSERT_TRUE(lab.setHostsFile("S",
+                               "198.51.100.2 dual.test\n2001:db8:3::2 dual.test\n"
+                               "2001:db8:3::2 v6only.test\n"));
+  const struct {
+    QStringList args;
+    const char* key;
+    const char* address;
+    const char* family;
+  } cases[] = {
+      {{"trace", "-q", "1", "dual.test"}, "destination", "198.51.100.2", "ipv4"},
+      {{"trace", "-q", "1", "v6only.test"}, "destination", "2001:db8:3::2", "ipv6"},
+      {{"trace", "-q", "1", "-6", "dual.test"}, "destination", "2001:db8:3::2", "ipv6"},
+      {{"ping", "-c", "1", "-6", "dual.test"}, "address", "2001:db8:3::2", "ipv6"},
+      {{"ping", "-c", "1", "v6only.test"}, "address", "2001:db8:3::2", "ipv6"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    QProcess program;
+    start(program, lab.name("S"), c.args + QStringList{"--json"});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitCode(), kExitOk) << program.readAllStandardError().constData();
+    const QJsonObject doc = QJsonDocument::fromJson(program.readAllStandardOutput()).object();
+    EXPECT_EQ(doc[c.key].toString(), c.address);
+    EXPECT_EQ(doc["family"].toString(), c.family);
+    if (doc["command"] == "trace") {
+      EXPECT_EQ(doc["hops"].toArray().size(), 3);
+    }
+  }
 }
 
 TEST_F(IcmpCommandLabTest, NoAddressOrNoSocketCannotStart) {

@@ -42,7 +42,7 @@ void setBox(QWidget* w, const char* name, const QString& text) {
 QStringList trace(const QString& address, const QString& requests, const QString& timeout,
                   IcmpSocketKind kind, bool resolve = false) {
   frmTraceRt w({address});
-  w.setEchoOpener([kind] { return OpenIcmpEcho(kind); });
+  w.setEchoOpener([kind](IpFamily family) { return OpenIcmpEcho(family, kind); });
   w.show();
   setBox(&w, "txtNumRequests", requests);
   setBox(&w, "txtTimeOut", timeout);
@@ -170,7 +170,7 @@ TEST_F(NamespaceTest, UnresolvableNames) {
   EXPECT_EQ(t, QStringList{"Unable to resolve host name no-such-host.invalid"});
 
   frmPing p({"no-such-host.invalid"});
-  p.setEchoOpener([] { return OpenIcmpEcho(); });
+  p.setEchoOpener([](IpFamily family) { return OpenIcmpEcho(family); });
   p.show();
   setBox(&p, "txtNumRequests", "2");
   p.onRunClicked();
