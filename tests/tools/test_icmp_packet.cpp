@@ -241,79 +241,16 @@ TEST(IcmpPacket, MutatedPacketsAreDecodedSafely) {
   EXPECT_EQ(noise, 0);
 }
 
-IpAddress ip6(const char* text) {
-  return IpAddress::parse(QString::fromLatin1(text)).value_or(IpAddress());
-}
-
-// An ICMPv6 error of the type and code quoting a request of ours to `dest` (IPv6 header, then
-// the request); the kernel has checked the checksum, so it is left 0.
-Bytes icmp6Error(std::uint8_t type, std::uint8_t code, const IpAddress& dest, std::uint16_t id,
-                 std::uint16_t seq) {
-  const Bytes request = buildEcho6Request(id, seq, Bytes(32, 'a'));
-  Bytes m{type, code, 0, 0, 0, 0, 0, 0};
-  Bytes ip(40, 0);
-  ip[0] = 0x60;
-  put16(ip, 4, static_cast<std::uint16_t>(request.size()));
-  ip[6] = 58;
-  ip[7] = 1;
-  std::memcpy(&ip[24], dest.bytes().data(), 16);
-  m.insert(m.end(), ip.begin(), ip.end());
-  m.insert(m.end(), request.begin(), request.end());
-  return m;
-}
-
 TEST(IcmpPacket, Icmp6AnswersAsTheirIpv4Counterparts) {
+  // The answers the namespace tests cannot provoke with echo requests (the others are met
+  // there for real); decoding is left to the fuzz target and the live tests.
   const struct {
     int type, code, status;
-  } table[] = {{129, 0, 0},     {1, 0, 11002},  {1, 1, 11003}, {1, 2, 11003}, {1, 3, 11003},
-               {1, 4, 11005},   {1, 5, 11003},  {1, 6, 11002}, {1, 7, 11012}, {1, 99, 11050},
-               {2, 0, 11009},   {3, 0, 11013},  {3, 1, 11014}, {4, 0, 11015}, {4, 1, 11004},
-               {128, 0, 11050}, {135, 0, 11050}};
+  } table[] = {{1, 4, 11005}, {1, 2, 11003},  {1, 5, 11003},   {1, 6, 11002},
+               {1, 7, 11012}, {1, 99, 11050}, {3, 1, 11014},   {4, 0, 11015},
+               {4, 1, 11004}, {129, 0, 0},    {128, 0, 11050}, {135, 0, 11050}};
   for (const auto& t : table)
     EXPECT_EQ(statusFromIcmp6(t.type, t.code), t.status) << t.type << "/" << t.code;
-
-  const IpAddress dest = ip6("2001:db8:3::2"), router = ip6("2001:db8:1::2");
-  Bytes reply = buildEcho6Request(0x4242, 7, Bytes(32, 'a'));
-  EXPECT_EQ(reply[0], 128);
-  reply[0] = 129;
-  IcmpAnswer a = decodeRaw6Message(reply, 0x4242, 7, dest, dest, 62);
-  EXPECT_TRUE(a.matches);
-  EXPECT_EQ(a.status, 0);
-  EXPECT_EQ(a.from, dest);
-  EXPECT_EQ(a.ttl, 62);
-  EXPECT_FALSE(decodeRaw6Message(reply, 0x4243, 7, dest, dest, 62).matches);
-  EXPECT_FALSE(decodeRaw6Message(reply, 0x4242, 8, dest, dest, 62).matches);
-  EXPECT_FALSE(
-      decodeRaw6Message(buildEcho6Request(0x4242, 7, {}), 0x4242, 7, dest, dest, 64).matches);
-
-  const Bytes exceeded = icmp6Error(3, 0, dest, 9, 3);
-  a = decodeRaw6Message(exceeded, 9, 3, dest, router, 63);
-  EXPECT_TRUE(a.matches);
-  EXPECT_EQ(a.status, 11013);
-  EXPECT_EQ(a.from, router);
-  EXPECT_FALSE(decodeRaw6Message(exceeded, 9, 4, dest, router, 63).matches);    // not ours
-  EXPECT_FALSE(decodeRaw6Message(exceeded, 9, 3, router, router, 63).matches);  // elsewhere
-  EXPECT_FALSE(decodeRaw6Message(std::span(exceeded.data(), 55), 9, 3, dest, router, 63).matches);
-  Bytes udp = exceeded;
-  udp[8 + 6] = 17;
-  EXPECT_FALSE(decodeRaw6Message(udp, 9, 3, dest, router, 63).matches);
-  Bytes redirect = exceeded;
-  redirect[0] = 137;
-  EXPECT_FALSE(decodeRaw6Message(redirect, 9, 3, dest, router, 63).matches);
-
-  // Datagram socket: only the sequence number; errors from the queue, origin ICMPv6.
-  EXPECT_TRUE(decodeDatagram6Reply(reply, 7, dest, 64).matches);
-  EXPECT_FALSE(decodeDatagram6Reply(reply, 8, dest, 64).matches);
-  EXPECT_FALSE(decodeDatagramReply(reply, 7, dest, 64).matches);  // not an IPv4 reply
-  const Bytes ours = buildEcho6Request(0, 5, Bytes(32, 'a'));
-  const QueuedError tooBig{3, 2, 0, EMSGSIZE, router};
-  a = decodeDatagram6Error(tooBig, ours, 5);
-  EXPECT_TRUE(a.matches);
-  EXPECT_EQ(a.status, 11009);
-  EXPECT_EQ(a.from, router);
-  EXPECT_FALSE(decodeDatagram6Error(tooBig, ours, 6).matches);
-  EXPECT_FALSE(decodeDatagram6Error(QueuedError{3, 137, 0, 0, router}, ours, 5).matches);
-  EXPECT_TRUE(decodeDatagram6Error(QueuedError{1, 0, 0, ENETUNREACH, {}}, ours, 5).from.isNull());
 }
 
 TEST(IcmpPacket, StatusTable) {
