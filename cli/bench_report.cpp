@@ -67,6 +67,7 @@ QJsonArray headerArray(const QList<QPair<QByteArray, QByteArray>>& headers) {
 
 }  // namespace
 
+
 QString IsoTime(qint64 msSinceEpoch) {
   return QDateTime::fromMSecsSinceEpoch(msSinceEpoch, Qt::UTC).toString(Qt::ISODateWithMs);
 }

@@ -10,6 +10,7 @@
 
 #include "bench/benchmark_run.h"
 #include "bench/run_totals.h"
+#include "cli/report_forms.h"
 
 namespace quorvel::cli {
 
@@ -31,6 +32,7 @@ QByteArray BenchMetrics(const BenchReport& report);
 
 // The texts of the main window's totals boxes, labelled as there, one per line.
 QString BenchText(const BenchReport& report);
+
 
 // An ISO 8601 UTC time with milliseconds ("2026-12-07T10:00:00.123Z").
 QString IsoTime(qint64 msSinceEpoch);

@@ -25,6 +25,8 @@ OptionSpec valued(const char* name, QChar shortName, const char* value, const ch
 const OptionSpec kHelp = flag("help", QLatin1Char('h'), "show this help and exit");
 const OptionSpec kJson =
     flag("json", QChar(), "write one JSON document with every figure to standard output");
+const OptionSpec kIpv4 = flag("ipv4", QLatin1Char('4'), "use IPv4 only");
+const OptionSpec kIpv6 = flag("ipv6", QLatin1Char('6'), "use IPv6 only");
 const OptionSpec kMetrics =
     valued("metrics", QChar(), "FILE",
            "write the results in the Prometheus text format to FILE, replacing it at once "
@@ -97,6 +99,57 @@ std::vector<Command> makeCommands() {
         valued("last-date", QChar(), "DATE", "count no run after DATE"), kJson,
         flag("csv", QChar(), "write the table as CSV (RFC 4180) to standard output")},
        &RunStats});
+  c.push_back(
+      {QStringLiteral("ping"),
+       QStringLiteral("ping [OPTION]... HOST"),
+       QStringLiteral("send ICMP echo requests to a host and show the round-trip times"),
+       {QStringLiteral(
+            "Sends echo requests of 32 bytes to HOST (a host name, or an IPv4 or IPv6 "
+            "address), one after the other, as the ping window does, and writes the window's results: one "
+            "line per request, with the round-trip time in whole milliseconds and the TTL of "
+            "the reply or the reason there was none, then the five statistics (the average "
+            "divides by every request sent, the lost ones too)."),
+        QStringLiteral("An address is pinged over its own family; a name over IPv4 when it has "
+                       "an IPv4 address, else over IPv6 (-4 and -6 choose). The numbers are read "
+                       "as the window reads its boxes: a time-out below 500 gives 500, a count "
+                       "below 1 gives 10, fractions are rounded. The "
+                       "values saved in the window's settings are not used."),
+        QStringLiteral(
+            "Exit status 4 when no request got a reply; 2 when HOST has no address or no ICMP "
+            "socket can be opened. Ctrl-C ends the series at once, as Cancel does.")},
+       {valued("count", QLatin1Char('c'), "N", "send N echo requests (default 10)"),
+        valued("timeout", QLatin1Char('w'), "MS",
+               "wait at most MS milliseconds for each reply (default 500, at least 500)"),
+        kIpv4, kIpv6, kJson, kMetrics},
+       &RunPing});
+  c.push_back(
+      {QStringLiteral("trace"),
+       QStringLiteral("trace [OPTION]... HOST"),
+       QStringLiteral("trace the route to a host with ICMP echo requests"),
+       {QStringLiteral(
+            "Sends echo requests to HOST (a host name, or an IPv4 or IPv6 address) with a TTL "
+            "(hop limit) of 1, 2, 3 and so on, as the trace-route window does, and writes the window's report: per "
+            "hop the TTL, the time of each request (\"<10 ms\" below 10 ms, \"*\" above "
+            "1200 ms; a request without an answer shows the time-out) and the address that "
+            "answered. The trace ends when HOST answers, after two hops in a row without any "
+            "answer, or after hop 255."),
+        QStringLiteral("An address is traced over its own family; a name over IPv4 when it has "
+                       "an IPv4 address, else over IPv6 (-4 and -6 choose). The numbers are read "
+                       "as the window reads its boxes: a time-out below 500 gives 500, a number "
+                       "of requests other than 1 to 5 gives 3, "
+                       "fractions are rounded. The values saved in the window's settings are "
+                       "not used."),
+        QStringLiteral(
+            "Exit status 4 when the trace did not reach HOST; 2 when HOST has no address or no "
+            "ICMP socket can be opened. Ctrl-C ends the hop under way and the trace, as Cancel "
+            "does.")},
+       {valued("queries", QLatin1Char('q'), "N",
+               "send N echo requests at each hop, 1 to 5 (default 3)"),
+        valued("timeout", QLatin1Char('w'), "MS",
+               "wait at most MS milliseconds for each reply (default 2400, at least 500)"),
+        flag("resolve", QLatin1Char('r'), "look up the host name of each hop's address"), kIpv4,
+        kIpv6, kJson, kMetrics},
+       &RunTrace});
   return c;
 }
 

@@ -56,5 +56,7 @@ int RunCommandLine(const QStringList& args, Console& console);
 int RunBench(const ParsedArgs& args, Console& console);
 int RunFtp(const ParsedArgs& args, Console& console);
 int RunStats(const ParsedArgs& args, Console& console);
+int RunPing(const ParsedArgs& args, Console& console);
+int RunTrace(const ParsedArgs& args, Console& console);
 
 }  // namespace quorvel::cli

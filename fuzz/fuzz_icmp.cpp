@@ -1,7 +1,7 @@
-// Fuzz target: the ICMP echo reply decoder.
+// Fuzz target: the ICMP and ICMPv6 echo reply decoders.
 //
-// Any bytes are decoded as a raw IPv4 packet, an ICMP datagram-socket message, and an entry of
-// the socket's error queue. Properties:
+// Any bytes are decoded as a raw IPv4 packet, a raw ICMPv6 message, ICMP and ICMPv6
+// datagram-socket messages, and entries of those sockets' error queues. Properties:
 // - nothing is read outside the bytes handed in (AddressSanitizer);
 // - a match is an answer to our own request: an echo reply with our identifier and sequence
 //   number, or an error message that quotes our echo request; its status is the one of its
@@ -11,6 +11,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <QString>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -32,7 +33,44 @@ QString describe(std::uint16_t id, std::uint16_t seq, const IcmpAnswer& a) {
       .arg(id)
       .arg(seq)
       .arg(a.status)
-      .arg(a.from, 8, 16, QLatin1Char('0'));
+      .arg(a.from.text());
+}
+
+IpAddress v6(const std::uint8_t* bytes) {
+  return IpAddress::v6(bytes);
+}
+
+// An IPv6 header of 40 bytes for `payload` bytes of ICMPv6 from `source` to `dest`.
+std::vector<std::uint8_t> ip6Header(std::size_t payload, const IpAddress& source,
+                                    const IpAddress& dest) {
+  std::vector<std::uint8_t> h(40, 0);
+  h[0] = 0x60;
+  h[4] = std::uint8_t(payload >> 8);
+  h[5] = std::uint8_t(payload & 0xff);
+  h[6] = 58;
+  h[7] = 64;
+  std::memcpy(&h[8], source.bytes().data(), 16);
+  std::memcpy(&h[24], dest.bytes().data(), 16);
+  return h;
+}
+
+void checkRaw6(std::span<const std::uint8_t> p, std::uint16_t id, std::uint16_t seq,
+               const IpAddress& dest, const IpAddress& from) {
+  const IcmpAnswer a = decodeRaw6Message(p, id, seq, dest, from, 17);
+  if (!a.matches) return;
+  const QString d = describe(id, seq, a);
+  FUZZ_CHECK(p.size() >= 8 && a.from == from && a.ttl == 17, d);
+  if (p[0] == 129) {
+    FUZZ_CHECK(be16(&p[4]) == id && be16(&p[6]) == seq && a.status == 0, d);
+    return;
+  }
+  // An error: it must quote our request, IPv6 header and ICMPv6 header inside the message.
+  FUZZ_CHECK(p[0] >= 1 && p[0] <= 4, d);
+  FUZZ_CHECK(a.status == statusFromIcmp6(p[0], p[1]) && a.status != 0, d);
+  FUZZ_CHECK(p.size() >= 8 + 40 + 8 && (p[8] >> 4) == 6 && p[8 + 6] == 58, d);
+  if (dest.isV6()) FUZZ_CHECK(std::memcmp(&p[8 + 24], dest.bytes().data(), 16) == 0, d);
+  const std::uint8_t* q = &p[8 + 40];
+  FUZZ_CHECK(q[0] == 128 && be16(q + 4) == id && be16(q + 6) == seq, d);
 }
 
 // An IPv4 header of 20 bytes for `payload` bytes of ICMP from `source`.
@@ -66,7 +104,7 @@ void checkRaw(std::span<const std::uint8_t> p, std::uint16_t id, std::uint16_t s
   FUZZ_CHECK((p[0] >> 4) == 4 && p[9] == 1 && ihl >= 20 && ihl + 8 <= p.size(), d);
   std::uint32_t source;
   std::memcpy(&source, &p[12], 4);
-  FUZZ_CHECK(a.from == source && a.ttl == p[8], d);
+  FUZZ_CHECK(a.from == IpAddress::v4(source) && a.ttl == p[8], d);
   const std::uint8_t* icmp = &p[ihl];
   if (icmp[0] == 0) {
     FUZZ_CHECK(be16(icmp + 4) == id && be16(icmp + 6) == seq && a.status == 0, d);
@@ -95,7 +133,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   err.type = fdp.ConsumeIntegralInRange(-1, 256);
   err.code = fdp.ConsumeIntegral<std::uint8_t>();
   err.err = fdp.ConsumeIntegralInRange(0, 200);
-  err.offender = fdp.ConsumeIntegral<std::uint32_t>();
+  err.offender = IpAddress::v4(fdp.ConsumeIntegral<std::uint32_t>());
+  std::uint8_t addr6[3][16];
+  for (auto& a : addr6)
+    for (auto& b : a) b = fdp.ConsumeIntegral<std::uint8_t>();
+  const IpAddress dest6 = fdp.ConsumeBool() ? v6(addr6[0]) : IpAddress();
   const std::vector<std::uint8_t> bytes = fdp.ConsumeRemainingBytes<std::uint8_t>();
   const std::span<const std::uint8_t> p(bytes);
 
@@ -103,11 +145,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // so a read past the end is caught.
   checkRaw(p, id, seq, dest);
   {
-    const IcmpAnswer a = decodeDatagramReply(p, seq, 0x0100007f, 64);
+    const IcmpAnswer a = decodeDatagramReply(p, seq, IpAddress::v4(0x0100007f), 64);
     if (a.matches)
       FUZZ_CHECK(p.size() >= 8 && p[0] == 0 && be16(&p[6]) == seq && a.status == 0 &&
-                     a.from == 0x0100007f && a.ttl == 64,
+                     a.from == IpAddress::v4(0x0100007f) && a.ttl == 64,
                  describe(id, seq, a));
+  }
+  checkRaw6(p, id, seq, dest6, v6(addr6[1]));
+  {
+    const IcmpAnswer a = decodeDatagram6Reply(p, seq, v6(addr6[1]), 64);
+    if (a.matches)
+      FUZZ_CHECK(p.size() >= 8 && p[0] == 129 && be16(&p[6]) == seq && a.status == 0 &&
+                     a.from == v6(addr6[1]) && a.ttl == 64,
+                 describe(id, seq, a));
+    QueuedError err6 = err;
+    err6.origin = err.origin == 2 ? 3 : err.origin;
+    err6.offender = v6(addr6[2]);
+    const IcmpAnswer e = decodeDatagram6Error(err6, p, seq);
+    if (e.matches) {
+      FUZZ_CHECK(p.size() >= 8 && p[0] == 128 && be16(&p[6]) == seq && e.status != 0,
+                 describe(id, seq, e));
+      if (err6.origin == 3)
+        FUZZ_CHECK(e.status == statusFromIcmp6(err6.type, err6.code) && e.from == err6.offender,
+                   describe(id, seq, e));
+    }
   }
   {
     const IcmpAnswer a = decodeDatagramError(err, p, seq);
@@ -122,6 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       buildEchoRequest(id, seq, p.first(std::min<size_t>(p.size(), 64)));
   FUZZ_CHECK(icmpChecksum(request) == 0, QStringLiteral("request checksum"));
   const std::uint32_t router = 0x0101a8c0, self = 0x0200a8c0, target = dest ? dest : 0x0300a8c0;
+  const IpAddress target4 = IpAddress::v4(target), router4 = IpAddress::v4(router);
 
   std::vector<std::uint8_t> reply = request;
   reply[0] = 0;
@@ -129,7 +191,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::uint8_t> packet = ipHeader(reply.size(), target, self);
   packet.insert(packet.end(), reply.begin(), reply.end());
   IcmpAnswer a = decodeRawPacket(packet, id, seq, dest);
-  FUZZ_CHECK(a.matches && a.status == 0 && a.from == target, describe(id, seq, a));
+  FUZZ_CHECK(a.matches && a.status == 0 && a.from == target4, describe(id, seq, a));
   FUZZ_CHECK(!decodeRawPacket(packet, id, std::uint16_t(seq + 1), dest).matches,
              describe(id, seq, a));
   FUZZ_CHECK(!decodeRawPacket(packet, std::uint16_t(id ^ 0x8000), seq, dest).matches,
@@ -144,9 +206,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   packet = ipHeader(exceeded.size(), router, self);
   packet.insert(packet.end(), exceeded.begin(), exceeded.end());
   a = decodeRawPacket(packet, id, seq, dest);
-  FUZZ_CHECK(a.matches && a.status == ipstatus::kTtlExpiredTransit && a.from == router,
+  FUZZ_CHECK(a.matches && a.status == ipstatus::kTtlExpiredTransit && a.from == router4,
              describe(id, seq, a));
   FUZZ_CHECK(!decodeRawPacket(packet, id, std::uint16_t(seq ^ 1), dest).matches,
+             describe(id, seq, a));
+
+  // The same over ICMPv6: an echo reply, and "time exceeded" quoting our request.
+  const IpAddress target6 = dest6.isV6() ? dest6 : v6(addr6[1]);
+  const IpAddress router6 = v6(addr6[2]);
+  const std::vector<std::uint8_t> request6 =
+      buildEcho6Request(id, seq, p.first(std::min<size_t>(p.size(), 64)));
+  std::vector<std::uint8_t> reply6 = request6;
+  reply6[0] = 129;
+  a = decodeRaw6Message(reply6, id, seq, dest6, target6, 60);
+  FUZZ_CHECK(a.matches && a.status == 0 && a.from == target6 && a.ttl == 60, describe(id, seq, a));
+  FUZZ_CHECK(!decodeRaw6Message(reply6, std::uint16_t(id ^ 1), seq, dest6, target6, 60).matches,
+             describe(id, seq, a));
+  a = decodeDatagram6Reply(reply6, seq, target6, 60);
+  FUZZ_CHECK(a.matches && a.from == target6, describe(id, seq, a));
+  std::vector<std::uint8_t> exceeded6 = {3, 0, 0, 0, 0, 0, 0, 0};
+  const std::vector<std::uint8_t> quoted6 = ip6Header(request6.size(), router6, target6);
+  exceeded6.insert(exceeded6.end(), quoted6.begin(), quoted6.end());
+  exceeded6.insert(exceeded6.end(), request6.begin(), request6.end());
+  a = decodeRaw6Message(exceeded6, id, seq, dest6, router6, 63);
+  FUZZ_CHECK(a.matches && a.status == ipstatus::kTtlExpiredTransit && a.from == router6,
+             describe(id, seq, a));
+  FUZZ_CHECK(!decodeRaw6Message(exceeded6, id, std::uint16_t(seq + 1), dest6, router6, 63).matches,
+             describe(id, seq, a));
+  QueuedError queued6{3, 3, 0, 0, router6};
+  a = decodeDatagram6Error(queued6, request6, seq);
+  FUZZ_CHECK(a.matches && a.status == ipstatus::kTtlExpiredTransit && a.from == router6,
              describe(id, seq, a));
   return 0;
 }

@@ -26,6 +26,12 @@ QString hostPart(const QString& url);
 // it ignoring case is already listed (the first form wins).
 QStringList addressListFromSources(const QStringList& urlSources);
 
+// Room left after the widest text of a column of a results box, in dialog units.
+inline constexpr int kColumnGapUnits = 6;
+
+// The widest text of an IPv6 address as the reports write it, for the width of its column.
+inline constexpr const char* kWidestIpv6Text = "ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff";
+
 // Tab stops in dialog units turned into pixels: a dialog unit is a quarter of the average
 // character width.
 std::vector<double> dialogUnitsToPixels(const std::vector<int>& stops, double averageCharWidth);

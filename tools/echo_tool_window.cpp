@@ -1,6 +1,7 @@
 #include "tools/echo_tool_window.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -13,8 +14,9 @@
 #include "app/message_box.h"
 #include "app/on_screen.h"
 #include "app/settings.h"
+#include "app/text_util.h"
 #include "tools/diag_input.h"
-#include "tools/trace_rt.h"
+#include "tools/tab_stops.h"
 
 namespace quorvel {
 
@@ -23,10 +25,11 @@ const QString kRun = QStringLiteral("&Run");
 const QString kCancel = QStringLiteral("&Cancel");
 const QString kWaitTimeoutKey = QStringLiteral("WaitTimeout");
 const QString kNumRequestsKey = QStringLiteral("NumRequests");
+const QString kUseIpv6Key = QStringLiteral("UseIPv6");
 }  // namespace
 
 EchoToolWindow::EchoToolWindow(const QString& section, QWidget* parent)
-    : QDialog(parent), section_(section), opener_([] { return OpenIcmpEcho(); }) {}
+    : QDialog(parent), section_(section), opener_([](IpFamily f) { return OpenIcmpEcho(f); }) {}
 
 void EchoToolWindow::setEchoOpener(IcmpOpener opener) {
   opener_ = std::move(opener);
@@ -59,6 +62,11 @@ void EchoToolWindow::makeResultsBox() {
   txtResults_->setTabChangesFocus(true);
 }
 
+void EchoToolWindow::makeUseIpv6Check() {
+  chkUseIPv6_ = makeControl<QCheckBox>("chkUseIPv6");
+  chkUseIPv6_->setText(QStringLiteral("Use IPv6"));
+}
+
 void EchoToolWindow::makeButtons() {
   cmdRun_ = makeControl<QPushButton>("cmdRun");
   cmdRun_->setText(kRun);
@@ -86,12 +94,23 @@ void EchoToolWindow::loadCommonSettings(int defaultTimeout, int defaultRequests)
   if (timeout.length > 0) txtTimeOut_->setText(timeout.value);
   const SettingValue requests = ReadSetting(path, section_, kNumRequestsKey);
   if (requests.length > 0) txtNumRequests_->setText(requests.value);
+  chkUseIPv6_->setChecked(leadingNumber(ReadSetting(path, section_, kUseIpv6Key).value) != 0);
 }
 
 void EchoToolWindow::saveCommonSettings() {
   const QString& path = appState().settingsPath;
   WriteSetting(path, section_, kWaitTimeoutKey, txtTimeOut_->text());
   WriteSetting(path, section_, kNumRequestsKey, txtNumRequests_->text());
+  WriteSetting(path, section_, kUseIpv6Key,
+               chkUseIPv6_->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+AddressChoice EchoToolWindow::addressChoice() const {
+  return chkUseIPv6_->isChecked() ? AddressChoice::V6 : AddressChoice::Automatic;
+}
+
+int EchoToolWindow::ipv6AddressUnits() const {
+  return textWidthDialogUnits(txtResults_, QString::fromLatin1(kWidestIpv6Text));
 }
 
 void EchoToolWindow::onRunClicked() {
@@ -159,12 +178,6 @@ void EchoToolWindow::closeEvent(QCloseEvent* event) {
   QDialog::closeEvent(event);
 }
 
-IcmpOpenResult EchoToolWindow::openEcho() {
-  IcmpOpenResult opened = opener_ ? opener_() : OpenIcmpEcho();
-  if (opened.echo) opened.echo->setWaitPump([this] { return pumpEvents(); });
-  return opened;
-}
-
 bool EchoToolWindow::pumpEvents() {
   if (display_.due() && seenOnScreen(this)) showResults();
   QCoreApplication::processEvents();
@@ -198,11 +211,9 @@ void EchoToolWindow::showResults() {
   display_.shown();
 }
 
-bool EchoToolWindow::startSockets() {
-  if (StartSockets()) return true;
+void EchoToolWindow::showSocketsFailure() {
   showMessage(this, QStringLiteral("Oops"), QStringLiteral("Error initializing windows sockets"),
               MsgIcon::None);
-  return false;
 }
 
 }  // namespace quorvel

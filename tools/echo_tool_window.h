@@ -6,6 +6,7 @@
 #include "app/display_throttle.h"
 #include "tools/icmp_echo.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -56,17 +57,19 @@ class EchoToolWindow : public QDialog {
   void makeTimeOutRow();
   void makeRequestsRow(const QString& caption);
   void makeResultsBox();
+  void makeUseIpv6Check();
   void makeButtons();
   // Connects the buttons and the address box and fills the address list; the constructor's
   // last step.
   void finishSetup(const QStringList& urlSources);
 
-  // The time-out and request count: the defaults, then what the settings file has.
+  // The time-out, the request count and "Use IPv6": the defaults, then what the settings file
+  // has.
   void loadCommonSettings(int defaultTimeout, int defaultRequests);
   void saveCommonSettings();
 
-  // An endpoint whose waits keep the window alive and end when the user cancels.
-  IcmpOpenResult openEcho();
+  // Where the endpoint of a run comes from; the run makes its waits keep the window alive.
+  IcmpOpener echoOpener() const { return opener_; }
 
   // The results box while the window's work goes on: what is written here is shown at most
   // once per DisplayThrottle interval (and not while nobody can see the window), always with
@@ -80,8 +83,13 @@ class EchoToolWindow : public QDialog {
   // Shows the window's other live figures (the ping statistics); part of showResults().
   virtual void showLiveFigures() {}
   void liveFiguresChanged() { display_.changed(); }
-  // Starts the sockets; when they cannot be started says so and returns false.
-  bool startSockets();
+  // Says that the sockets could not be started.
+  void showSocketsFailure();
+
+  // The family to resolve the address to: IPv6 when "Use IPv6" is checked.
+  AddressChoice addressChoice() const;
+  // The width of the widest IPv6 address in the results box, in dialog units.
+  int ipv6AddressUnits() const;
 
   static constexpr int kEchoDataSize = 32;
 
@@ -93,6 +101,7 @@ class EchoToolWindow : public QDialog {
   QLabel* lblNumRequests_ = nullptr;
   QLineEdit* txtNumRequests_ = nullptr;
   QPlainTextEdit* txtResults_ = nullptr;
+  QCheckBox* chkUseIPv6_ = nullptr;
   QPushButton* cmdRun_ = nullptr;
   QPushButton* cmdClose_ = nullptr;
   double scale_ = 1.0;

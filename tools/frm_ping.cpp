@@ -1,18 +1,15 @@
 #include "tools/frm_ping.h"
 
-#include <arpa/inet.h>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "app/app_state.h"
 #include "app/message_box.h"
-#include "tools/icmp_packet.h"
 #include "tools/tab_stops.h"
 #include "tools/tool_layout.h"
-#include "tools/trace_rt.h"
 
 namespace quorvel {
 
@@ -28,6 +25,7 @@ frmPing::frmPing(const QStringList& urlSources, QWidget* parent)
   makeAddressRow(QStringLiteral("Address to ping:"));
   makeRequestsRow(QStringLiteral("Number of requests to send:"));
   makeTimeOutRow();
+  makeUseIpv6Check();
   makeResultsBox();
   static const char* const kStatNames[5] = {
       "Average:", "Minimum:", "Maximum:", "Packets Sent:", "Packets Lost:"};
@@ -45,11 +43,9 @@ frmPing::frmPing(const QStringList& urlSources, QWidget* parent)
   // Address and the two numbers on top, the results across the window, the five statistics
   // in a row below them, the buttons centred at the bottom. Positions in twips; the whole
   // layout grows when the font needs more room.
-  std::vector<std::pair<QWidget*, int>> fit{{lblAddress_, 1335},
-                                            {lblNumRequests_, 2775},
-                                            {lblTimeOut_, 2775},
-                                            {cmdRun_, 1095},
-                                            {cmdClose_, 1095}};
+  std::vector<std::pair<QWidget*, int>> fit{{lblAddress_, 1335}, {lblNumRequests_, 2775},
+                                            {lblTimeOut_, 2775}, {chkUseIPv6_, 2055},
+                                            {cmdRun_, 1095},     {cmdClose_, 1095}};
   for (QLabel* l : lblStats_) fit.emplace_back(l, 1215);
   scale_ = fitScale(fit);
   resizeScaledTwips(this, scale_, 6885, 5910);
@@ -58,6 +54,7 @@ frmPing::frmPing(const QStringList& urlSources, QWidget* parent)
   placeScaledTwips(cboAddress_, scale_, 1800, 240, 4815, 315);
   placeScaledTwips(lblNumRequests_, scale_, 240, 720, 2775, 255);
   placeScaledTwips(txtNumRequests_, scale_, 3360, 720, 615, 285);
+  placeScaledTwips(chkUseIPv6_, scale_, 4440, 720, 2055, 255);
   placeScaledTwips(lblTimeOut_, scale_, 240, 1200, 2775, 255);
   placeScaledTwips(txtTimeOut_, scale_, 3360, 1200, 615, 285);
   placeScaledTwips(txtResults_, scale_, 240, 1680, 6375, 2535);
@@ -70,7 +67,8 @@ frmPing::frmPing(const QStringList& urlSources, QWidget* parent)
 
   setTabOrder(cboAddress_, txtNumRequests_);
   setTabOrder(txtNumRequests_, txtTimeOut_);
-  setTabOrder(txtTimeOut_, txtResults_);
+  setTabOrder(txtTimeOut_, chkUseIPv6_);
+  setTabOrder(chkUseIPv6_, txtResults_);
   setTabOrder(txtResults_, cmdRun_);
   setTabOrder(cmdRun_, cmdClose_);
   cboAddress_->setFocus();
@@ -79,72 +77,42 @@ frmPing::frmPing(const QStringList& urlSources, QWidget* parent)
   finishSetup(urlSources);
 }
 
-int frmPing::Ping(IcmpEcho* echo, const QString& address, int dataSize, int timeoutMs,
-                  EchoResult& reply) {
-  in_addr dest{};
-  if (inet_pton(AF_INET, address.toLatin1().constData(), &dest) != 1) return ipstatus::kBadAddress;
-  if (!echo) return ipstatus::kGeneralFailure;
-  reply = echo->SendEcho(dest.s_addr, dataSize, 0, timeoutMs);
-  return reply.status;
-}
-
 void frmPing::showLiveFigures() {
-  txtStats_[0]->setText(stats_.averageText());
-  txtStats_[1]->setText(stats_.minimumText());
-  txtStats_[2]->setText(stats_.maximumText());
-  txtStats_[3]->setText(stats_.sentText());
-  txtStats_[4]->setText(stats_.lostText());
+  const PingStats& s = report_.stats;
+  txtStats_[0]->setText(s.averageText());
+  txtStats_[1]->setText(s.minimumText());
+  txtStats_[2]->setText(s.maximumText());
+  txtStats_[3]->setText(s.sentText());
+  txtStats_[4]->setText(s.lostText());
 }
 
 void frmPing::RunPingSeries() {
-  const int timeoutMs = pingTimeout(txtTimeOut_->text());
-  const int count = pingRequests(txtNumRequests_->text());
+  PingSeriesOptions options;
+  options.timeoutMs = pingTimeout(txtTimeOut_->text());
+  options.count = pingRequests(txtNumRequests_->text());
+  options.dataSize = kEchoDataSize;
+  options.family = addressChoice();
   setTabStopsDialogUnits(txtResults_, {});
-  setTabStopsDialogUnits(txtResults_, {20, 50, 80});
+  setTabStopsDialogUnits(txtResults_, pingTabStops());
   setResultsText(QString());
 
-  if (!startSockets()) return;
+  PingSeriesEvents events;
+  events.open = echoOpener();
+  // An IPv6 address needs a wider column.
+  events.resolved = [this](const IpAddress& a) {
+    if (a.isV6()) setTabStopsDialogUnits(txtResults_, pingTabStops(ipv6AddressUnits()));
+  };
+  events.write = [this](const QString& text) { appendText(text); };
+  events.pump = [this] { return pumpEvents(); };
+  events.counted = [this] { liveFiguresChanged(); };
+  ::quorvel::RunPingSeries(cboAddress_->currentText(), options, events, report_);
 
-  stats_ = PingStats{};
-  const QString address = GetHostAddress(cboAddress_->currentText());
-
-  // The endpoint serves the whole series. It is needed only when there is an address to send
-  // to; when it cannot be opened nothing is sent and nothing is counted.
-  IcmpOpenResult opened;
-  in_addr probe{};
-  if (inet_pton(AF_INET, address.toLatin1().constData(), &probe) == 1) {
-    opened = openEcho();
-    if (!opened.echo) {
-      const QString why = opened.error.isEmpty()
-                              ? QStringLiteral("ICMP echo requests cannot be sent.")
-                              : opened.error;
-      appendText(QStringLiteral("Unable to send ping requests"));
-      showMessage(this, QStringLiteral("Oops"), why, MsgIcon::Exclamation);
-      StopSockets();
-      return;
-    }
+  if (report_.outcome == PingOutcome::NoSockets) {
+    showSocketsFailure();
+  } else if (report_.outcome == PingOutcome::CannotOpen) {
+    appendText(QStringLiteral("Unable to send ping requests"));
+    showMessage(this, QStringLiteral("Oops"), report_.openError, MsgIcon::Exclamation);
   }
-
-  EchoResult reply;
-  for (int n = 1; n <= count; ++n) {
-    const int status = Ping(opened.echo.get(), address, kEchoDataSize, timeoutMs, reply);
-    if (!pumpEvents() || reply.cancelled) {
-      appendText(QStringLiteral("\nPing cancelled by user"));
-      break;
-    }
-    if (status != ipstatus::kSuccess) {
-      stats_.addLost();
-      appendText(pingErrorLine(n, status) + QLatin1Char('\n'));
-    } else {
-      const std::int32_t rtt = static_cast<std::int32_t>(
-          reply.roundTripMs > 0x7fffffffU ? 0x7fffffffU : reply.roundTripMs);
-      stats_.addReply(rtt);
-      appendText(pingReplyLine(n, address, static_cast<std::uint32_t>(rtt), reply.ttl) +
-                 QLatin1Char('\n'));
-    }
-    liveFiguresChanged();
-  }
-  StopSockets();
 }
 
 }  // namespace quorvel

@@ -4,7 +4,7 @@
 #include <array>
 
 #include "tools/echo_tool_window.h"
-#include "tools/ping_report.h"
+#include "tools/ping_series.h"
 
 class QLabel;
 class QLineEdit;
@@ -22,7 +22,7 @@ class frmPing : public EchoToolWindow {
  public:
   explicit frmPing(const QStringList& urlSources, QWidget* parent = nullptr);
 
-  const PingStats& stats() const { return stats_; }
+  const PingStats& stats() const { return report_.stats; }
 
  protected:
   void runOperation() override { RunPingSeries(); }
@@ -30,15 +30,12 @@ class frmPing : public EchoToolWindow {
 
  private:
   void RunPingSeries();
-  // One request: -1 for an address that is not dotted IPv4 (nothing is sent), otherwise the
-  // status of the exchange, with `reply` filled in.
-  int Ping(IcmpEcho* echo, const QString& address, int dataSize, int timeoutMs, EchoResult& reply);
   void showLiveFigures() override;
 
   std::array<QLabel*, 5> lblStats_{};
   std::array<QLineEdit*, 5> txtStats_{};
 
-  PingStats stats_;
+  PingSeriesReport report_;
 };
 
 }  // namespace quorvel

@@ -1,6 +1,5 @@
 #include "tools/frm_tracert.h"
 
-#include <arpa/inet.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -15,7 +14,6 @@
 #include "tools/tab_stops.h"
 #include "tools/tool_layout.h"
 #include "tools/trace_report.h"
-#include "tools/trace_rt.h"
 
 namespace quorvel {
 
@@ -33,6 +31,7 @@ frmTraceRt::frmTraceRt(const QStringList& urlSources, QWidget* parent)
   chkResolve_ = makeControl<QCheckBox>("chkResolve");
   chkResolve_->setText(QStringLiteral("Resolve IP Addresses"));
   makeRequestsRow(QStringLiteral("Number of requests to send at each hop:"));
+  makeUseIpv6Check();
   makeResultsBox();
   txtResults_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   makeButtons();
@@ -41,6 +40,7 @@ frmTraceRt::frmTraceRt(const QStringList& urlSources, QWidget* parent)
   scale_ = fitScale({{lblAddress_, 1335},
                      {lblTimeOut_, 2775},
                      {chkResolve_, 2055},
+                     {chkUseIPv6_, 2055},
                      {lblNumRequests_, 3015},
                      {cmdRun_, 1095},
                      {cmdClose_, 1095}});
@@ -53,13 +53,15 @@ frmTraceRt::frmTraceRt(const QStringList& urlSources, QWidget* parent)
   placeScaledTwips(chkResolve_, scale_, 4440, 720, 2055, 255);
   placeScaledTwips(lblNumRequests_, scale_, 240, 1200, 3015, 255);
   placeScaledTwips(txtNumRequests_, scale_, 3360, 1200, 615, 285);
+  placeScaledTwips(chkUseIPv6_, scale_, 4440, 1200, 2055, 255);
   placeScaledTwips(txtResults_, scale_, 240, 1680, 6375, 3375);
   placeScaledTwips(cmdRun_, scale_, 2040, 5280, 1095, 375);
   placeScaledTwips(cmdClose_, scale_, 3600, 5280, 1095, 375);
 
   setTabOrder(chkResolve_, txtTimeOut_);
   setTabOrder(txtTimeOut_, txtNumRequests_);
-  setTabOrder(txtNumRequests_, txtResults_);
+  setTabOrder(txtNumRequests_, chkUseIPv6_);
+  setTabOrder(chkUseIPv6_, txtResults_);
   setTabOrder(txtResults_, cmdRun_);
   setTabOrder(cmdRun_, cmdClose_);
   setTabOrder(cmdClose_, cboAddress_);
@@ -84,92 +86,44 @@ void frmTraceRt::saveSettings() {
 }
 
 void frmTraceRt::TraceRt() {
-  const int timeoutMs = traceTimeout(txtTimeOut_->text());
-  const int n = traceRequests(txtNumRequests_->text());
+  TraceOptions options;
+  options.timeoutMs = traceTimeout(txtTimeOut_->text());
+  options.requests = traceRequests(txtNumRequests_->text());
+  options.dataSize = kEchoDataSize;
+  options.family = addressChoice();
   setTabStopsDialogUnits(txtResults_, {});
-  setTabStopsDialogUnits(txtResults_, traceTabStops(n));
+  setTabStopsDialogUnits(txtResults_, traceTabStops(options.requests));
 
-  if (!startSockets()) {
-    return;
-  }
-
+  TraceEvents events;
+  events.open = echoOpener();
+  // An IPv6 address needs a wider column.
+  events.resolved = [this, n = options.requests](const IpAddress& a) {
+    if (a.isV6()) setTabStopsDialogUnits(txtResults_, traceTabStops(n, ipv6AddressUnits()));
+  };
+  events.start = [this](const QString& text) { setResultsText(text); };
+  events.write = [this](const QString& text) { appendText(text); };
+  events.pump = [this] { return pumpEvents(); };
+  events.resolveNames = [this] { return chkResolve_->isChecked(); };
   const QString typed = cboAddress_->currentText();
-  const QString destText = GetHostAddress(typed);
-  if (destText.isEmpty()) {
-    // Without an address there is nothing to trace: say so rather than report a route.
-    setResultsText(QStringLiteral("Unable to resolve host name ") + typed);
-    StopSockets();
-    return;
-  }
-  setResultsText(QStringLiteral("Tracing route to ") + destText + QStringLiteral("\n\n"));
-  pumpEvents();
+  ::quorvel::TraceRt(typed, options, events, report_);
 
-  in_addr dest{};
-  inet_pton(AF_INET, destText.toLatin1().constData(), &dest);
-  IcmpOpenResult opened = openEcho();
-  if (!opened.echo) {
-    QString text = QStringLiteral("Error initiating the trace");
-    if (!opened.error.isEmpty()) text += QStringLiteral("\n\n") + opened.error;
-    showMessage(this, QStringLiteral("Oops"), text, MsgIcon::None);
-    StopSockets();
-    return;
-  }
-
-  int silentHops = 0;
-  for (int ttl = 1; ttl <= kTraceMaximumHops; ++ttl) {
-    QString hopAddress;
-    if (ProbeHop(*opened.echo, dest.s_addr, kEchoDataSize, n, timeoutMs, ttl, hopAddress) == 1)
-      ++silentHops;
-    else
-      silentHops = 0;
-    pumpEvents();
-    if (hopAddress == destText) {
-      appendText(QStringLiteral("\nTrace route complete"));
+  switch (report_.outcome) {
+    case TraceOutcome::NoSockets:
+      showSocketsFailure();
+      break;
+    case TraceOutcome::Unresolved:
+      // Without an address there is nothing to trace: say so rather than report a route.
+      setResultsText(QStringLiteral("Unable to resolve host name ") + typed);
+      break;
+    case TraceOutcome::CannotOpen: {
+      QString text = QStringLiteral("Error initiating the trace");
+      if (!report_.openError.isEmpty()) text += QStringLiteral("\n\n") + report_.openError;
+      showMessage(this, QStringLiteral("Oops"), text, MsgIcon::None);
       break;
     }
-    if (silentHops >= 2) {
-      appendText(QStringLiteral("\nTrace timed out"));
+    default:
       break;
-    }
-    if (appState().CancelRequested) {
-      appendText(QStringLiteral("\nTrace cancelled by user"));
-      break;
-    }
   }
-  opened.echo.reset();
-  StopSockets();
-}
-
-int frmTraceRt::ProbeHop(IcmpEcho& echo, std::uint32_t destination, int dataSize, int n,
-                         int timeoutMs, int ttl, QString& hopAddress) {
-  hopAddress.clear();
-  QString hostName;
-  bool anyReply = false;
-  std::vector<std::int32_t> hopTimes(static_cast<std::size_t>(n), timeoutMs);
-  bool cancelled = false;
-  for (int i = 0; i < n && !cancelled; ++i) {
-    const EchoResult r = echo.SendEcho(destination, dataSize, ttl, timeoutMs);
-    // A Cancel ends the hop at once; the requests it cut short show as not answered.
-    cancelled = r.cancelled;
-    if (!r.answered) continue;
-    hopTimes[static_cast<std::size_t>(i)] =
-        static_cast<std::int32_t>(r.roundTripMs > 0x7fffffffU ? 0x7fffffffU : r.roundTripMs);
-    if (!anyReply) {
-      hopAddress = GetAddressText(r.address);
-      if (chkResolve_->isChecked()) hostName = GetHostNameFromAddress(r.address);
-    }
-    anyReply = true;
-  }
-  AddHopLine(ttl, hopTimes, hopAddress, hostName);
-  if (anyReply) return 0;
-  return cancelled ? 2 : 1;  // a hop the user cut short is not a silent one
-}
-
-void frmTraceRt::AddHopLine(int ttl, const std::vector<std::int32_t>& hopTimes,
-                            const QString& hopAddress, const QString& hostName) {
-  appendText(hopLine(ttl, hopTimes, hopAddress, chkResolve_->isChecked(), hostName) +
-             QLatin1Char('\n'));
-  pumpEvents();
 }
 
 }  // namespace quorvel

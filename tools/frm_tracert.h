@@ -1,10 +1,9 @@
 #pragma once
 
 #include <QStringList>
-#include <cstdint>
-#include <vector>
 
 #include "tools/echo_tool_window.h"
+#include "tools/trace_route.h"
 
 class QCheckBox;
 
@@ -30,12 +29,9 @@ class frmTraceRt : public EchoToolWindow {
  private:
   void loadSettings();
   void TraceRt();
-  int ProbeHop(IcmpEcho& echo, std::uint32_t destination, int dataSize, int n, int timeoutMs,
-               int ttl, QString& hopAddress);
-  void AddHopLine(int ttl, const std::vector<std::int32_t>& hopTimes, const QString& hopAddress,
-                  const QString& hostName);
 
   QCheckBox* chkResolve_;
+  TraceReport report_;
 };
 
 }  // namespace quorvel

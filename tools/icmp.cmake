@@ -3,8 +3,11 @@ target_sources(quorvel_core PRIVATE
   diag_input.cpp
   icmp_echo.cpp
   icmp_packet.cpp
+  ip_address.cpp
   ping_report.cpp
+  ping_series.cpp
   trace_report.cpp
+  trace_route.cpp
   trace_rt.cpp
 )
 target_sources(quorvel_gui PRIVATE

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <linux/errqueue.h>
 #include <linux/icmp.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <netinet/ip.h>
 #include <poll.h>
@@ -37,7 +38,8 @@ QString errnoText(int err) {
 
 class SocketEcho final : public IcmpEcho {
  public:
-  SocketEcho(int fd, IcmpSocketKind kind, std::uint16_t id) : fd_(fd), kind_(kind), id_(id) {
+  SocketEcho(int fd, IpFamily family, IcmpSocketKind kind, std::uint16_t id)
+      : fd_(fd), family_(family), kind_(kind), id_(id) {
     std::random_device rd;
     seq_ = static_cast<std::uint16_t>(rd());
   }
@@ -47,16 +49,20 @@ class SocketEcho final : public IcmpEcho {
 
   IcmpSocketKind kind() const { return kind_; }
 
-  EchoResult SendEcho(std::uint32_t destination, int payloadSize, int ttl, int timeoutMs) override;
+  EchoResult SendEcho(const IpAddress& destination, int payloadSize, int ttl,
+                      int timeoutMs) override;
 
  private:
+  bool v6() const { return family_ == IpFamily::V6; }
+  void setTtl(int ttl);
   // Reads what is waiting on the socket; true with `out` filled when it answers our request.
   // `stamp` receives the kernel's receive time of the answer (0 when unknown).
-  bool readAnswer(std::uint32_t destination, std::uint16_t seq, EchoResult& out,
+  bool readAnswer(const IpAddress& destination, std::uint16_t seq, EchoResult& out,
                   std::int64_t& stamp);
   bool readQueuedError(std::uint16_t seq, EchoResult& out, std::int64_t& stamp);
 
   int fd_;
+  IpFamily family_;
   IcmpSocketKind kind_;
   std::uint16_t id_;
   std::uint16_t seq_;
@@ -97,19 +103,28 @@ void setRoundTrip(EchoResult& r, Clock::time_point sent, std::int64_t sentRealti
   r.roundTripMs = static_cast<std::uint32_t>(us / 1000);
 }
 
-EchoResult SocketEcho::SendEcho(std::uint32_t destination, int payloadSize, int ttl,
+// IP_TTL for IPv4, IPV6_UNICAST_HOPS for IPv6; -1 restores the system's default.
+void SocketEcho::setTtl(int ttl) {
+  const int wantTtl = ttl > 0 ? (ttl > 255 ? 255 : ttl) : 0;
+  if (wantTtl == currentTtl_) return;
+  int value = wantTtl > 0 ? wantTtl : -1;
+  const int r = v6() ? setsockopt(fd_, IPPROTO_IPV6, IPV6_UNICAST_HOPS, &value, sizeof value)
+                     : setsockopt(fd_, IPPROTO_IP, IP_TTL, &value, sizeof value);
+  if (r == 0) currentTtl_ = wantTtl;
+}
+
+EchoResult SocketEcho::SendEcho(const IpAddress& destination, int payloadSize, int ttl,
                                 int timeoutMs) {
   EchoResult result;
   result.status = ipstatus::kReqTimedOut;
   if (payloadSize < 0) payloadSize = 0;
   if (payloadSize > 65500) payloadSize = 65500;
   if (timeoutMs < 0) timeoutMs = 0;
-
-  const int wantTtl = ttl > 0 ? (ttl > 255 ? 255 : ttl) : 0;
-  if (wantTtl != currentTtl_) {
-    int value = wantTtl > 0 ? wantTtl : -1;  // -1 restores the system's default
-    if (setsockopt(fd_, IPPROTO_IP, IP_TTL, &value, sizeof value) == 0) currentTtl_ = wantTtl;
+  if (destination.family() != family_ || destination.isNull()) {
+    result.status = ipstatus::kGeneralFailure;
+    return result;
   }
+  setTtl(ttl);
 
   // Drop anything left over from earlier requests (late answers, old errors).
   std::vector<std::uint8_t> scratch(kReceiveBuffer);
@@ -122,10 +137,10 @@ EchoResult SocketEcho::SendEcho(std::uint32_t destination, int payloadSize, int 
 
   const std::uint16_t seq = ++seq_;
   const std::vector<std::uint8_t> payload(static_cast<std::size_t>(payloadSize), 'a');
-  const std::vector<std::uint8_t> packet = buildEchoRequest(id_, seq, payload);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_addr.s_addr = destination;
+  const std::vector<std::uint8_t> packet =
+      v6() ? buildEcho6Request(id_, seq, payload) : buildEchoRequest(id_, seq, payload);
+  sockaddr_storage to;
+  const socklen_t toLength = static_cast<socklen_t>(destination.toSockaddr(to));
 
   const Clock::time_point start = Clock::now();
   const std::int64_t startRealtime = realtimeMicros();
@@ -134,7 +149,7 @@ EchoResult SocketEcho::SendEcho(std::uint32_t destination, int payloadSize, int 
   ssize_t sent;
   do {
     sent = sendto(fd_, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-                  sizeof to);
+                  toLength);
   } while (sent < 0 && errno == EINTR);
   if (sent < 0) {
     result.status = statusFromLocalError(errno);
@@ -181,11 +196,22 @@ EchoResult SocketEcho::SendEcho(std::uint32_t destination, int payloadSize, int 
   return result;
 }
 
-bool SocketEcho::readAnswer(std::uint32_t destination, std::uint16_t seq, EchoResult& out,
+// The TTL (IP_TTL) or hop limit (IPV6_HOPLIMIT) a message arrived with, -1 when not given.
+int receivedTtl(msghdr& msg) {
+  int ttl = -1;
+  for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+    const bool ours = (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) ||
+                      (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_HOPLIMIT);
+    if (ours && c->cmsg_len >= CMSG_LEN(sizeof(int))) std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
+  }
+  return ttl;
+}
+
+bool SocketEcho::readAnswer(const IpAddress& destination, std::uint16_t seq, EchoResult& out,
                             std::int64_t& stamp) {
   std::uint8_t buf[kReceiveBuffer];
   std::uint8_t control[256];
-  sockaddr_in from{};
+  sockaddr_storage from{};
   iovec iov{buf, sizeof buf};
   msghdr msg{};
   msg.msg_name = &from;
@@ -198,19 +224,18 @@ bool SocketEcho::readAnswer(std::uint32_t destination, std::uint16_t seq, EchoRe
   if (got <= 0) return false;
   stamp = receiveStamp(msg);
   const std::span<const std::uint8_t> bytes(buf, static_cast<std::size_t>(got));
+  const IpAddress sender =
+      IpAddress::fromSockaddr(reinterpret_cast<const sockaddr*>(&from), msg.msg_namelen);
 
   IcmpAnswer a;
-  if (kind_ == IcmpSocketKind::Raw) {
-    a = decodeRawPacket(bytes, id_, seq, destination);
-  } else {
-    int ttl = -1;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-      if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL &&
-          c->cmsg_len >= CMSG_LEN(sizeof(int)))
-        std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
-    }
-    a = decodeDatagramReply(bytes, seq, from.sin_addr.s_addr, ttl);
-  }
+  if (v6() && kind_ == IcmpSocketKind::Raw)
+    a = decodeRaw6Message(bytes, id_, seq, destination, sender, receivedTtl(msg));
+  else if (v6())
+    a = decodeDatagram6Reply(bytes, seq, sender, receivedTtl(msg));
+  else if (kind_ == IcmpSocketKind::Raw)
+    a = decodeRawPacket(bytes, id_, seq, destination.v4Value());
+  else
+    a = decodeDatagramReply(bytes, seq, sender, receivedTtl(msg));
   if (!a.matches) return false;
   out.status = a.status;
   out.answered = true;
@@ -222,7 +247,7 @@ bool SocketEcho::readAnswer(std::uint32_t destination, std::uint16_t seq, EchoRe
 bool SocketEcho::readQueuedError(std::uint16_t seq, EchoResult& out, std::int64_t& stamp) {
   std::uint8_t buf[kReceiveBuffer];
   std::uint8_t control[512];
-  sockaddr_in from{};
+  sockaddr_storage from{};
   iovec iov{buf, sizeof buf};
   msghdr msg{};
   msg.msg_name = &from;
@@ -237,35 +262,32 @@ bool SocketEcho::readQueuedError(std::uint16_t seq, EchoResult& out, std::int64_
 
   QueuedError e;
   bool have = false;
-  int ttl = -1;
   for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-    if (c->cmsg_level != IPPROTO_IP) continue;
-    if (c->cmsg_type == IP_RECVERR && c->cmsg_len >= CMSG_LEN(sizeof(sock_extended_err))) {
-      sock_extended_err ee;
-      std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
-      e.origin = ee.ee_origin;
-      e.type = ee.ee_type;
-      e.code = ee.ee_code;
-      e.err = static_cast<int>(ee.ee_errno);
-      // The offender's address follows the record inside the same control message.
-      if (c->cmsg_len >= CMSG_LEN(sizeof(sock_extended_err) + sizeof(sockaddr_in))) {
-        sockaddr_in off;
-        std::memcpy(&off, CMSG_DATA(c) + sizeof(sock_extended_err), sizeof off);
-        if (off.sin_family == AF_INET) e.offender = off.sin_addr.s_addr;
-      }
-      have = true;
-    } else if (c->cmsg_type == IP_TTL && c->cmsg_len >= CMSG_LEN(sizeof(int))) {
-      std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
-    }
+    const bool recvErr = (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_RECVERR) ||
+                         (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_RECVERR);
+    if (!recvErr || c->cmsg_len < CMSG_LEN(sizeof(sock_extended_err))) continue;
+    sock_extended_err ee;
+    std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
+    e.origin = ee.ee_origin;
+    e.type = ee.ee_type;
+    e.code = ee.ee_code;
+    e.err = static_cast<int>(ee.ee_errno);
+    // The offender's address follows the record inside the same control message.
+    const std::size_t room = c->cmsg_len - CMSG_LEN(sizeof(sock_extended_err));
+    e.offender = IpAddress::fromSockaddr(
+        reinterpret_cast<const sockaddr*>(CMSG_DATA(c) + sizeof(sock_extended_err)), room);
+    if (e.offender.family() != family_) e.offender = IpAddress();
+    have = true;
   }
   if (!have) return false;
-  const IcmpAnswer a = decodeDatagramError(
-      e, std::span<const std::uint8_t>(buf, static_cast<std::size_t>(got)), seq);
+  const std::span<const std::uint8_t> quoted(buf, static_cast<std::size_t>(got));
+  const IcmpAnswer a =
+      v6() ? decodeDatagram6Error(e, quoted, seq) : decodeDatagramError(e, quoted, seq);
   if (!a.matches) return false;
   out.status = a.status;
-  out.answered = a.from != 0;
+  out.answered = !a.from.isNull();
   out.address = a.from;
-  out.ttl = ttl < 0 ? 0 : ttl;
+  out.ttl = std::max(0, receivedTtl(msg));
   return true;
 }
 
@@ -276,30 +298,51 @@ std::uint16_t newIdentifier() {
                                     0xffff);
 }
 
-int openDatagram(int* err) {
-  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
+int openDatagram(IpFamily family, int* err) {
+  const bool v6 = family == IpFamily::V6;
+  const int fd = v6 ? socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMPV6)
+                    : socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
   if (fd < 0) {
     *err = errno;
     return -1;
   }
   const int on = 1;
-  setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
-  setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
+  if (v6) {
+    setsockopt(fd, IPPROTO_IPV6, IPV6_RECVERR, &on, sizeof on);
+    setsockopt(fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, &on, sizeof on);
+  } else {
+    setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+    setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
+  }
   setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
   return fd;
 }
 
-int openRaw(int* err) {
-  const int fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+int openRaw(IpFamily family, int* err) {
+  const bool v6 = family == IpFamily::V6;
+  const int fd = v6 ? socket(AF_INET6, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMPV6)
+                    : socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
   if (fd < 0) {
     *err = errno;
     return -1;
   }
   // Only the types that can answer an echo request reach us.
-  icmp_filter filter{};
-  filter.data = ~((1U << ICMP_ECHOREPLY) | (1U << ICMP_DEST_UNREACH) | (1U << ICMP_SOURCE_QUENCH) |
-                  (1U << ICMP_TIME_EXCEEDED) | (1U << ICMP_PARAMETERPROB));
-  setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
+  if (v6) {
+    icmp6_filter filter;
+    ICMP6_FILTER_SETBLOCKALL(&filter);
+    for (int type : {ICMP6_ECHO_REPLY, ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG, ICMP6_TIME_EXCEEDED,
+                     ICMP6_PARAM_PROB})
+      ICMP6_FILTER_SETPASS(type, &filter);
+    setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
+    const int on = 1;
+    setsockopt(fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, &on, sizeof on);
+  } else {
+    icmp_filter filter{};
+    filter.data =
+        ~((1U << ICMP_ECHOREPLY) | (1U << ICMP_DEST_UNREACH) | (1U << ICMP_SOURCE_QUENCH) |
+          (1U << ICMP_TIME_EXCEEDED) | (1U << ICMP_PARAMETERPROB));
+    setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
+  }
   const int on = 1;
   setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
   return fd;
@@ -307,37 +350,38 @@ int openRaw(int* err) {
 
 }  // namespace
 
-IcmpOpenResult OpenIcmpEcho(IcmpSocketKind kind) {
+IcmpOpenResult OpenIcmpEcho(IpFamily family, IcmpSocketKind kind) {
   IcmpOpenResult r;
   int dgramErr = 0;
   int rawErr = 0;
   if (kind != IcmpSocketKind::Raw) {
-    const int fd = openDatagram(&dgramErr);
+    const int fd = openDatagram(family, &dgramErr);
     if (fd >= 0) {
-      r.echo = std::make_unique<SocketEcho>(fd, IcmpSocketKind::Datagram, 0);
+      r.echo = std::make_unique<SocketEcho>(fd, family, IcmpSocketKind::Datagram, 0);
       return r;
     }
   }
   if (kind != IcmpSocketKind::Datagram) {
-    const int fd = openRaw(&rawErr);
+    const int fd = openRaw(family, &rawErr);
     if (fd >= 0) {
-      r.echo = std::make_unique<SocketEcho>(fd, IcmpSocketKind::Raw, newIdentifier());
+      r.echo = std::make_unique<SocketEcho>(fd, family, IcmpSocketKind::Raw, newIdentifier());
       return r;
     }
   }
+  const QString icmp = family == IpFamily::V6 ? QStringLiteral("ICMPv6") : QStringLiteral("ICMP");
   QStringList why;
   if (dgramErr) why << QStringLiteral("datagram socket: %1").arg(errnoText(dgramErr));
   if (rawErr) why << QStringLiteral("raw socket: %1").arg(errnoText(rawErr));
   QString program = QCoreApplication::applicationFilePath();
   if (program.isEmpty()) program = QStringLiteral("/path/to/quorvel");
   r.error = QStringLiteral(
-                "ICMP echo requests cannot be sent: the system allows this program neither an "
-                "ICMP datagram socket nor a raw ICMP socket (%1).\n\n"
+                "%1 echo requests cannot be sent: the system allows this program neither an "
+                "%1 datagram socket nor a raw %1 socket (%2).\n\n"
                 "To allow them, give the program the CAP_NET_RAW capability, for example with "
-                "\"sudo setcap cap_net_raw+ep %2\", or allow ICMP datagram sockets for your "
-                "group, for example with \"sudo sysctl -w net.ipv4.ping_group_range='0 "
-                "2147483647'\".")
-                .arg(why.join(QStringLiteral("; ")), program);
+                "\"sudo setcap cap_net_raw+ep %3\", or allow ICMP datagram sockets (of both "
+                "families) for your group, for example with \"sudo sysctl -w "
+                "net.ipv4.ping_group_range='0 2147483647'\".")
+                .arg(icmp, why.join(QStringLiteral("; ")), program);
   return r;
 }
 

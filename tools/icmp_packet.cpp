@@ -14,11 +14,21 @@ constexpr std::uint8_t kEchoRequest = 8;
 constexpr std::uint8_t kTimeExceeded = 11;
 constexpr std::uint8_t kParameterProblem = 12;
 
+constexpr std::uint8_t kEcho6Request = 128;
+constexpr std::uint8_t kEcho6Reply = 129;
+constexpr std::uint8_t kDest6Unreachable = 1;
+constexpr std::uint8_t kPacketTooBig6 = 2;
+constexpr std::uint8_t kTimeExceeded6 = 3;
+constexpr std::uint8_t kParameterProblem6 = 4;
+
 constexpr std::size_t kIcmpHeader = 8;
 constexpr std::size_t kMinIpHeader = 20;
+constexpr std::size_t kIp6Header = 40;
 constexpr std::uint8_t kProtoIcmp = 1;
+constexpr std::uint8_t kProtoIcmp6 = 58;
 constexpr int kSoEeOriginLocal = 1;
 constexpr int kSoEeOriginIcmp = 2;
+constexpr int kSoEeOriginIcmp6 = 3;
 
 std::uint16_t be16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
@@ -42,6 +52,38 @@ std::size_t ipHeaderLength(std::span<const std::uint8_t> bytes) {
 bool isErrorType(std::uint8_t type) {
   return type == kDestUnreachable || type == kSourceQuench || type == kTimeExceeded ||
          type == kParameterProblem;
+}
+
+bool isError6Type(std::uint8_t type) {
+  return type == kDest6Unreachable || type == kPacketTooBig6 || type == kTimeExceeded6 ||
+         type == kParameterProblem6;
+}
+
+std::vector<std::uint8_t> echoRequest(std::uint8_t type, std::uint16_t id, std::uint16_t seq,
+                                      std::span<const std::uint8_t> payload) {
+  std::vector<std::uint8_t> p(kIcmpHeader + payload.size(), 0);
+  p[0] = type;
+  p[1] = 0;
+  p[4] = static_cast<std::uint8_t>(id >> 8);
+  p[5] = static_cast<std::uint8_t>(id & 0xff);
+  p[6] = static_cast<std::uint8_t>(seq >> 8);
+  p[7] = static_cast<std::uint8_t>(seq & 0xff);
+  if (!payload.empty()) std::memcpy(p.data() + kIcmpHeader, payload.data(), payload.size());
+  return p;
+}
+
+// A datagram socket's echo reply of the given type, carrying our sequence number.
+IcmpAnswer datagramReply(std::uint8_t replyType, std::span<const std::uint8_t> message,
+                         std::uint16_t seq, const IpAddress& from, int ttl) {
+  IcmpAnswer none;
+  if (message.size() < kIcmpHeader) return none;
+  if (message[0] != replyType || be16(&message[6]) != seq) return none;
+  IcmpAnswer a;
+  a.matches = true;
+  a.status = ipstatus::kSuccess;
+  a.from = from;
+  a.ttl = ttl;
+  return a;
 }
 
 }  // namespace
@@ -111,6 +153,58 @@ int statusFromIcmp(int type, int code) {
   }
 }
 
+// ICMPv6 answer -> status, each as its IPv4 counterpart:
+//
+//   type                  code                                 status
+//   129 echo reply        any                                  0      success
+//   1  dest unreachable   0 no route, 6 reject route           11002  dest net unreachable
+//                         1 administratively prohibited,       11003  dest host unreachable
+//                         2 beyond scope of source,
+//                         3 address unreachable,
+//                         5 source address failed policy
+//                         4 port                               11005  dest port unreachable
+//                         7 error in source routing header     11012  bad route
+//   2  packet too big     any                                  11009  packet too big
+//   3  time exceeded      0 hop limit in transit               11013  ttl expired transit
+//                         1 in reassembly                      11014  ttl expired reassem
+//   4  parameter problem  1 unrecognised next header           11004  dest prot unreachable
+//                         any other                            11015  param problem
+//   anything else                                              11050  general failure
+//
+// "Administratively prohibited" is IPv4's "communication prohibited" (code 13), which the
+// IPv4 table gives as host unreachable.
+int statusFromIcmp6(int type, int code) {
+  switch (type) {
+    case kEcho6Reply:
+      return ipstatus::kSuccess;
+    case kDest6Unreachable:
+      switch (code) {
+        case 0:
+        case 6:
+          return ipstatus::kDestNetUnreachable;
+        case 1:
+        case 2:
+        case 3:
+        case 5:
+          return ipstatus::kDestHostUnreachable;
+        case 4:
+          return ipstatus::kDestPortUnreachable;
+        case 7:
+          return ipstatus::kBadRoute;
+        default:
+          return ipstatus::kGeneralFailure;
+      }
+    case kPacketTooBig6:
+      return ipstatus::kPacketTooBig;
+    case kTimeExceeded6:
+      return code == 1 ? ipstatus::kTtlExpiredReassem : ipstatus::kTtlExpiredTransit;
+    case kParameterProblem6:
+      return code == 1 ? ipstatus::kDestProtUnreachable : ipstatus::kParamProblem;
+    default:
+      return ipstatus::kGeneralFailure;
+  }
+}
+
 // Failures on this machine, before any node answered:
 //   ENETUNREACH -> 11002, EHOSTUNREACH / EHOSTDOWN -> 11003, EMSGSIZE -> 11009,
 //   ENOBUFS / ENOMEM -> 11006, anything else -> 11050.
@@ -143,14 +237,7 @@ std::uint16_t icmpChecksum(std::span<const std::uint8_t> bytes) {
 
 std::vector<std::uint8_t> buildEchoRequest(std::uint16_t id, std::uint16_t seq,
                                            std::span<const std::uint8_t> payload) {
-  std::vector<std::uint8_t> p(kIcmpHeader + payload.size(), 0);
-  p[0] = kEchoRequest;
-  p[1] = 0;
-  p[4] = static_cast<std::uint8_t>(id >> 8);
-  p[5] = static_cast<std::uint8_t>(id & 0xff);
-  p[6] = static_cast<std::uint8_t>(seq >> 8);
-  p[7] = static_cast<std::uint8_t>(seq & 0xff);
-  if (!payload.empty()) std::memcpy(p.data() + kIcmpHeader, payload.data(), payload.size());
+  std::vector<std::uint8_t> p = echoRequest(kEchoRequest, id, seq, payload);
   const std::uint16_t sum = icmpChecksum(p);
   p[2] = static_cast<std::uint8_t>(sum >> 8);
   p[3] = static_cast<std::uint8_t>(sum & 0xff);
@@ -170,7 +257,7 @@ IcmpAnswer decodeRawPacket(std::span<const std::uint8_t> packet, std::uint16_t i
   if (icmpChecksum(icmp) != 0) return none;
 
   IcmpAnswer a;
-  a.from = rawAddress(&packet[12]);
+  a.from = IpAddress::v4(rawAddress(&packet[12]));
   a.ttl = packet[8];
   const std::uint8_t type = icmp[0];
   if (type == kEchoReply) {
@@ -195,16 +282,8 @@ IcmpAnswer decodeRawPacket(std::span<const std::uint8_t> packet, std::uint16_t i
 }
 
 IcmpAnswer decodeDatagramReply(std::span<const std::uint8_t> message, std::uint16_t seq,
-                               std::uint32_t from, int ttl) {
-  IcmpAnswer none;
-  if (message.size() < kIcmpHeader) return none;
-  if (message[0] != kEchoReply || be16(&message[6]) != seq) return none;
-  IcmpAnswer a;
-  a.matches = true;
-  a.status = ipstatus::kSuccess;
-  a.from = from;
-  a.ttl = ttl;
-  return a;
+                               const IpAddress& from, int ttl) {
+  return datagramReply(kEchoReply, message, seq, from, ttl);
 }
 
 IcmpAnswer decodeDatagramError(const QueuedError& error, std::span<const std::uint8_t> quoted,
@@ -224,7 +303,68 @@ IcmpAnswer decodeDatagramError(const QueuedError& error, std::span<const std::ui
   }
   if (error.origin == kSoEeOriginLocal) {
     a.status = statusFromLocalError(error.err);
-    return a;  // no node answered: from stays 0
+    return a;  // no node answered: from stays empty
+  }
+  return none;
+}
+
+std::vector<std::uint8_t> buildEcho6Request(std::uint16_t id, std::uint16_t seq,
+                                            std::span<const std::uint8_t> payload) {
+  return echoRequest(kEcho6Request, id, seq, payload);
+}
+
+IcmpAnswer decodeRaw6Message(std::span<const std::uint8_t> message, std::uint16_t id,
+                             std::uint16_t seq, const IpAddress& destination, const IpAddress& from,
+                             int hopLimit) {
+  IcmpAnswer none;
+  if (message.size() < kIcmpHeader) return none;
+  IcmpAnswer a;
+  a.from = from;
+  a.ttl = hopLimit;
+  const std::uint8_t type = message[0];
+  if (type == kEcho6Reply) {
+    if (be16(&message[4]) != id || be16(&message[6]) != seq) return none;
+    a.matches = true;
+    a.status = ipstatus::kSuccess;
+    return a;
+  }
+  if (!isError6Type(type)) return none;  // requests, neighbour discovery, ...
+
+  // The error quotes our packet: its IPv6 header and at least 8 bytes of our ICMPv6 header.
+  const std::span<const std::uint8_t> inner = message.subspan(kIcmpHeader);
+  if (inner.size() < kIp6Header + kIcmpHeader) return none;
+  if ((inner[0] >> 4) != 6 || inner[6] != kProtoIcmp6) return none;
+  if (destination.isV6() && std::memcmp(&inner[24], destination.bytes().data(), 16) != 0)
+    return none;
+  const std::uint8_t* q = &inner[kIp6Header];
+  if (q[0] != kEcho6Request || be16(&q[4]) != id || be16(&q[6]) != seq) return none;
+  a.matches = true;
+  a.status = statusFromIcmp6(type, message[1]);
+  return a;
+}
+
+IcmpAnswer decodeDatagram6Reply(std::span<const std::uint8_t> message, std::uint16_t seq,
+                                const IpAddress& from, int hopLimit) {
+  return datagramReply(kEcho6Reply, message, seq, from, hopLimit);
+}
+
+IcmpAnswer decodeDatagram6Error(const QueuedError& error, std::span<const std::uint8_t> quoted,
+                                std::uint16_t seq) {
+  IcmpAnswer none;
+  if (quoted.size() < kIcmpHeader || quoted[0] != kEcho6Request || be16(&quoted[6]) != seq)
+    return none;
+  IcmpAnswer a;
+  a.matches = true;
+  if (error.origin == kSoEeOriginIcmp6) {
+    if (error.type < 0 || error.type > 255 || !isError6Type(static_cast<std::uint8_t>(error.type)))
+      return none;  // redirects and anything unknown are not answers
+    a.status = statusFromIcmp6(error.type, error.code);
+    a.from = error.offender;
+    return a;
+  }
+  if (error.origin == kSoEeOriginLocal) {
+    a.status = statusFromLocalError(error.err);
+    return a;
   }
   return none;
 }

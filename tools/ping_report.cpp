@@ -20,6 +20,12 @@ int pingRequests(const QString& text) {
   return n < 1 ? kPingDefaultRequests : static_cast<int>(n);
 }
 
+std::vector<int> pingTabStops(int addressUnits) {
+  if (addressUnits + kColumnGapUnits <= 30) return {20, 50, 80};
+  const int rtt = 20 + addressUnits + kColumnGapUnits;
+  return {20, rtt, rtt + 56};
+}
+
 QString GetStatusCode(std::int32_t status) {
   switch (status) {
     case -1:

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 namespace quorvel {
 
@@ -16,6 +17,11 @@ int pingTimeout(const QString& text);
 // Number of requests: a numeric text rounded (halves to even); below 1, or any other text, 10.
 // Held to 32767 at most.
 int pingRequests(const QString& text);
+
+// Tab stops of the results box in dialog units: 20, 50 and 80. When the address column is to
+// hold `addressUnits` (a full IPv6 address), the RTT and TTL columns move out so that it does,
+// and the RTT column holds "RTT = 1200 ms".
+std::vector<int> pingTabStops(int addressUnits = 0);
 
 // Short English text of an IP status number; "unknown error" for numbers outside the table.
 QString GetStatusCode(std::int32_t status);

@@ -1,5 +1,6 @@
 #include "tools/trace_report.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "tools/diag_input.h"
@@ -22,10 +23,10 @@ int traceRequests(const QString& text) {
   return static_cast<int>(n);
 }
 
-std::vector<int> traceTabStops(int n) {
+std::vector<int> traceTabStops(int n, int addressUnits) {
   std::vector<int> stops;
   for (int k = 0; k <= n; ++k) stops.push_back(20 + 30 * k);
-  stops.push_back(80 + 30 * n);
+  stops.push_back(stops.back() + std::max(60, addressUnits + kColumnGapUnits));
   return stops;
 }
 

@@ -21,8 +21,10 @@ int traceTimeout(const QString& text);
 // Requests per hop: a numeric text rounded (halves to even) when 1 to 5; anything else 3.
 int traceRequests(const QString& text);
 
-// Tab stops in dialog units for n requests: 20, 50, ... 20 + 30n, then 80 + 30n.
-std::vector<int> traceTabStops(int n);
+// Tab stops in dialog units for n requests: 20, 50, ... 20 + 30n, then 80 + 30n. When the
+// address column is to hold `addressUnits` (a full IPv6 address), the name column moves out so
+// that it does.
+std::vector<int> traceTabStops(int n, int addressUnits = 0);
 
 // Text of one time: "<10 ms" below 10, "*" above 1200, otherwise "<t> ms".
 QString hopTimeText(std::int32_t ms);

@@ -16,24 +16,34 @@ bool StartSockets() {
 void StopSockets() {}
 
 QString GetHostAddress(const QString& host) {
+  return ResolveHost(host, AddressChoice::V4).text();
+}
+
+IpAddress ResolveHost(const QString& host, AddressChoice choice) {
+  const auto wanted = [choice](const IpAddress& a) {
+    return choice == AddressChoice::Automatic ||
+           a.family() == (choice == AddressChoice::V4 ? IpFamily::V4 : IpFamily::V6);
+  };
+  if (const std::optional<IpAddress> literal = IpAddress::parse(host))
+    return wanted(*literal) ? *literal : IpAddress();
+
   const QByteArray name = host.toLocal8Bit();
-  if (name.contains('\0')) return {};
+  if (name.isEmpty() || name.contains('\0')) return {};
   addrinfo hints{};
-  hints.ai_family = AF_INET;
+  hints.ai_family = choice == AddressChoice::V4   ? AF_INET
+                    : choice == AddressChoice::V6 ? AF_INET6
+                                                  : AF_UNSPEC;
   hints.ai_socktype = SOCK_RAW;  // one entry per address, not one per socket type
   addrinfo* list = nullptr;
   if (getaddrinfo(name.constData(), nullptr, &hints, &list) != 0 || !list) return {};
-  QString text;
+  IpAddress first4, first6;
   for (const addrinfo* ai = list; ai; ai = ai->ai_next) {
-    if (ai->ai_family == AF_INET && ai->ai_addr && ai->ai_addrlen >= sizeof(sockaddr_in)) {
-      sockaddr_in sin;
-      std::memcpy(&sin, ai->ai_addr, sizeof sin);
-      text = GetAddressText(sin.sin_addr.s_addr);
-      break;
-    }
+    const IpAddress a = IpAddress::fromSockaddr(ai->ai_addr, ai->ai_addrlen);
+    if (a.isV4() && first4.isNull()) first4 = a;
+    if (a.isV6() && first6.isNull()) first6 = a;
   }
   freeaddrinfo(list);
-  return text;
+  return !first4.isNull() ? first4 : first6;
 }
 
 QString GetAddressText(const std::uint32_t& address) {
@@ -44,18 +54,26 @@ QString GetAddressText(const std::uint32_t& address) {
   return GetTextFromPointer(buf);
 }
 
+QString GetAddressText(const IpAddress& address) {
+  return address.text();
+}
+
 QString GetTextFromPointer(const char* text) {
   if (!text) return {};
   return QString::fromLocal8Bit(text, static_cast<qsizetype>(std::strlen(text)));
 }
 
 QString GetHostNameFromAddress(std::uint32_t address) {
-  sockaddr_in sin{};
-  sin.sin_family = AF_INET;
-  sin.sin_addr.s_addr = address;
+  return GetHostNameFromAddress(IpAddress::v4(address));
+}
+
+QString GetHostNameFromAddress(const IpAddress& address) {
+  sockaddr_storage sa;
+  const std::size_t length = address.toSockaddr(sa);
+  if (length == 0) return {};
   char host[NI_MAXHOST] = {};
-  if (getnameinfo(reinterpret_cast<const sockaddr*>(&sin), sizeof sin, host, sizeof host, nullptr,
-                  0, NI_NAMEREQD) != 0)
+  if (getnameinfo(reinterpret_cast<const sockaddr*>(&sa), static_cast<socklen_t>(length), host,
+                  sizeof host, nullptr, 0, NI_NAMEREQD) != 0)
     return {};
   return GetTextFromPointer(host);
 }

@@ -1,11 +1,13 @@
 // The sockets routines shared by the ping and trace-route windows: start and stop of the
-// sockets library, name to dotted IPv4 text, address to dotted text, and reverse look-up.
+// sockets library, name to address, address to text, and reverse look-up.
 //
-// Addresses are 32-bit IPv4 values in network byte order, handed on unchanged.
+// IPv4 addresses as 32-bit values are in network byte order, handed on unchanged.
 #pragma once
 
 #include <QString>
 #include <cstdint>
+
+#include "tools/ip_address.h"
 
 namespace quorvel {
 
@@ -18,13 +20,22 @@ void StopSockets();
 // fails. The text is used as it stands (no trimming).
 QString GetHostAddress(const QString& host);
 
+// The address to ping or trace for what the user typed (used as it stands): a literal of the
+// family asked for as it is (IPv6 with or without brackets); a name resolved to its first
+// address of that family, or, with Automatic, to its first IPv4 address and, when it has
+// none, its first IPv6 address. No address when the look-up fails.
+IpAddress ResolveHost(const QString& host, AddressChoice choice);
+
 // Dotted text ("127.0.0.1") of an address in network byte order.
 QString GetAddressText(const std::uint32_t& address);
+// The text of an address of either family ("" for none).
+QString GetAddressText(const IpAddress& address);
 
 // Text of a NUL-terminated string handed back by the system; "" for a null pointer.
 QString GetTextFromPointer(const char* text);
 
 // The host's name from a reverse look-up of the address; "" when there is none.
 QString GetHostNameFromAddress(std::uint32_t address);
+QString GetHostNameFromAddress(const IpAddress& address);
 
 }  // namespace quorvel

@@ -1,6 +1,7 @@
 # Tests of name resolution, ICMP, ping and trace route.
 quorvel_add_test(test_icmp
   ${CMAKE_CURRENT_LIST_DIR}/netns_lab.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_icmp6_live.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_icmp_live.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_icmp_packet.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_icmp_text.cpp

@@ -1,5 +1,8 @@
-// Opens the ping or the trace-route window, runs it against 127.0.0.1 and saves a picture of
-// the window: icmp_screenshot ping|tracert OUT.png. Run under a display (e.g. Xvfb).
+// Opens the ping or the trace-route window, runs it and saves a picture of the window:
+//   icmp_screenshot ping|tracert OUT.png [HOST [ipv6]]
+// HOST defaults to 127.0.0.1; "ipv6" checks "Use IPv6". The trace resolves names. The window
+// stays open $QUORVEL_SCREENSHOT_HOLD_MS ms after the picture (for a screen grab of its own).
+// Run under a display (e.g. Xvfb).
 #include <QApplication>
 #include <QCheckBox>
 #include <QPixmap>
@@ -14,33 +17,42 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: icmp_screenshot ping|tracert OUT.png\n");
+  if (argc < 3 || argc > 5) {
+    std::fprintf(stderr, "usage: icmp_screenshot ping|tracert OUT.png [HOST [ipv6]]\n");
     return 2;
   }
   QTemporaryDir home;
   quorvel::resetAppState(home.path());
-  const QStringList sources{QStringLiteral("http://127.0.0.1/"), QStringLiteral("localhost")};
+  const QStringList sources =
+      argc >= 4 ? QStringList{QString::fromLocal8Bit(argv[3])}
+                : QStringList{QStringLiteral("http://127.0.0.1/"), QStringLiteral("localhost")};
+  const bool ipv6 = argc == 5 && QByteArray(argv[4]) == "ipv6";
   const QString which = QString::fromLocal8Bit(argv[1]);
-  std::unique_ptr<QDialog> w;
+  std::unique_ptr<quorvel::EchoToolWindow> w;
   if (which == QLatin1String("ping")) {
-    auto* p = new quorvel::frmPing(sources);
-    w.reset(p);
-    p->show();
-    QTimer::singleShot(300, p, &quorvel::frmPing::onRunClicked);
+    w = std::make_unique<quorvel::frmPing>(sources);
   } else {
-    auto* t = new quorvel::frmTraceRt(sources);
-    w.reset(t);
-    t->findChild<QCheckBox*>(QStringLiteral("chkResolve"))->setChecked(true);
-    t->show();
-    QTimer::singleShot(300, t, &quorvel::frmTraceRt::onRunClicked);
+    w = std::make_unique<quorvel::frmTraceRt>(sources);
+    w->findChild<QCheckBox*>(QStringLiteral("chkResolve"))->setChecked(true);
   }
+  w->findChild<QCheckBox*>(QStringLiteral("chkUseIPv6"))->setChecked(ipv6);
+  w->show();
+  QTimer::singleShot(300, w.get(), &quorvel::EchoToolWindow::onRunClicked);
+
   const QString out = QString::fromLocal8Bit(argv[2]);
+  const int hold = qEnvironmentVariableIntValue("QUORVEL_SCREENSHOT_HOLD_MS");
   bool saved = false;
-  QTimer::singleShot(2500, [&] {
-    saved = w->grab().save(out);
-    app.quit();
+  QTimer done;
+  QObject::connect(&done, &QTimer::timeout, [&] {
+    if (w->isRunning()) return;
+    done.stop();
+    QTimer::singleShot(300, [&] {
+      saved = w->grab().save(out);
+      std::fprintf(stderr, "icmp_screenshot: saved, window open for %d ms\n", hold);
+      QTimer::singleShot(hold, &app, &QApplication::quit);
+    });
   });
+  QTimer::singleShot(600, [&] { done.start(100); });
   app.exec();
   return saved ? 0 : 1;
 }

@@ -1,13 +1,16 @@
 #include "tools/netns_lab.h"
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <sched.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <atomic>
 
@@ -68,6 +71,15 @@ NetnsLab::NetnsLab() {
 NetnsLab::~NetnsLab() {
   // Deleting a namespace deletes its links too (each veth pair with its peer).
   for (const QString& ns : created_) runIp({QStringLiteral("netns"), QStringLiteral("del"), ns});
+  for (const QString& folder : etcFolders_) QDir(folder).removeRecursively();
+}
+
+bool NetnsLab::setHostsFile(const QString& role, const QByteArray& text) {
+  const QString folder = QStringLiteral("/etc/netns/") + name(role);
+  if (!QDir().mkpath(folder)) return false;
+  etcFolders_.append(folder);
+  QFile f(folder + QStringLiteral("/hosts"));
+  return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
 }
 
 bool NetnsLab::addNamespace(const QString& role) {
@@ -113,6 +125,57 @@ bool NetnsLab::buildChain(QString* why) {
                   runIn(b, {"sysctl", "-qw", "net.ipv4.icmp_ratemask=0"}, &out);
   if (!ok) *why = QStringLiteral("building the veth chain failed: ") + out;
   return ok;
+}
+
+bool dropNetRaw() {
+  __user_cap_header_struct hdr{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2]{};
+  if (syscall(SYS_capget, &hdr, data) != 0) return false;
+  data[CAP_NET_RAW / 32].effective &= ~(1U << (CAP_NET_RAW % 32));
+  return syscall(SYS_capset, &hdr, data) == 0;
+}
+
+bool NetnsLab::addIpv6(QString* why) {
+  const QString s = name("S"), a = name("A"), b = name("B"), d = name("D");
+  const QString p = prefix_;
+  // No duplicate address detection: the addresses are usable at once.
+  const auto addr = [&](const QString& ns, const QString& cidr, const QString& dev) {
+    return runIp({"-n", ns, "-6", "addr", "add", cidr, "dev", dev, "nodad"});
+  };
+  const auto route = [&](const QString& ns, const QString& to, const QString& via) {
+    return runIp({"-n", ns, "-6", "route", "add", to, "via", via});
+  };
+  QString out;
+  const bool ok =
+      addr(s, "2001:db8:1::1/64", p + "0") && addr(a, "2001:db8:1::2/64", p + "1") &&
+      addr(a, "2001:db8:2::1/64", p + "2") && addr(b, "2001:db8:2::2/64", p + "3") &&
+      addr(b, "2001:db8:3::1/64", p + "4") && addr(d, "2001:db8:3::2/64", p + "5") &&
+      route(s, "default", "2001:db8:1::2") && route(a, "2001:db8:3::/64", "2001:db8:2::2") &&
+      route(b, "2001:db8:1::/64", "2001:db8:2::1") && route(d, "default", "2001:db8:3::1") &&
+      runIn(a, {"sysctl", "-qw", "net.ipv6.conf.all.forwarding=1"}, &out) &&
+      runIn(b, {"sysctl", "-qw", "net.ipv6.conf.all.forwarding=1"}, &out) &&
+      // Every probe is answered: no ICMPv6 message is rate limited.
+      runIn(a, {"sysctl", "-qw", "net.ipv6.icmp.ratelimit=0"}, &out) &&
+      runIn(b, {"sysctl", "-qw", "net.ipv6.icmp.ratelimit=0"}, &out) &&
+      runIn(d, {"sysctl", "-qw", "net.ipv6.icmp.ratelimit=0"}, &out);
+  if (!ok) {
+    *why = QStringLiteral("giving the chain IPv6 failed: ") + out;
+    return false;
+  }
+  // The link-local addresses came with the links and are still being checked for duplicates;
+  // until they are, neighbour discovery is not sure to work.
+  for (const QString& ns : {s, a, b, d}) {
+    for (int tries = 0;; ++tries) {
+      if (!runIp({"-n", ns, "-6", "addr", "show", "tentative"}, &out)) return false;
+      if (out.trimmed().isEmpty()) break;
+      if (tries == 100) {
+        *why = QStringLiteral("IPv6 addresses stay tentative in ") + ns;
+        return false;
+      }
+      QThread::msleep(50);
+    }
+  }
+  return true;
 }
 
 ScopedNetns::ScopedNetns(const QString& name) {

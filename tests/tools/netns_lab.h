@@ -4,9 +4,14 @@
 //   S 192.0.2.1/26 -- 192.0.2.2/26 A 192.0.2.65/26 -- 192.0.2.66/26 B 198.51.100.1/24
 //     -- 198.51.100.2/24 D
 //
+// and, with addIpv6, the same chain over IPv6:
+//
+//   S 2001:db8:1::1 -- 2001:db8:1::2 A 2001:db8:2::1 -- 2001:db8:2::2 B 2001:db8:3::1
+//     -- 2001:db8:3::2 D                                              (each a /64)
+//
 // A and B forward and answer every probe (no ICMP type rate limited); D answers echo requests.
 // Every namespace and link gets a name unique to this process, and all of them are deleted
-// when the lab is destroyed.
+// when the lab is destroyed, with the hosts files given to `ip netns exec`.
 #pragma once
 
 #include <QString>
@@ -23,6 +28,10 @@ bool runIp(const QStringList& args, QString* output = nullptr);
 // Runs a program inside a namespace (`ip netns exec NS program args...`).
 bool runIn(const QString& ns, const QStringList& command, QString* output = nullptr);
 
+// Takes CAP_NET_RAW out of the calling thread's effective capabilities; only this thread is
+// affected.
+bool dropNetRaw();
+
 class NetnsLab {
  public:
   NetnsLab();
@@ -34,6 +43,10 @@ class NetnsLab {
   bool addNamespace(const QString& role);
   // Builds the four-namespace chain above. On failure `why` says what failed.
   bool buildChain(QString* why);
+  // Gives the chain its IPv6 addresses and routes (after buildChain).
+  bool addIpv6(QString* why);
+  // The hosts file that programs started with `ip netns exec` in the namespace read.
+  bool setHostsFile(const QString& role, const QByteArray& text);
 
   QString name(const QString& role) const { return prefix_ + role; }
   // Name of veth end k of the chain (0 in S, 1 and 2 in A, 3 and 4 in B, 5 in D).
@@ -42,6 +55,7 @@ class NetnsLab {
  private:
   QString prefix_;
   QStringList created_;
+  QStringList etcFolders_;
 };
 
 // Moves the calling thread into a namespace for its lifetime, then back.

@@ -1,7 +1,4 @@
 // Real ICMP: echo to 127.0.0.1, and traces through routers in network namespaces built here.
-#include <linux/capability.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -26,6 +23,7 @@
 namespace quorvel {
 namespace {
 
+using testing::dropNetRaw;
 using testing::ipv4;
 using testing::NetnsLab;
 using testing::runIn;
@@ -44,7 +42,7 @@ void setBox(QWidget* w, const char* name, const QString& text) {
 QStringList trace(const QString& address, const QString& requests, const QString& timeout,
                   IcmpSocketKind kind, bool resolve = false) {
   frmTraceRt w({address});
-  w.setEchoOpener([kind] { return OpenIcmpEcho(kind); });
+  w.setEchoOpener([kind](IpFamily family) { return OpenIcmpEcho(family, kind); });
   w.show();
   setBox(&w, "txtNumRequests", requests);
   setBox(&w, "txtTimeOut", timeout);
@@ -128,16 +126,6 @@ TEST_F(LoopbackTest, TraceCompleteAtHopOne) {
   EXPECT_EQ(l[4], "Trace route complete");
 }
 
-// Raises the calling thread's effective capabilities without CAP_NET_RAW; only this thread
-// is affected.
-bool dropNetRaw() {
-  __user_cap_header_struct hdr{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct data[2]{};
-  if (syscall(SYS_capget, &hdr, data) != 0) return false;
-  data[CAP_NET_RAW / 32].effective &= ~(1U << (CAP_NET_RAW % 32));
-  return syscall(SYS_capset, &hdr, data) == 0;
-}
-
 class NamespaceTest : public testing::AppFolderTest {
  protected:
   void SetUp() override {
@@ -182,7 +170,7 @@ TEST_F(NamespaceTest, UnresolvableNames) {
   EXPECT_EQ(t, QStringList{"Unable to resolve host name no-such-host.invalid"});
 
   frmPing p({"no-such-host.invalid"});
-  p.setEchoOpener([] { return OpenIcmpEcho(); });
+  p.setEchoOpener([](IpFamily family) { return OpenIcmpEcho(family); });
   p.show();
   setBox(&p, "txtNumRequests", "2");
   p.onRunClicked();

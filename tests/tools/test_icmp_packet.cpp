@@ -97,7 +97,7 @@ TEST(IcmpPacket, RawEchoReplyMatchesOnlyOurRequest) {
   const IcmpAnswer a = decodeRawPacket(reply, 0x4242, 7, dest);
   EXPECT_TRUE(a.matches);
   EXPECT_EQ(a.status, 0);
-  EXPECT_EQ(a.from, dest);
+  EXPECT_EQ(a.from, IpAddress::v4(dest));
   EXPECT_EQ(a.ttl, 62);
 
   // Another program's reply (other identifier) or an old one (other sequence) is no answer.
@@ -121,7 +121,7 @@ TEST(IcmpPacket, RawErrorsQuoteOurRequest) {
   const IcmpAnswer te = decodeRawPacket(errorPacket(11, 0, router, dest, 9, 3), 9, 3, dest);
   EXPECT_TRUE(te.matches);
   EXPECT_EQ(te.status, 11013);
-  EXPECT_EQ(te.from, router);
+  EXPECT_EQ(te.from, IpAddress::v4(router));
   EXPECT_EQ(te.ttl, 63);
 
   const struct {
@@ -170,7 +170,7 @@ TEST(IcmpPacket, TruncatedAndMalformedPacketsAreIgnored) {
 }
 
 TEST(IcmpPacket, DatagramRepliesAndQueuedErrors) {
-  const std::uint32_t from = addr("127.0.0.1");
+  const IpAddress from = IpAddress::v4(addr("127.0.0.1"));
   const Bytes reply = echoReply(0, 5);  // the kernel chose and checked the identifier
   const IcmpAnswer a = decodeDatagramReply(reply, 5, from, 64);
   EXPECT_TRUE(a.matches);
@@ -181,27 +181,27 @@ TEST(IcmpPacket, DatagramRepliesAndQueuedErrors) {
   EXPECT_FALSE(decodeDatagramReply(std::span(reply.data(), 7), 5, from, 64).matches);
 
   const Bytes ours = buildEchoRequest(0, 5, Bytes(32, 'a'));
-  QueuedError te{2, 11, 0, EHOSTUNREACH, addr("192.0.2.2")};
+  QueuedError te{2, 11, 0, EHOSTUNREACH, IpAddress::v4(addr("192.0.2.2"))};
   const IcmpAnswer e = decodeDatagramError(te, ours, 5);
   EXPECT_TRUE(e.matches);
   EXPECT_EQ(e.status, 11013);
-  EXPECT_EQ(e.from, addr("192.0.2.2"));
+  EXPECT_EQ(e.from, IpAddress::v4(addr("192.0.2.2")));
   EXPECT_FALSE(decodeDatagramError(te, ours, 4).matches);
   EXPECT_FALSE(decodeDatagramError(te, std::span(ours.data(), 7), 5).matches);
 
-  const QueuedError unreachable{2, 3, 1, EHOSTUNREACH, addr("192.0.2.66")};
+  const QueuedError unreachable{2, 3, 1, EHOSTUNREACH, IpAddress::v4(addr("192.0.2.66"))};
   EXPECT_EQ(decodeDatagramError(unreachable, ours, 5).status, 11003);
-  const QueuedError redirect{2, 5, 1, 0, addr("192.0.2.2")};
+  const QueuedError redirect{2, 5, 1, 0, IpAddress::v4(addr("192.0.2.2"))};
   EXPECT_FALSE(decodeDatagramError(redirect, ours, 5).matches);
-  const QueuedError weird{2, 300, 0, 0, addr("192.0.2.2")};
+  const QueuedError weird{2, 300, 0, 0, IpAddress::v4(addr("192.0.2.2"))};
   EXPECT_FALSE(decodeDatagramError(weird, ours, 5).matches);
 
   // A failure on this machine: matched, but no node answered.
-  const QueuedError local{1, 0, 0, EMSGSIZE, 0};
+  const QueuedError local{1, 0, 0, EMSGSIZE, IpAddress()};
   const IcmpAnswer l = decodeDatagramError(local, ours, 5);
   EXPECT_TRUE(l.matches);
   EXPECT_EQ(l.status, 11009);
-  EXPECT_EQ(l.from, 0u);
+  EXPECT_TRUE(l.from.isNull());
 }
 
 TEST(IcmpPacket, MutatedPacketsAreDecodedSafely) {
@@ -234,11 +234,23 @@ TEST(IcmpPacket, MutatedPacketsAreDecodedSafely) {
     if (!r.empty()) r[0] = static_cast<std::uint8_t>(0x40 | (r[0] & 0x0f));  // looks like IPv4
     if (r.size() > 9) r[9] = 1;
     if (decodeRawPacket(r, 0x1111, 0x2222, dest).matches) ++noise;
-    QueuedError q{2, next(), next(), 0, 1};
+    QueuedError q{2, next(), next(), 0, IpAddress::v4(1)};
     if (decodeDatagramError(q, r, 0x2222).matches) ++noise;
-    if (decodeDatagramReply(r, 0x2222, 1, 64).matches) ++noise;
+    if (decodeDatagramReply(r, 0x2222, IpAddress::v4(1), 64).matches) ++noise;
   }
   EXPECT_EQ(noise, 0);
+}
+
+TEST(IcmpPacket, Icmp6AnswersAsTheirIpv4Counterparts) {
+  // The answers the namespace tests cannot provoke with echo requests (the others are met
+  // there for real); decoding is left to the fuzz target and the live tests.
+  const struct {
+    int type, code, status;
+  } table[] = {{1, 4, 11005}, {1, 2, 11003},  {1, 5, 11003},   {1, 6, 11002},
+               {1, 7, 11012}, {1, 99, 11050}, {3, 1, 11014},   {4, 0, 11015},
+               {4, 1, 11004}, {129, 0, 0},    {128, 0, 11050}, {135, 0, 11050}};
+  for (const auto& t : table)
+    EXPECT_EQ(statusFromIcmp6(t.type, t.code), t.status) << t.type << "/" << t.code;
 }
 
 TEST(IcmpPacket, StatusTable) {

@@ -1,13 +1,16 @@
 // The trace-route and ping windows over a scripted echo endpoint: controls, settings, the
 // report, the ends of a trace, cancel, and closing while running.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <cmath>
 
@@ -15,6 +18,7 @@
 #include "app/settings.h"
 #include "app/twips.h"
 #include "common/test_support.h"
+#include "tools/diag_input.h"
 #include "tools/fake_echo.h"
 #include "tools/frm_ping.h"
 #include "tools/frm_tracert.h"
@@ -27,6 +31,7 @@ using testing::answer;
 using testing::EchoCall;
 using testing::FakeEcho;
 using testing::fakeOpener;
+using testing::ip;
 using testing::silence;
 
 template <typename T>
@@ -53,6 +58,23 @@ QStringList tabOrder(QWidget* first, const QStringList& names) {
     w = w->nextInFocusChain();
   }
   return order;
+}
+
+// Whether the column that starts at tab stop k of the results box holds a full IPv6 address.
+bool holdsFullIpv6(QWidget* w, std::size_t k) {
+  auto* box = w->findChild<QPlainTextEdit*>("txtResults");
+  const std::vector<double> px = tabStopPixels(box);
+  const double wide = QFontMetricsF(box->font()).horizontalAdvance(kWidestIpv6Text);
+  return k + 1 < px.size() && px[k + 1] - px[k] > wide;
+}
+
+// Checks or clears "Use IPv6" as a user does: Tab to it, then the space bar.
+void toggleUseIpv6(QWidget* w) {
+  auto* check = w->findChild<QCheckBox*>("chkUseIPv6");
+  for (int i = 0; i < 20 && QApplication::focusWidget() != check; ++i)
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  ASSERT_EQ(QApplication::focusWidget(), check);
+  QTest::keyClick(check, Qt::Key_Space);
 }
 
 class TraceWindowTest : public testing::AppFolderTest {
@@ -278,7 +300,7 @@ TEST_F(TraceWindowTest, ClosingDuringATraceStopsItAndWritesTheSettings) {
 
 TEST_F(TraceWindowTest, EchoLayerThatCannotOpenIsReported) {
   auto w = open();
-  w->setEchoOpener([] {
+  w->setEchoOpener([](IpFamily) {
     IcmpOpenResult r;
     r.error = "no socket; run with CAP_NET_RAW";
     return r;
@@ -290,6 +312,34 @@ TEST_F(TraceWindowTest, EchoLayerThatCannotOpenIsReported) {
   EXPECT_TRUE(messages_[0].text.startsWith("Error initiating the trace"));
   EXPECT_TRUE(messages_[0].text.contains("CAP_NET_RAW"));
   EXPECT_EQ(child<QPushButton>(w.get(), "cmdRun")->text(), "&Run");
+}
+
+TEST_F(TraceWindowTest, Ipv6RouteCompletesHoweverTheAddressIsWritten) {
+  script_ = [](const EchoCall& c, int) {
+    return c.ttl == 1 ? answer("2001:db8:1::2", 3, 11013) : answer("2001:db8::1", 12);
+  };
+  std::vector<IpFamily> families;
+  auto w = open({"2001:0db8:0:0::1"});
+  w->setEchoOpener(fakeOpener(script_, &calls_, &families));
+  setText(w.get(), "txtNumRequests", "1");
+  w->onRunClicked();
+  EXPECT_EQ(lines(w.get()),
+            (QStringList{"Tracing route to 2001:db8::1", "", "1\t<10 ms\t2001:db8:1::2",
+                         "2\t12 ms\t2001:db8::1", "", "Trace route complete"}));
+  EXPECT_EQ(families, std::vector<IpFamily>{IpFamily::V6});
+  EXPECT_EQ(calls_.front().destination, ip("2001:db8::1"));
+  EXPECT_TRUE(holdsFullIpv6(w.get(), 1));  // the address column, before the names
+
+  // "Use IPv6" asks for IPv6 only: a dotted address has none. The choice is kept.
+  toggleUseIpv6(w.get());
+  child<QComboBox>(w.get(), "cboAddress")->setEditText("127.0.0.1");
+  calls_.clear();
+  w->onRunClicked();
+  EXPECT_EQ(lines(w.get()), QStringList{"Unable to resolve host name 127.0.0.1"});
+  EXPECT_TRUE(calls_.empty());
+  w->close();
+  EXPECT_EQ(ReadSetting(appState().settingsPath, "TraceRoute", "UseIPv6").value, "1");
+  EXPECT_TRUE(open()->findChild<QCheckBox*>("chkUseIPv6")->isChecked());
 }
 
 class PingWindowTest : public testing::AppFolderTest {
@@ -412,9 +462,37 @@ TEST_F(PingWindowTest, ClosingDuringASeriesEndsItFirst) {
   EXPECT_EQ(ReadSetting(appState().settingsPath, "Ping", "NumRequests").value, "8");
 }
 
+TEST_F(PingWindowTest, Ipv6LinesAndTheUseIpv6Choice) {
+  script_ = [](const EchoCall&, int) { return answer("::1", 3); };
+  std::vector<IpFamily> families;
+  auto w = open({"[::1]"});
+  w->setEchoOpener(fakeOpener(script_, &calls_, &families));
+  EXPECT_EQ(child<QCheckBox>(w.get(), "chkUseIPv6")->text(), "Use IPv6");
+  EXPECT_FALSE(child<QCheckBox>(w.get(), "chkUseIPv6")->isChecked());
+  child<QLineEdit>(w.get(), "txtNumRequests")->setText("2");
+  w->onRunClicked();
+  EXPECT_EQ(lines(w.get()),
+            (QStringList{"1\t::1\tRTT = 3 ms\tTTL = 64", "2\t::1\tRTT = 3 ms\tTTL = 64", ""}));
+  EXPECT_EQ(families, std::vector<IpFamily>{IpFamily::V6});
+  EXPECT_TRUE(holdsFullIpv6(w.get(), 0));
+
+  // With "Use IPv6" a dotted address is not pinged at all, as a name without an address.
+  toggleUseIpv6(w.get());
+  child<QComboBox>(w.get(), "cboAddress")->setEditText("127.0.0.1");
+  w->onRunClicked();
+  EXPECT_EQ(lines(w.get()), (QStringList{"1\tError: inet_addr: bad IP format",
+                                         "2\tError: inet_addr: bad IP format", ""}));
+  EXPECT_EQ(families.size(), 1u);
+  EXPECT_FALSE(holdsFullIpv6(w.get(), 0));  // the IPv4 stops again
+  w->close();
+  EXPECT_EQ(ReadSetting(appState().settingsPath, "Ping", "UseIPv6").value, "1");
+  WriteSetting(appState().settingsPath, "Ping", "UseIPv6", "0");
+  EXPECT_FALSE(open()->findChild<QCheckBox*>("chkUseIPv6")->isChecked());
+}
+
 TEST_F(PingWindowTest, EchoLayerThatCannotOpenIsNotASuccess) {
   auto w = open();
-  w->setEchoOpener([] {
+  w->setEchoOpener([](IpFamily) {
     IcmpOpenResult r;
     r.error = "ICMP echo requests cannot be sent ... CAP_NET_RAW ... ping_group_range";
     return r;
