@@ -56,50 +56,6 @@ std::vector<Command> makeCommands() {
         kMetrics},
        &RunBench});
   c.push_back(
-      {QStringLiteral("ftp"),
-       QStringLiteral("ftp [OPTION]... HOST[:PORT]/PATH"),
-       QStringLiteral("time the download of one file by anonymous FTP"),
-       {QStringLiteral(
-            "Logs in to HOST (port 21 unless PORT is given) as an anonymous user and downloads "
-            "the file PATH in passive mode into Quorvel.tmp in the application folder, exactly "
-            "as the FTP window's Run does, then shows the window's results: the bytes, the "
-            "seconds and the throughput in kilobits per second. The timing covers the "
-            "transfer only, not the log-in. The file may also be written ftp://HOST/PATH; a "
-            "backslash counts as a slash."),
-        QStringLiteral(
-            "Quorvel.tmp is deleted when the command ends, as when the window closes. The "
-            "window's list of recent files is left as it is, so that tests run from scripts "
-            "or cron do not push the files picked in the window out of it. The log-in and the "
-            "transfer may each take at most FTP/TransferLimit seconds of the settings file "
-            "(300 unless set there; 0 for no limit)."),
-        QStringLiteral("Exit status 4 when the connection or the transfer failed. Ctrl-C "
-                       "abandons the transfer.")},
-       {kJson},
-       &RunFtp});
-  c.push_back(
-      {QStringLiteral("stats"),
-       QStringLiteral("stats [OPTION]... [LOG]"),
-       QStringLiteral("statistics of the logged runs by part of the day"),
-       {QStringLiteral(
-            "Reads the summary log LOG (without it, QVSum.log in the application folder, in "
-            "any letter case) as the statistics window's Compute does, and shows its table: "
-            "for weekday mornings (7-12), afternoons (13-18), evenings (19-22), late nights "
-            "(23-6), the weekend (Saturday, Sunday and Friday from 23:00) and all runs, the "
-            "number of runs and the mean and median throughput (Kbps) and page load time "
-            "(seconds). Runs below 1.0 Kbps or above 60.0 seconds a page are left out. It "
-            "writes chart.dat in the application folder, which the graph window draws, as the "
-            "window does."),
-        QStringLiteral(
-            "Dates are written as in the window's date boxes: MM/DD/YYYY, M/D/YYYY, the log's "
-            "own MM-DD-YY or YYYY-MM-DD; both limits are included; a date in the future is "
-            "refused. Without them every date counts (the window's \"All\")."),
-        QStringLiteral("Exit status 2 when the log or a date is refused, 3 when chart.dat "
-                       "could not be written (the table is shown all the same).")},
-       {valued("first-date", QChar(), "DATE", "count no run before DATE"),
-        valued("last-date", QChar(), "DATE", "count no run after DATE"), kJson,
-        flag("csv", QChar(), "write the table as CSV (RFC 4180) to standard output")},
-       &RunStats});
-  c.push_back(
       {QStringLiteral("ping"),
        QStringLiteral("ping [OPTION]... HOST"),
        QStringLiteral("send ICMP echo requests to a host and show the round-trip times"),
@@ -150,6 +106,50 @@ std::vector<Command> makeCommands() {
         flag("resolve", QLatin1Char('r'), "look up the host name of each hop's address"), kIpv4,
         kIpv6, kJson, kMetrics},
        &RunTrace});
+  c.push_back(
+      {QStringLiteral("ftp"),
+       QStringLiteral("ftp [OPTION]... HOST[:PORT]/PATH"),
+       QStringLiteral("time the download of one file by anonymous FTP"),
+       {QStringLiteral(
+            "Logs in to HOST (port 21 unless PORT is given) as an anonymous user and downloads "
+            "the file PATH in passive mode into Quorvel.tmp in the application folder, exactly "
+            "as the FTP window's Run does, then shows the window's results: the bytes, the "
+            "seconds and the throughput in kilobits per second. The timing covers the "
+            "transfer only, not the log-in. The file may also be written ftp://HOST/PATH; a "
+            "backslash counts as a slash."),
+        QStringLiteral(
+            "Quorvel.tmp is deleted when the command ends, as when the window closes. The "
+            "window's list of recent files is left as it is, so that tests run from scripts "
+            "or cron do not push the files picked in the window out of it. The log-in and the "
+            "transfer may each take at most FTP/TransferLimit seconds of the settings file "
+            "(300 unless set there; 0 for no limit)."),
+        QStringLiteral("Exit status 4 when the connection or the transfer failed. Ctrl-C "
+                       "abandons the transfer.")},
+       {kJson},
+       &RunFtp});
+  c.push_back(
+      {QStringLiteral("stats"),
+       QStringLiteral("stats [OPTION]... [LOG]"),
+       QStringLiteral("statistics of the logged runs by part of the day"),
+       {QStringLiteral(
+            "Reads the summary log LOG (without it, QVSum.log in the application folder, in "
+            "any letter case) as the statistics window's Compute does, and shows its table: "
+            "for weekday mornings (7-12), afternoons (13-18), evenings (19-22), late nights "
+            "(23-6), the weekend (Saturday, Sunday and Friday from 23:00) and all runs, the "
+            "number of runs and the mean and median throughput (Kbps) and page load time "
+            "(seconds). Runs below 1.0 Kbps or above 60.0 seconds a page are left out. It "
+            "writes chart.dat in the application folder, which the graph window draws, as the "
+            "window does."),
+        QStringLiteral(
+            "Dates are written as in the window's date boxes: MM/DD/YYYY, M/D/YYYY, the log's "
+            "own MM-DD-YY or YYYY-MM-DD; both limits are included; a date in the future is "
+            "refused. Without them every date counts (the window's \"All\")."),
+        QStringLiteral("Exit status 2 when the log or a date is refused, 3 when chart.dat "
+                       "could not be written (the table is shown all the same).")},
+       {valued("first-date", QChar(), "DATE", "count no run before DATE"),
+        valued("last-date", QChar(), "DATE", "count no run after DATE"), kJson,
+        flag("csv", QChar(), "write the table as CSV (RFC 4180) to standard output")},
+       &RunStats});
   return c;
 }
 
