@@ -15,6 +15,7 @@ seconds=${1:-30}
 build_dir=${QUORVEL_FUZZ_BUILD_DIR:-build-fuzz}
 
 CC=${CC:-clang-14} CXX=${CXX:-clang++-14} cmake -S . -B "$build_dir" -G Ninja \
+  -DQUORVEL_WERROR=${QUORVEL_WERROR:-OFF} \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \

@@ -3,13 +3,15 @@
 # in ./build-asan (or $QUORVEL_ASAN_BUILD_DIR), and runs every test under them. Any sanitizer
 # report (memory error, undefined behaviour, leak) ends the test program and fails the run.
 #
-# The compiler is the default one (gcc); CC=clang-14 CXX=clang++-14 works as well.
+# The compiler is clang-14 (CI builds the tests with gcc, so both compilers see every line);
+# CC=gcc CXX=g++ works as well. QUORVEL_WERROR=ON makes every warning an error.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${QUORVEL_ASAN_BUILD_DIR:-build-asan}
 
 # -O1 keeps the instrumented build and its tests quick; -g1 keeps line numbers in reports.
-cmake -S . -B "$build_dir" -G Ninja \
+CC=${CC:-clang-14} CXX=${CXX:-clang++-14} cmake -S . -B "$build_dir" -G Ninja \
+  -DQUORVEL_WERROR=${QUORVEL_WERROR:-OFF} \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1" \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" \

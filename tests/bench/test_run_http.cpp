@@ -25,6 +25,7 @@
 #include "app/frm_quorvel.h"
 #include "bench/benchmark.h"
 #include "bench/curl_internet.h"
+#include "common/test_support.h"
 #include "loopback_servers.h"
 #include "run_test_fixture.h"
 
@@ -443,16 +444,16 @@ long peakRssKb() {
 
 // A page at the in-memory limit is held once, also while its comments are stripped.
 TEST_F(HttpRun, APageAtTheMemoryLimitIsHeldOnce) {
-#ifdef __SANITIZE_ADDRESS__
+#ifdef QUORVEL_ASAN
   GTEST_SKIP() << "the sanitizer's quarantine keeps freed memory resident";
 #endif
   constexpr qsizetype kLimit = qsizetype(160) << 20;
   RecordingServer s;
   // Beyond the limit (so cut there, 12004), served piece by piece from one small buffer so that
   // the server in this process holds nothing of it.
-  const size_t size = size_t(kLimit + (16 << 20));
-  s.routes().Get("/big.htm", [size](const httplib::Request&, httplib::Response& res) {
-    res.set_content_provider(size, "text/html", [](size_t offset, size_t length, httplib::DataSink& sink) {
+  constexpr size_t kSize = size_t(kLimit + (16 << 20));
+  s.routes().Get("/big.htm", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content_provider(kSize, "text/html", [](size_t offset, size_t length, httplib::DataSink& sink) {
       static const std::string head = "<html><!-- a comment --><img src=a.gif>";
       static const std::string filler(1 << 20, 'x');
       const std::string& piece = offset == 0 ? head : filler;

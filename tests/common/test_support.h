@@ -1,6 +1,16 @@
 // Fixtures shared by the tests.
 #pragma once
 
+// Whether AddressSanitizer is in the build (gcc says so one way, clang another): its
+// quarantine keeps freed memory resident, so memory figures mean nothing under it.
+#if defined(__SANITIZE_ADDRESS__)
+#define QUORVEL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUORVEL_ASAN 1
+#endif
+#endif
+
 #include <QString>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

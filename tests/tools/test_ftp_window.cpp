@@ -22,9 +22,9 @@ namespace {
 
 class FakeFtpClient : public FtpClient {
  public:
-  int Connect(const QString& server, const QString&, const QString& password) override {
+  int Connect(const QString& server, const QString&, const QString& given) override {
     calls << "Connect " + server;
-    this->password = password;
+    password = given;
     return connectError;
   }
   int Fetch(const QString& remoteFile, const QString& localFile) override {
