@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <functional>
 #include <memory>
-#include <optional>
 
 #include "app/frm_quorvel.h"
 #include "common/test_support.h"
@@ -27,15 +26,11 @@ namespace {
 using testing::shown;
 using testing::widget;
 
-struct Control {
-  const char* name;
-  std::optional<QString> caption;  // not checked when none (a path, a picture)
-};
-using Line = std::vector<Control>;
+// A window's lines, top to bottom: "name=caption|name=caption" (no "=": caption not checked).
 struct Window {
   std::function<std::unique_ptr<QWidget>()> open;
   QString title;
-  std::vector<Line> lines;
+  QStringList lines;
 };
 
 template <typename W>
@@ -45,70 +40,39 @@ std::function<std::unique_ptr<QWidget>()> make() {
 
 // The ping and trace windows (their tests are in tests/tools) join this table too.
 std::vector<Window> windows() {
+  const QString version = versionText(version::kMajor, version::kMinor, version::kRevision);
   return {
-      {make<frmQuorvel>(),
-       "Quorvel",
-       {{{"chkImagesOn", "Get Images"},
-         {"chkSoundsOn", "Get Sounds"},
-         {"lblIterations", "Iterations:"},
-         {"txtIterations", "1"}},
-        {{"chkLoggingOn", "Log Results"}},
-        {{"chkUseURLFile", "Use URLS.DAT file"},
-         {"lblURLToUse", "URL To Use:"},
-         {"cboURLToUse", ""}},
-        {{"lblStatus", "Status:"}, {"txtStatus", ""}},
-        {{"lblValidURLs", "Valid URLs:"},
-         {"txtValidURLs", ""},
-         {"lblURLErrors", "Total Errors:"},
-         {"txtTotalErrors", ""}},
-        {{"lblTotalBytes", "Total Bytes:"},
-         {"txtTotalBytes", ""},
-         {"lblTotalSecs", "Total Secs:"},
-         {"txtTotalSecs", ""}},
-        {{"lblThroughput", "Throughput:"},
-         {"txtThroughput", ""},
-         {"lblAvgPageLoad", "Avg. Page Load:"},
-         {"txtAvgPageLoad", ""}},
-        {{"cmdGo", "&Run"}, {"cmdCancel", "&Quit"}}}},
-      {make<frmOptions>(),
-       "Quorvel Options",
-       {{{"chkUseProxyServer", "Use proxy server for benchmarks"}},
-        {{"lblAddress", "Address:"}, {"txtAddress", ""}, {"lblPort", "Port:"}, {"txtPort", ""}},
-        {{"cmdOK", "&OK"}, {"cmdCancel", "&Cancel"}}}},
-      {make<frmAbout>(),
-       QStringLiteral("About ") + version::kProductName,
-       {{{"picIcon", ""}, {"lblTitle", "Quorvel - Internet Connection Performance Benchmark"}},
-        {{"lblVersion", versionText(version::kMajor, version::kMinor, version::kRevision)}},
-        {{"lblDescription", version::kCopyright}},
-        {{"linSeparator1", std::nullopt}},
-        {{"lblTechSupport", "Tech Support: "}},
-        {{"lblEMail", "E-Mail:"}, {"lblEMailLink", version::kSupportEmail}},
-        {{"lblWeb", "Web:"}, {"lblWebLink", version::kWebAddress}},
-        {{"linSeparator2", std::nullopt}},
-        {{"cmdSysInfo", "&System Info..."}, {"cmdOK", "OK"}}}},
-      {make<frmStatistics>(),
-       "Log File Statistics",
-       {{{"lblLogFile", "Log File:"}, {"txtLogFileName", std::nullopt}, {"cmdLogFileBrowse", "&Browse"}},
-        {{"lblDatesToInclude", "Dates To Include:"},
-         {"chkAllDates", "All"},
-         {"lblStart", "First Date:"},
-         {"txtFirstDate", ""},
-         {"lblLastDate", "Last Date:"},
-         {"txtLastDate", ""}},
-        {{"lblTimePeriod", "Time Period of Log File:"}, {"lblTimePeriodStat", ""}},
-        {{"lvwStatistics", "Day Part|N|Avg Kbps|Med Kbps|Avg Pg Load|Med Pg Load"}},
-        {{"cmdCompute", "&Compute"}, {"cmdGraph", "&Graph"}, {"cmdQuit", "&Quit"}}}},
-      {make<frmGraph>(),
-       "Log File Graph",
-       {{{"lblTitle", "Average Download Speed for Period  to "}},
-        {{"MSChart1", std::nullopt}},
-        {{"cmdClose", "&Close"}}}},
-      {make<frmFTP>(),
-       "Quorvel - FTP",
-       {{{"lblFTPFileName", "FTP File:"}, {"cboRemoteFile", std::nullopt}},
-        {{"lblResults", "Results:"}},
-        {{"txtResults", std::nullopt}},
-        {{"cmdRun", "&Run"}, {"cmdClose", "C&lose"}}}},
+      {make<frmQuorvel>(), "Quorvel",
+       {"chkImagesOn=Get Images|chkSoundsOn=Get Sounds|lblIterations=Iterations:|txtIterations=1",
+        "chkLoggingOn=Log Results",
+        "chkUseURLFile=Use URLS.DAT file|lblURLToUse=URL To Use:|cboURLToUse=",
+        "lblStatus=Status:|txtStatus=",
+        "lblValidURLs=Valid URLs:|txtValidURLs=|lblURLErrors=Total Errors:|txtTotalErrors=",
+        "lblTotalBytes=Total Bytes:|txtTotalBytes=|lblTotalSecs=Total Secs:|txtTotalSecs=",
+        "lblThroughput=Throughput:|txtThroughput=|lblAvgPageLoad=Avg. Page Load:|txtAvgPageLoad=",
+        "cmdGo=&Run|cmdCancel=&Quit"}},
+      {make<frmOptions>(), "Quorvel Options",
+       {"chkUseProxyServer=Use proxy server for benchmarks",
+        "lblAddress=Address:|txtAddress=|lblPort=Port:|txtPort=", "cmdOK=&OK|cmdCancel=&Cancel"}},
+      {make<frmAbout>(), QStringLiteral("About ") + version::kProductName,
+       {"picIcon=|lblTitle=Quorvel - Internet Connection Performance Benchmark",
+        "lblVersion=" + version, QStringLiteral("lblDescription=") + version::kCopyright,
+        "linSeparator1", "lblTechSupport=Tech Support: ",
+        QStringLiteral("lblEMail=E-Mail:|lblEMailLink=") + version::kSupportEmail,
+        QStringLiteral("lblWeb=Web:|lblWebLink=") + version::kWebAddress, "linSeparator2",
+        "cmdSysInfo=&System Info...|cmdOK=OK"}},
+      {make<frmStatistics>(), "Log File Statistics",
+       {"lblLogFile=Log File:|txtLogFileName|cmdLogFileBrowse=&Browse",
+        "lblDatesToInclude=Dates To Include:|chkAllDates=All|lblStart=First Date:|txtFirstDate=|"
+        "lblLastDate=Last Date:|txtLastDate=",
+        "lblTimePeriod=Time Period of Log File:|lblTimePeriodStat=",
+        "lvwStatistics=Day Part, N, Avg Kbps, Med Kbps, Avg Pg Load, Med Pg Load",
+        "cmdCompute=&Compute|cmdGraph=&Graph|cmdQuit=&Quit"}},
+      {make<frmGraph>(), "Log File Graph",
+       {"lblTitle=Average Download Speed for Period  to ", "MSChart1", "cmdClose=&Close"}},
+      {make<frmFTP>(), "Quorvel - FTP",
+       {"lblFTPFileName=FTP File:|cboRemoteFile", "lblResults=Results:", "txtResults",
+        "cmdRun=&Run|cmdClose=C&lose"}},
   };
 }
 
@@ -134,14 +98,15 @@ TEST_F(Windows, ControlsCaptionsAndLayoutAsTheUserSeesThem) {
     w->show();
     EXPECT_EQ(w->windowTitle(), spec.title);
     int previousBottom = 0;
-    for (const Line& line : spec.lines) {
+    for (const QString& line : spec.lines) {
       int bottom = 0;
       const QWidget* left = nullptr;
-      for (const Control& c : line) {
-        SCOPED_TRACE(c.name);
-        const QWidget* control = widget(w.get(), c.name);
-        if (c.caption) {
-          EXPECT_EQ(shown(w.get(), c.name), *c.caption);
+      for (const QString& item : line.split('|')) {
+        const QString name = item.section('=', 0, 0);
+        SCOPED_TRACE(name.toStdString());
+        const QWidget* control = widget(w.get(), name);
+        if (item.contains('=')) {
+          EXPECT_EQ(shown(w.get(), name), item.section('=', 1));
         }
         const QRect r = placeOf(control);
         EXPECT_TRUE(control->isVisible());
@@ -149,7 +114,7 @@ TEST_F(Windows, ControlsCaptionsAndLayoutAsTheUserSeesThem) {
         EXPECT_TRUE(captionFits(control)) << control->width() << " wide";
         EXPECT_GE(r.top(), previousBottom) << "below the line before";
         if (left) {
-          EXPECT_GE(r.left(), placeOf(left).right()) << "right of " << left->objectName().data();
+          EXPECT_GE(r.left(), placeOf(left).right()) << "right of " << left->objectName().toStdString();
           EXPECT_TRUE(r.top() <= placeOf(left).bottom() && placeOf(left).top() <= r.bottom())
               << "beside " << left->objectName().toStdString();
         }

@@ -98,7 +98,7 @@ QString shown(const QObject* w, const QString& name) {
   if (auto* t = qobject_cast<const QTreeWidget*>(c)) {
     QStringList headers;
     for (int i = 0; i < t->columnCount(); ++i) headers << t->headerItem()->text(i);
-    return headers.join('|');
+    return headers.join(", ");
   }
   ADD_FAILURE() << name.toStdString() << " shows no text";
   return {};
