@@ -56,7 +56,8 @@ TEST_F(LogFileTest, ViewAndClearFromTheFileMenu) {
     const char* said;
   };
   for (const Case& c :
-       {Case{kShellNoAssociation, kShellOk, "Error 31 encountered when attempting to view log file"},
+       {Case{kShellNoAssociation, kShellOk,
+             "Error 31 encountered when attempting to view log file"},
         Case{kShellOk, kShellFileNotFound, "Error 2 encountered when opening log file"},
         Case{kShellOk, 0, "Error 0 encountered when opening log file"}}) {
     shell.findResult = c.find;
@@ -129,12 +130,11 @@ TEST_F(LogFileTest, TheDesktopsProgramForTheLogIsFoundAndStarted) {
   ASSERT_GT(shell.findExecutable(log, &program), 32);
   EXPECT_EQ(program, viewer + " --flag");
   ASSERT_GT(shell.execute(program, log), 32);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return testing::get(viewer + ".seen") == "--flag|" + log; },
-                              10000));
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return testing::get(viewer + ".seen") == "--flag|" + log; }, 10000));
   EXPECT_EQ(shell.execute("/nonexistent/viewer", log), kShellFileNotFound);
   EXPECT_EQ(shell.execute("", log), kShellFileNotFound);
-  for (const auto& [name, value] : saved)
-    value.isNull() ? qunsetenv(name) : qputenv(name, value);
+  for (const auto& [name, value] : saved) value.isNull() ? qunsetenv(name) : qputenv(name, value);
 
   const std::pair<const char*, const char*> execLines[] = {
       {"[Desktop Entry]\nExec = prog --percent=100%% %f --x\n", "prog --percent=100% --x"},

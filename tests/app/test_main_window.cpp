@@ -76,7 +76,8 @@ TEST_F(MainWindowTest, ShowsTheSettingsFileOrItsDefaults) {
   }
   // A history with gaps is listed without them; start-up changes nothing in the file.
   QByteArray ini = "[URLInfo]\n";
-  for (int i : {1, 3, 10}) ini += "URL" + QByteArray::number(i) + "=http://h" + QByteArray::number(i) + "/\n";
+  for (int i : {1, 3, 10})
+    ini += "URL" + QByteArray::number(i) + "=http://h" + QByteArray::number(i) + "/\n";
   writeFile("Quorvel.ini", ini);
   frmQuorvel w;
   EXPECT_EQ(items(w), QStringList({"http://h1/", "http://h3/", "http://h10/"}));
@@ -183,8 +184,8 @@ TEST_F(MainWindowTest, CtrlAndAltOnRunSetTheDebugFlagsForGood) {
   w.setRunFunction([&](RunView&) {
     seen << QStringLiteral("%1%2").arg(appState().debug1).arg(appState().debug2);
   });
-  for (const auto mods : {Qt::NoModifier, Qt::ControlModifier, Qt::NoModifier, Qt::AltModifier,
-                          Qt::NoModifier})
+  for (const auto mods :
+       {Qt::NoModifier, Qt::ControlModifier, Qt::NoModifier, Qt::AltModifier, Qt::NoModifier})
     QTest::mouseClick(go(w), Qt::LeftButton, mods);
   EXPECT_EQ(seen, QStringList({"00", "10", "10", "11", "11"}));
 }

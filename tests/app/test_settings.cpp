@@ -17,9 +17,13 @@ TEST_F(SettingsTest, HandEditedFileReadsAndKeepsItsOtherLines) {
   const QString ini = path("Quorvel.ini");
   EXPECT_EQ(ReadSetting(ini, "URLInfo", "URL1").length, 0);  // no file yet
   const QByteArray junk("\x01\xff\xfe\x00garbage\x80", 12);
-  writeFile("Quorvel.ini", "; my comment\r\n  [ urlinfo ]  \r\n  LOGRESULTS   =   1  \r\n"
-                           "GetImages=\r\nline without equals\r\n" + junk + "\r\n[Proxy]\r\n"
-                           "Use = 1\r\n[Ping]\r\nLong=" + QByteArray(10 * 1024, 'x') + "\r\n");
+  writeFile("Quorvel.ini",
+            "; my comment\r\n  [ urlinfo ]  \r\n  LOGRESULTS   =   1  \r\n"
+            "GetImages=\r\nline without equals\r\n" +
+                junk +
+                "\r\n[Proxy]\r\n"
+                "Use = 1\r\n[Ping]\r\nLong=" +
+                QByteArray(10 * 1024, 'x') + "\r\n");
   // Names in any case and with blanks around them; values trimmed; 259 characters at most.
   EXPECT_EQ(ReadSetting(ini, "URLInfo", "LogResults").value, "1");
   EXPECT_EQ(ReadSetting(ini, "URLInfo", "GetImages").length, 0);

@@ -42,7 +42,8 @@ std::function<std::unique_ptr<QWidget>()> make() {
 std::vector<Window> windows() {
   const QString version = versionText(version::kMajor, version::kMinor, version::kRevision);
   return {
-      {make<frmQuorvel>(), "Quorvel",
+      {make<frmQuorvel>(),
+       "Quorvel",
        {"chkImagesOn=Get Images|chkSoundsOn=Get Sounds|lblIterations=Iterations:|txtIterations=1",
         "chkLoggingOn=Log Results",
         "chkUseURLFile=Use URLS.DAT file|lblURLToUse=URL To Use:|cboURLToUse=",
@@ -51,38 +52,46 @@ std::vector<Window> windows() {
         "lblTotalBytes=Total Bytes:|txtTotalBytes=|lblTotalSecs=Total Secs:|txtTotalSecs=",
         "lblThroughput=Throughput:|txtThroughput=|lblAvgPageLoad=Avg. Page Load:|txtAvgPageLoad=",
         "cmdGo=&Run|cmdCancel=&Quit"}},
-      {make<frmOptions>(), "Quorvel Options",
+      {make<frmOptions>(),
+       "Quorvel Options",
        {"chkUseProxyServer=Use proxy server for benchmarks",
         "lblAddress=Address:|txtAddress=|lblPort=Port:|txtPort=", "cmdOK=&OK|cmdCancel=&Cancel"}},
-      {make<frmAbout>(), QStringLiteral("About ") + version::kProductName,
+      {make<frmAbout>(),
+       QStringLiteral("About ") + version::kProductName,
        {"picIcon=|lblTitle=Quorvel - Internet Connection Performance Benchmark",
         "lblVersion=" + version, QStringLiteral("lblDescription=") + version::kCopyright,
         "linSeparator1", "lblTechSupport=Tech Support: ",
         QStringLiteral("lblEMail=E-Mail:|lblEMailLink=") + version::kSupportEmail,
         QStringLiteral("lblWeb=Web:|lblWebLink=") + version::kWebAddress, "linSeparator2",
         "cmdSysInfo=&System Info...|cmdOK=OK"}},
-      {make<frmStatistics>(), "Log File Statistics",
+      {make<frmStatistics>(),
+       "Log File Statistics",
        {"lblLogFile=Log File:|txtLogFileName|cmdLogFileBrowse=&Browse",
         "lblDatesToInclude=Dates To Include:|chkAllDates=All|lblStart=First Date:|txtFirstDate=|"
         "lblLastDate=Last Date:|txtLastDate=",
         "lblTimePeriod=Time Period of Log File:|lblTimePeriodStat=",
         "lvwStatistics=Day Part, N, Avg Kbps, Med Kbps, Avg Pg Load, Med Pg Load",
         "cmdCompute=&Compute|cmdGraph=&Graph|cmdQuit=&Quit"}},
-      {make<frmGraph>(), "Log File Graph",
+      {make<frmGraph>(),
+       "Log File Graph",
        {"lblTitle=Average Download Speed for Period  to ", "MSChart1", "cmdClose=&Close"}},
-      {make<frmFTP>(), "Quorvel - FTP",
+      {make<frmFTP>(),
+       "Quorvel - FTP",
        {"lblFTPFileName=FTP File:|cboRemoteFile", "lblResults=Results:", "txtResults",
         "cmdRun=&Run|cmdClose=C&lose"}},
   };
 }
 
 // Where a control is, in its window's coordinates.
-QRect placeOf(const QWidget* c) { return QRect(c->mapTo(c->window(), QPoint(0, 0)), c->size()); }
+QRect placeOf(const QWidget* c) {
+  return QRect(c->mapTo(c->window(), QPoint(0, 0)), c->size());
+}
 
 // Whether a control has room for its whole caption.
 bool captionFits(const QWidget* c) {
   const auto* b = qobject_cast<const QPushButton*>(c);
-  if (b) return b->fontMetrics().horizontalAdvance(QString(b->text()).remove('&')) + 8 <= b->width();
+  if (b)
+    return b->fontMetrics().horizontalAdvance(QString(b->text()).remove('&')) + 8 <= b->width();
   const auto* l = qobject_cast<const QLabel*>(c);
   if ((l && !l->wordWrap() && !l->text().isEmpty()) || qobject_cast<const QCheckBox*>(c))
     return c->width() >= c->sizeHint().width();
@@ -114,7 +123,8 @@ TEST_F(Windows, ControlsCaptionsAndLayoutAsTheUserSeesThem) {
         EXPECT_TRUE(captionFits(control)) << control->width() << " wide";
         EXPECT_GE(r.top(), previousBottom) << "below the line before";
         if (left) {
-          EXPECT_GE(r.left(), placeOf(left).right()) << "right of " << left->objectName().toStdString();
+          EXPECT_GE(r.left(), placeOf(left).right())
+              << "right of " << left->objectName().toStdString();
           EXPECT_TRUE(r.top() <= placeOf(left).bottom() && placeOf(left).top() <= r.bottom())
               << "beside " << left->objectName().toStdString();
         }
@@ -137,12 +147,13 @@ TEST_F(Windows, MainWindowMenus) {
         entry += ' ' + (a->isSeparator() ? QStringLiteral("-") : a->objectName() + '=' + a->text());
     bar << entry;
   }
-  EXPECT_EQ(bar, QStringList({"mnuFile=&File mnuViewLogFile=&View log file "
-                              "mnuClearLogFile=&Clear log file - mnuExit=E&xit",
-                              "mnuOptions=&Options",
-                              "mnuTools=&Tools mnuFTP=&FTP mnuPing=&Ping mnuTraceRoute=&TraceRoute - "
-                              "mnuLogFileStatistics=&Log File Statistics",
-                              "mnuAbout=&About"}));
+  EXPECT_EQ(bar,
+            QStringList({"mnuFile=&File mnuViewLogFile=&View log file "
+                         "mnuClearLogFile=&Clear log file - mnuExit=E&xit",
+                         "mnuOptions=&Options",
+                         "mnuTools=&Tools mnuFTP=&FTP mnuPing=&Ping mnuTraceRoute=&TraceRoute - "
+                         "mnuLogFileStatistics=&Log File Statistics",
+                         "mnuAbout=&About"}));
 }
 
 }  // namespace

@@ -100,18 +100,6 @@ int UnusedLoopbackPort() {
   return port;
 }
 
-bool LoopbackPortOpen(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  const bool open = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-  ::close(fd);
-  return open;
-}
-
 RawTestServer::RawTestServer(Handler handler) : handler_(std::move(handler)) {
   listener_ = loopbackListener(port_);
   ::listen(listener_, 16);

@@ -59,11 +59,10 @@ class RawTestServer {
   int port() const { return port_; }
   std::string url(const std::string& path) const;
 
-  // Helpers for handlers.
+  // For handlers: sends all of it; waits until the client closes, at most `seconds`; makes the
+  // coming close send a reset (RST) rather than an orderly end.
   static void sendAll(int socket, const std::string& data);
-  // Waits until the client closes the connection, at most `seconds`.
   static void waitForClose(int socket, int seconds);
-  // Makes the coming close send a reset (RST) rather than an orderly end.
   static void resetConnection(int socket);
 
  private:
@@ -77,8 +76,5 @@ class RawTestServer {
 
 // A loopback port on which nothing listens (bound for a moment, then released).
 int UnusedLoopbackPort();
-
-// Whether something accepts connections on the loopback port.
-bool LoopbackPortOpen(int port);
 
 }  // namespace quorvel::testing

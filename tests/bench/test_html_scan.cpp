@@ -42,7 +42,7 @@ TEST(HtmlScan, ExamplesOfTheRules) {
   const std::pair<QByteArray, QByteArray> sources[] = {
       {"<IMG SRC=pic.gif>", "/pic.gif"},
       {"<img src=\"http://Host//a//b.gif?x=1\">", "Host/a/b.gif"},
-      {"<img src=\"javascript:go('x')\">", ""},  // script text: nothing to fetch
+      {"<img src=\"javascript:go('x')\">", ""},               // script text: nothing to fetch
       {"<img src='javascript:go('x')'>", "/javascript:go("},  // ends at its second apostrophe
       {"<img src=a.gif?v=2>", "/a.gif"},
       {"<img src=\"a.gif>", "/"},

@@ -27,7 +27,9 @@ void AppFolderTest::TearDown() {
   qunsetenv("QUORVEL_HOME");
 }
 
-QString AppFolderTest::path(const QString& name) const { return dir_.path() + '/' + name; }
+QString AppFolderTest::path(const QString& name) const {
+  return dir_.path() + '/' + name;
+}
 
 void AppFolderTest::writeFile(const QString& name, const QByteArray& data) const {
   put(path(name), data);

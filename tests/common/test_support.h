@@ -1,12 +1,12 @@
 // Fixtures and helpers shared by the tests.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QWidget>
-#include <gtest/gtest.h>
 #include <stdexcept>
 #include <vector>
 

@@ -81,7 +81,9 @@ class SysInfoTest : public AboutTest {
     QTest::mouseClick(widget<QPushButton>(&dlg, "cmdSysInfo"), Qt::LeftButton);
     EXPECT_TRUE(dlg.isVisible());
   }
-  QString said() const { return messages_.empty() ? QString() : messages_[0].title + ": " + messages_[0].text; }
+  QString said() const {
+    return messages_.empty() ? QString() : messages_[0].title + ": " + messages_[0].text;
+  }
   const QString unavailable = "Quorvel: System Information Is Unavailable At This Time";
 };
 
@@ -96,9 +98,15 @@ TEST_F(SysInfoTest, TheConfiguredProgramOrTheFirstKnownOneOnThePath) {
       // Started as it stands: no search, no test that it exists.
       {"/opt/tools/no-such-sysinfo", {"hardinfo"}, true, "", "/opt/tools/no-such-sysinfo"},
       {"/opt/tools/no-such-sysinfo", {}, false, "", "/opt/tools/no-such-sysinfo"},
-      {{}, {"kinfocenter", "gnome-control-center"}, true, "hardinfo2 hardinfo kinfocenter",
+      {{},
+       {"kinfocenter", "gnome-control-center"},
+       true,
+       "hardinfo2 hardinfo kinfocenter",
        "/usr/bin/kinfocenter"},
-      {"   ", {"gnome-control-center"}, true, "hardinfo2 hardinfo kinfocenter gnome-control-center",
+      {"   ",
+       {"gnome-control-center"},
+       true,
+       "hardinfo2 hardinfo kinfocenter gnome-control-center",
        "/usr/bin/gnome-control-center info-overview"},  // a blank path counts as none
   };
   for (const Case& c : cases) {

@@ -105,10 +105,10 @@ TEST_F(HyperTextTest, TheLinkTurnsVisitedOnlyWhenTheDesktopsHandlerSucceeds) {
     int exitStatus;
     const char* said;  // nullptr: visited
   };
-  for (const Case& c : {Case{"support@quorvel.example", 1, "Error: Could not start e-mail program!"},
-                        Case{"www.quorvel.example", 4, "Error: Could not start browser!"},
-                        Case{"www.quorvel.example", 0, nullptr},
-                        Case{"support@quorvel.example", 0, nullptr}}) {
+  for (const Case& c :
+       {Case{"support@quorvel.example", 1, "Error: Could not start e-mail program!"},
+        Case{"www.quorvel.example", 4, "Error: Could not start browser!"},
+        Case{"www.quorvel.example", 0, nullptr}, Case{"support@quorvel.example", 0, nullptr}}) {
     xdgOpen(QStringLiteral("printf '%s\\n' \"$1\" >> '%1'\nexit %2\n")
                 .arg(path("handed.txt"))
                 .arg(c.exitStatus)
@@ -120,7 +120,8 @@ TEST_F(HyperTextTest, TheLinkTurnsVisitedOnlyWhenTheDesktopsHandlerSucceeds) {
     label.show();
     QTest::mouseClick(&label, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
     // Bounded well beyond the time after which a handler still running counts as a success.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return colour(label) == kRed || !messages_.empty(); }, 10000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return colour(label) == kRed || !messages_.empty(); }, 10000));
     EXPECT_EQ(colour(label), c.said ? kBlue : kRed) << c.caption;
     EXPECT_EQ(said(), c.said ? QString(c.said) : QString()) << c.caption;
   }

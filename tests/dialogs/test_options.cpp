@@ -17,10 +17,12 @@ using testing::widget;
 class OptionsTest : public testing::AppFolderTest {};
 
 TEST_F(OptionsTest, WhatOKCancelAndTheCloseBoxKeep) {
-  const QString address = QStringLiteral("In order to use a proxy server you must enter an address "
-                                         "for the server!");
-  const QString port = QStringLiteral("In order to use a proxy server you must enter a port number "
-                                      "to use for the server!");
+  const QString address = QStringLiteral(
+      "In order to use a proxy server you must enter an address "
+      "for the server!");
+  const QString port = QStringLiteral(
+      "In order to use a proxy server you must enter a port number "
+      "to use for the server!");
   const QString longAddress(400, 'a');
   struct Case {
     int use;  // as the settings file gave it; the dialog opens with address "old" and port 3128
@@ -35,14 +37,15 @@ TEST_F(OptionsTest, WhatOKCancelAndTheCloseBoxKeep) {
       {0, "proxy.local", "    ", true, "cmdOK", port, {}},
       {0, "  proxy.local ", " 80a ", true, "cmdOK", {}, "1|  proxy.local | 80a "},  // as typed
       {1, "kept.example", "", true, "cmdOK", {}, "0|kept.example|"},  // unchecked keeps texts too
-      {2, {}, {}, false, "cmdOK", {}, "0|old|3128"},                    // anything but 1 is off
+      {2, {}, {}, false, "cmdOK", {}, "0|old|3128"},                  // anything but 1 is off
       {-1, {}, {}, false, "cmdOK", {}, "0|old|3128"},
       {1, longAddress, {}, false, "cmdOK", {}, "1|" + longAddress.left(259) + "|3128"},
       {1, "b.example", "1", true, "cmdCancel", {}, {}},
       {1, "c.example", {}, false, "close", {}, {}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(QStringLiteral("Use=%1, %2, %3").arg(c.use).arg(c.typedAddress, c.leave).toStdString());
+    SCOPED_TRACE(
+        QStringLiteral("Use=%1, %2, %3").arg(c.use).arg(c.typedAddress, c.leave).toStdString());
     writeFile("Quorvel.ini", "[URLInfo]\nURLFile=URLS.DAT\n");
     const QByteArray before = readFile("Quorvel.ini");
     messages_.clear();
@@ -59,7 +62,8 @@ TEST_F(OptionsTest, WhatOKCancelAndTheCloseBoxKeep) {
     EXPECT_EQ(txtAddress->text() + "|" + txtPort->text(), "old|3128");
     const bool on = use->isChecked();
     if (c.toggle && !on) QTest::mouseClick(use, Qt::LeftButton);
-    for (const auto& [box, text] : {std::pair{txtAddress, c.typedAddress}, {txtPort, c.typedPort}}) {
+    for (const auto& [box, text] :
+         {std::pair{txtAddress, c.typedAddress}, {txtPort, c.typedPort}}) {
       if (text.isNull()) continue;
       box->selectAll();
       QTest::keyClick(box, Qt::Key_Delete);

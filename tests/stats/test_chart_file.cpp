@@ -37,7 +37,8 @@ class ChartTest : public testing::AppFolderTest {
     EXPECT_EQ(chart->series().size(), 1);
     auto* line = qobject_cast<QLineSeries*>(chart->series().value(0));
     d.points = line->count();
-    for (const QPointF& p : line->points()) d.lastX = std::max(d.lastX, p.x()), d.top = std::max(d.top, p.y());
+    for (const QPointF& p : line->points())
+      d.lastX = std::max(d.lastX, p.x()), d.top = std::max(d.top, p.y());
     auto* x = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Horizontal).value(0));
     d.labels = x->categoriesLabels();
     d.axisEnd = x->max();
@@ -49,7 +50,8 @@ class ChartTest : public testing::AppFolderTest {
 };
 
 TEST_F(ChartTest, TheGraphDrawsTheRunsUnderTheirTitle) {
-  const Drawn d = draw("01-05-03 02-10-03\r\n 3\r\n01-05-03 09 100\r\n01-06-03 10 25.5\r\n02-10-03 21 60\r\n");
+  const Drawn d =
+      draw("01-05-03 02-10-03\r\n 3\r\n01-05-03 09 100\r\n01-06-03 10 25.5\r\n02-10-03 21 60\r\n");
   EXPECT_EQ(d.title, "Average Download Speed for Period 01-05-03 to 02-10-03");
   EXPECT_EQ(d.points, 3);
   EXPECT_EQ(d.labels, QStringList({"x  1", "x  2", "x  3"}));
@@ -72,7 +74,8 @@ TEST_F(ChartTest, BrokenChartFilesShowWhatTheyCan) {
       {QByteArray(300000, '\xff'), 0},
       {"a b\r\n 3\r\n" + QByteArray(200000, '7') + "\r\nb 10 20\r\n", 1},
   };
-  for (const auto& [file, points] : files) EXPECT_EQ(draw(file).points, points) << file.left(40).data();
+  for (const auto& [file, points] : files)
+    EXPECT_EQ(draw(file).points, points) << file.left(40).data();
   EXPECT_EQ(draw("").title, "Average Download Speed for Period  to ");
 }
 
@@ -82,7 +85,8 @@ TEST_F(ChartTest, EveryRunOfALongPeriodIsDrawn) {
   constexpr int kRuns = 1'200'000;
   QByteArray data = "01-05-03 02-10-03\r\n " + QByteArray::number(kRuns) + "\r\n";
   data.reserve(kRuns * 16);
-  for (int i = 1; i <= kRuns; ++i) data += i > 1'100'000 ? "02-10-03 21 9000\r\n" : "01-05-03 09 100\r\n";
+  for (int i = 1; i <= kRuns; ++i)
+    data += i > 1'100'000 ? "02-10-03 21 9000\r\n" : "01-05-03 09 100\r\n";
   const Drawn d = draw(data);
   EXPECT_LE(d.points, frmGraph::kGraphMaxPoints);
   EXPECT_GT(d.points, 100);
@@ -94,8 +98,11 @@ TEST_F(ChartTest, EveryRunOfALongPeriodIsDrawn) {
 }
 
 TEST_F(ChartTest, NumbersLineEndsAndWritesThatFail) {
-  for (const auto& [value, text] : {std::pair{100.0f, "100"}, {25.5f, "25.5"}, {1.5e-5f, "0.000015"},
-                                    {1.0e7f, "10000000"}, {123456789.0f, "123456800"}})
+  for (const auto& [value, text] : {std::pair{100.0f, "100"},
+                                    {25.5f, "25.5"},
+                                    {1.5e-5f, "0.000015"},
+                                    {1.0e7f, "10000000"},
+                                    {123456789.0f, "123456800"}})
     EXPECT_EQ(shortestSingle(value), text);
   // A CR LF split between two blocks of the reader ends one line, not two.
   constexpr qsizetype kBlock = 1 << 20;

@@ -70,11 +70,11 @@ TEST_F(FrmStatisticsTest, ComputeFillsSixRowsAndTheDatesLimitThem) {
   EXPECT_FALSE(widget(&w, "txtFirstDate")->isEnabled() || widget(&w, "txtLastDate")->isEnabled());
   click(w, "cmdCompute");
   EXPECT_TRUE(messages_.empty());
-  EXPECT_EQ(rows(w), QStringList({"Weekday morning 2 200.0 300.0 3.0 4.0",
-                                  "Weekday afternoon 0 0.0 0.0 0.0 0.0",
-                                  "Weekday evening 0 0.0 0.0 0.0 0.0",
-                                  "Weekday late night 1 80.0 80.0 6.0 6.0",
-                                  "Weekend 1 50.3 50.3 10.0 10.0", "Total 4 132.6 80.0 5.5 4.0"}));
+  EXPECT_EQ(
+      rows(w),
+      QStringList({"Weekday morning 2 200.0 300.0 3.0 4.0", "Weekday afternoon 0 0.0 0.0 0.0 0.0",
+                   "Weekday evening 0 0.0 0.0 0.0 0.0", "Weekday late night 1 80.0 80.0 6.0 6.0",
+                   "Weekend 1 50.3 50.3 10.0 10.0", "Total 4 132.6 80.0 5.5 4.0"}));
   EXPECT_EQ(shown(&w, "lblTimePeriodStat"), "11-30-26 to 12-05-26");
   EXPECT_EQ(shown(&w, "txtFirstDate") + " " + shown(&w, "txtLastDate"), "11-30-26 12-05-26");
   EXPECT_TRUE(widget(&w, "cmdGraph")->isEnabled());

@@ -51,12 +51,18 @@ class StatisticsTest : public testing::AppFolderTest {
 
 TEST_F(StatisticsTest, PartsOfTheWeekAndDay) {
   const std::tuple<QDate, int, int, DayPart> cases[] = {
-      {kFriday, 23, 30, kWeekend},           {kFriday, 22, 59, kWeekdayEvening},
-      {kFriday, 6, 0, kWeekdayLateNight},    {kMonday, 3, 0, kWeekdayLateNight},
-      {kTuesday, 6, 59, kWeekdayLateNight},  {kTuesday, 7, 0, kWeekdayMorning},
-      {kTuesday, 12, 59, kWeekdayMorning},   {kTuesday, 13, 0, kWeekdayAfternoon},
-      {kTuesday, 18, 59, kWeekdayAfternoon}, {kTuesday, 19, 0, kWeekdayEvening},
-      {kThursday, 23, 59, kWeekdayLateNight}, {kSaturday, 10, 0, kWeekend},
+      {kFriday, 23, 30, kWeekend},
+      {kFriday, 22, 59, kWeekdayEvening},
+      {kFriday, 6, 0, kWeekdayLateNight},
+      {kMonday, 3, 0, kWeekdayLateNight},
+      {kTuesday, 6, 59, kWeekdayLateNight},
+      {kTuesday, 7, 0, kWeekdayMorning},
+      {kTuesday, 12, 59, kWeekdayMorning},
+      {kTuesday, 13, 0, kWeekdayAfternoon},
+      {kTuesday, 18, 59, kWeekdayAfternoon},
+      {kTuesday, 19, 0, kWeekdayEvening},
+      {kThursday, 23, 59, kWeekdayLateNight},
+      {kSaturday, 10, 0, kWeekend},
       {kSunday, 0, 0, kWeekend},
   };
   QList<QByteArray> lines;
@@ -76,9 +82,9 @@ TEST_F(StatisticsTest, PartsOfTheWeekAndDay) {
 TEST_F(StatisticsTest, WhichRunsCountMediansAndLimits) {
   // A page load of 60.0 s and a throughput of 1.0 Kbps still count (in single precision);
   // 60.1 s, 0.9 Kbps and nothing at all do not.
-  const auto r = pass({summaryLine(kTuesday, 8, 0, 100, 60.0), summaryLine(kTuesday, 8, 0, 100, 60.1),
-                       summaryLine(kTuesday, 8, 0, 0.9, 4), summaryLine(kTuesday, 8, 0, 1.0, 4),
-                       summaryLine(kTuesday, 8, 0, 0.0, 0)});
+  const auto r = pass({summaryLine(kTuesday, 8, 0, 100, 60.0),
+                       summaryLine(kTuesday, 8, 0, 100, 60.1), summaryLine(kTuesday, 8, 0, 0.9, 4),
+                       summaryLine(kTuesday, 8, 0, 1.0, 4), summaryLine(kTuesday, 8, 0, 0.0, 0)});
   EXPECT_EQ(r.count, 2);
   EXPECT_FLOAT_EQ(r.avgKbps, 50.5f);
   EXPECT_FLOAT_EQ(r.avgPageLoad, 32.0f);
@@ -96,11 +102,16 @@ TEST_F(StatisticsTest, WhichRunsCountMediansAndLimits) {
   EXPECT_FLOAT_EQ(median({40, 10, 30, 20}), 20.0f);
   EXPECT_FLOAT_EQ(median({60, 50, 40, 30, 20, 10}), 40.0f);
 
-  const SummaryLog four = log({summaryLine(kMonday, 8, 0, 10, 1), summaryLine(kTuesday, 8, 0, 20, 2),
-                               summaryLine(kTuesday, 20, 0, 30, 3), summaryLine(kThursday, 8, 0, 40, 4)});
+  const SummaryLog four =
+      log({summaryLine(kMonday, 8, 0, 10, 1), summaryLine(kTuesday, 8, 0, 20, 2),
+           summaryLine(kTuesday, 20, 0, 30, 3), summaryLine(kThursday, 8, 0, 40, 4)});
   const auto none = statisticsPass(four, kWeekend, {});
-  EXPECT_EQ(QStringLiteral("%1 %2 %3 %4 %5").arg(none.count).arg(none.avgKbps).arg(none.medKbps)
-                .arg(none.avgPageLoad).arg(none.medPageLoad),
+  EXPECT_EQ(QStringLiteral("%1 %2 %3 %4 %5")
+                .arg(none.count)
+                .arg(none.avgKbps)
+                .arg(none.medKbps)
+                .arg(none.avgPageLoad)
+                .arg(none.medPageLoad),
             "0 0 0 0 0");
   const auto day = statisticsPass(four, kAllDayParts, {kTuesday, kTuesday});
   EXPECT_EQ(day.count, 2);
@@ -118,7 +129,8 @@ TEST_F(StatisticsTest, ChartFileOfTheRunsThatCount) {
                                 summaryLine(QDate(2003, 2, 10), 21, 5, 25.5, 2)});
   const StatisticsTable t = computeStatistics(three, {}, path("chart.dat"));
   EXPECT_TRUE(t.chartWritten) << t.chartError.toStdString();
-  EXPECT_EQ(readFile("chart.dat"), "01-05-03 02-10-03\r\n 2\r\n01-05-03 09 100\r\n02-10-03 21 25.5\r\n");
+  EXPECT_EQ(readFile("chart.dat"),
+            "01-05-03 02-10-03\r\n 2\r\n01-05-03 09 100\r\n02-10-03 21 25.5\r\n");
   // A single pass writes it too, with its own runs.
   statisticsPassFile(path("QVSum.log"), kWeekdayEvening, {}, path("chart.dat"));
   EXPECT_EQ(readFile("chart.dat"), "01-05-03 02-10-03\r\n 1\r\n02-10-03 21 25.5\r\n");
@@ -130,7 +142,8 @@ TEST_F(StatisticsTest, WhatIsASummaryLog) {
       {good + "\n" + good, SummaryLogCheck::Ok},  // LF only, no last line end
       {"", SummaryLogCheck::WrongKind},
       {QByteArray(5000, '\xff'), SummaryLogCheck::WrongKind},
-      {"12-01-26 08:00   50.0 KBPS   5.0 PageAvg\r\n", SummaryLogCheck::WrongKind},  // the first line
+      {"12-01-26 08:00   50.0 KBPS   5.0 PageAvg\r\n",
+       SummaryLogCheck::WrongKind},  // the first line
   };
   for (const auto& [data, check] : files) {
     writeFile("x.log", data);
