@@ -10,7 +10,6 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
-#include <mutex>
 
 #include "app/app_state.h"
 #include "app/frm_quorvel.h"
@@ -233,13 +232,7 @@ TEST_F(MainWindowTest, EnterInTheUrlBoxRunsAndCancels) {
 // A proxy typed with blanks around its address and port (and stored so) serves every run.
 TEST_F(MainWindowTest, ProxyTypedWithBlanksServesTheRun) {
   testing::HttpTestServer proxy;
-  std::mutex m;
-  QStringList targets;
-  proxy.server().Get(".*", [&](const httplib::Request& req, httplib::Response& res) {
-    std::lock_guard lock(m);
-    targets << QString::fromStdString(req.target);
-    res.set_content("<html>via proxy</html>", "text/html");
-  });
+  proxy.page(".*", "<html>via proxy</html>");
   proxy.start();
 
   frmQuorvel w;
@@ -269,8 +262,7 @@ TEST_F(MainWindowTest, ProxyTypedWithBlanksServesTheRun) {
     EXPECT_EQ(shown(&w, "txtValidURLs"), "1");
     EXPECT_EQ(shown(&w, "txtTotalErrors"), "0");
   }
-  std::lock_guard lock(m);
-  EXPECT_EQ(targets, QStringList(2, "http://quorvel-proxy-test.invalid/page.htm"));
+  EXPECT_EQ(proxy.targets(), QStringList(2, "http://quorvel-proxy-test.invalid/page.htm"));
 }
 
 TEST_F(MainWindowTest, ClosingDuringARunCancelsItFirst) {

@@ -31,6 +31,7 @@
 namespace quorvel {
 namespace {
 
+using namespace std::chrono_literals;
 using testing::kRunDate;
 using testing::RawTestServer;
 using testing::shown;
@@ -38,36 +39,7 @@ using testing::widget;
 
 const QString k36(36, u' ');
 
-// An HTTP (or, with an authority, HTTPS) server that records the target of every request.
-class RecordingServer {
- public:
-  explicit RecordingServer(const testing::TestAuthority* tls = nullptr) : server_(tls) {
-    server_.server().set_pre_routing_handler(
-        [this](const httplib::Request& req, httplib::Response&) {
-          std::lock_guard<std::mutex> lock(mutex_);
-          targets_ << QString::fromStdString(req.target);
-          return httplib::Server::HandlerResponse::Unhandled;
-        });
-  }
-  void page(const std::string& path, const std::string& body) {
-    server_.server().Get(path, [body](const httplib::Request&, httplib::Response& res) {
-      res.set_content(body, "text/html");
-    });
-  }
-  httplib::Server& routes() { return server_.server(); }
-  void start() { server_.start(); }
-  int port() const { return server_.port(); }
-  QString url(const std::string& path) const { return QString::fromStdString(server_.url(path)); }
-  QStringList targets() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return targets_;
-  }
-
- private:
-  testing::HttpTestServer server_;
-  std::mutex mutex_;
-  QStringList targets_;
-};
+using testing::HttpTestServer;
 
 // A server that never finishes an answer: a byte (or, for "/head", a header line) every quarter
 // of a second, never idle long enough for the idle limit. "/good" answers at once.
@@ -75,21 +47,13 @@ class TricklingServer {
  public:
   TricklingServer()
       : raw_([this](int s, const std::string& head) {
-          if (head.rfind("GET /good ", 0) == 0) {
-            RawTestServer::sendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello");
-            RawTestServer::waitForClose(s, 2);
-            return;
-          }
-          const bool inHead = head.rfind("GET /head ", 0) == 0;
-          RawTestServer::sendAll(s, inHead ? "HTTP/1.1 200 OK\r\n"
-                                           : "HTTP/1.1 200 OK\r\nContent-Length: 9999\r\n\r\n");
-          for (int i = 0; i < 120 && !stop_; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
-            if (send(s, inHead ? "X-A: b\r\n" : "t", inHead ? 8 : 1, MSG_NOSIGNAL) <= 0) break;
-          }
+          if (head.rfind("GET /good ", 0) != 0)
+            return RawTestServer::trickle(s, head.rfind("GET /head ", 0) == 0, 250ms, 120, &stop_);
+          RawTestServer::sendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello");
+          RawTestServer::waitForClose(s, 2);
         }) {}
   ~TricklingServer() { stop_ = true; }
-  QString url(const char* path) const { return QString::fromStdString(raw_.url(path)); }
+  QString url(const char* path) const { return raw_.url(path); }
 
  private:
   std::atomic<bool> stop_{false};
@@ -107,8 +71,8 @@ class HttpRun : public testing::RunFixture {
 TEST_F(HttpRun, TheFilesOfAnHttpsPageAreFetchedOverHttps) {
   testing::TestAuthority ca;
   ASSERT_TRUE(ca.ok()) << "the openssl tool could not make the test certificates";
-  RecordingServer s(&ca);  // speaks https only: a plain http request fails
-  s.routes().Get("/d/index.htm", [&s](const httplib::Request&, httplib::Response& res) {
+  HttpTestServer s(&ca);  // speaks https only: a plain http request fails
+  s.server().Get("/d/index.htm", [&s](const httplib::Request&, httplib::Response& res) {
     res.set_content(
         "<frameset><frame src=\"left.htm\"></frameset><img src=\"a.gif\">"
         "<img src=/b.gif><img src=\"http://127.0.0.1:" +
@@ -166,7 +130,7 @@ TEST_F(HttpRun, EveryAnswerIsCountedWhereItBelongs) {
       QStringLiteral("http://127.0.0.1:%1/x").arg(testing::UnusedLoopbackPort());
   QByteArray list = refused.toLatin1() + "\n";
   for (const char* route : {"/stall", "/reset", "/cut", "/404", "/gone", "/good"})
-    list += QByteArray::fromStdString(raw.url(route)) + "\n";
+    list += raw.url(route).toLatin1() + "\n";
   writeFile("URLS.DAT", list);
   CurlInternetOptions options;
   options.idleTimeout = std::chrono::milliseconds(300);
@@ -264,10 +228,10 @@ TEST_F(HttpRun, APageAtTheMemoryLimitIsHeldOnce) {
   GTEST_SKIP() << "the sanitizer's quarantine keeps freed memory resident";
 #endif
   constexpr qsizetype kLimit = qsizetype(160) << 20;
-  RecordingServer s;
+  HttpTestServer s;
   // Beyond the limit (so cut there, 12004), served piece by piece from one small buffer so that
   // the server in this process holds nothing of it.
-  s.routes().Get("/big.htm", [](const httplib::Request&, httplib::Response& res) {
+  s.server().Get("/big.htm", [](const httplib::Request&, httplib::Response& res) {
     res.set_content_provider(size_t(kLimit + (16 << 20)), "text/html",
                              [](size_t offset, size_t length, httplib::DataSink& sink) {
                                static const std::string head =
@@ -331,7 +295,7 @@ TEST_F(WindowRun, CancelAndCloseDuringATricklingReadEndAtOnce) {
 }
 
 TEST_F(WindowRun, TotalsBoxesShowTheRunsFinalFigures) {
-  RecordingServer s;
+  HttpTestServer s;
   s.page("/p.htm", std::string(2000, 'p'));
   s.start();
   frmQuorvel w;

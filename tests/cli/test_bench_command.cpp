@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
-#include <mutex>
 
 #include "app/exit_codes.h"
 #include "app/frm_quorvel.h"
@@ -39,36 +38,19 @@ class BenchCommand : public testing::CommandLineTest {
  protected:
   void SetUp() override {
     CommandLineTest::SetUp();
-    http_.server().set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      seen_ << QString::fromStdString(req.target);
-      return httplib::Server::HandlerResponse::Unhandled;
-    });
-    const auto file = [this](const char* path, std::string body, const char* type,
-                             int status = 200) {
-      http_.server().Get(path, [=](const httplib::Request&, httplib::Response& res) {
-        res.status = status;
-        res.set_content(body, type);
-      });
-    };
-    file("/index.htm", kIndex, "text/html");
-    file("/menu.htm", kMenu, "text/html");
-    file("/a.gif", std::string(1000, 'a'), "image/gif");
-    file("/b.gif", std::string(2000, 'b'), "image/gif");
-    file("/s.mid", std::string(300, 's'), "audio/midi");
-    file("/missing.gif", "gone", "text/plain", 404);
-    file("/broken.htm", "<img src=\"http://127.0.0.1:1/gone.gif\">", "text/html");
+    http_.page("/index.htm", kIndex);
+    http_.page("/menu.htm", kMenu);
+    http_.page("/a.gif", std::string(1000, 'a'), "image/gif");
+    http_.page("/b.gif", std::string(2000, 'b'), "image/gif");
+    http_.page("/s.mid", std::string(300, 's'), "audio/midi");
+    http_.page("/missing.gif", "gone", "text/plain", 404);
+    http_.page("/broken.htm", "<img src=\"http://127.0.0.1:1/gone.gif\">");
     http_.start();
   }
-  QString url(const char* path) const { return QString::fromStdString(http_.url(path)); }
-  QStringList seen() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return seen_;
-  }
+  QString url(const char* path) const { return http_.url(path); }
+  QStringList seen() { return http_.targets(); }
 
   testing::HttpTestServer http_;
-  std::mutex mutex_;
-  QStringList seen_;
 };
 
 // The value after a label of the text report, "Valid URLs:      1" -> "1".

@@ -39,11 +39,9 @@ TEST_F(CommandLineTest, HelpVersionAndMistakesWithoutADisplay) {
 
 TEST_F(CommandLineTest, WordsOfACommandsOwnArgumentsSwitchNoMode) {
   testing::HttpTestServer http;
-  http.server().Get("/debug1/autodesk.htm", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content("<html>debug2</html>", "text/html");
-  });
+  http.page("/debug1/autodesk.htm", "<html>debug2</html>");
   http.start();
-  const QString url = QString::fromStdString(http.url("/debug1/autodesk.htm"));
+  const QString url = http.url("/debug1/autodesk.htm");
   const testing::Ended r = runProgram({"bench", url});
   EXPECT_EQ(r.code, 0) << r.err.toStdString();
   EXPECT_TRUE(r.out.contains("Valid URLs:      1")) << r.out.toStdString();

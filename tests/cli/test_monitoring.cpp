@@ -88,16 +88,12 @@ class Monitoring : public testing::CommandLineTest {
   }
   void SetUp() override {
     CommandLineTest::SetUp();
-    http_.server().Get("/index.htm", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content("<html><img src=a.gif><img src=\"http://127.0.0.1:1/gone.gif\"></html>",
-                      "text/html");
-    });
-    http_.server().Get("/a.gif", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content(std::string(4000, 'a'), "image/gif");
-    });
+    http_.page("/index.htm",
+               "<html><img src=a.gif><img src=\"http://127.0.0.1:1/gone.gif\"></html>");
+    http_.page("/a.gif", std::string(4000, 'a'), "image/gif");
     http_.start();
   }
-  QString url(const char* path) const { return QString::fromStdString(http_.url(path)); }
+  QString url(const char* path) const { return http_.url(path); }
   static QString textFiles() { return work_->filePath("textfiles"); }
 
   // bench --metrics over a page with an image and one that cannot be fetched, and a page whose
