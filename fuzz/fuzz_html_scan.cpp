@@ -12,12 +12,6 @@
 //   with "/" is joined to the base, any other is taken as it stands.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <QByteArray>
-#include <QString>
-#include <cstddef>
-#include <cstdint>
-#include <string>
-
 #include "bench/html_scan.h"
 #include "fuzz_check.h"
 #include "html_scan_oracle.h"

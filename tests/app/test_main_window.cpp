@@ -265,24 +265,6 @@ TEST_F(MainWindowTest, ProxyTypedWithBlanksServesTheRun) {
   EXPECT_EQ(proxy.targets(), QStringList(2, "http://quorvel-proxy-test.invalid/page.htm"));
 }
 
-TEST_F(MainWindowTest, ClosingDuringARunCancelsItFirst) {
-  frmQuorvel w;
-  w.show();
-  bool stillShown = false;
-  w.setRunFunction([&](RunView& view) {
-    appState().CancelRequested = false;
-    QTest::mouseClick(widget<QCheckBox>(&w, "chkImagesOn"), Qt::LeftButton);
-    w.close();
-    view.processEvents();
-    stillShown = w.isVisible();
-    EXPECT_TRUE(appState().CancelRequested);
-  });
-  QTest::mouseClick(go(w), Qt::LeftButton);
-  EXPECT_TRUE(stillShown);
-  EXPECT_FALSE(w.isVisible());
-  EXPECT_EQ(stored("GetImages"), "0");
-}
-
 TEST_F(MainWindowTest, QuitAndExitCloseTheWindowAndStoreTheCheckBoxes) {
   writeFile("Quorvel.ini", "[URLInfo]\nLogResults=7\nGetImages=0\n");
   {

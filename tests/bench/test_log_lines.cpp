@@ -50,8 +50,11 @@ TEST_F(LogLines, FieldsKeepTheirColumnsAndTheirRightmostDigits) {
            "1000000.0 Kbps   1.0 PageAvg25000000 Bytes    1 Secs   1 URLS    1 Files   0 Errs"},
       // A fetch of well under a millisecond (a LAN, loopback) still has a throughput.
       {SummaryLine(kRunDate, totals(12063, 800, 3, 3)).mid(14, 14), "120630.0 Kbps "},
-      {RunSummaryLines(kRunDate, big).mid(3, 2).join('|'),
-       k25 + "Total Bytes   = 00,000,123|" + k25 + "Total Seconds =      3,000"},
+      {RunSummaryLines(kRunDate, big).join('|'),
+       kRunDate + " Run Summary:|" + k25 + "Total URLs    =       1200|" + k25 +
+           "Total Files   =    123,456|" + k25 + "Total Bytes   = 00,000,123|" + k25 +
+           "Total Seconds =      3,000|" + k25 + "Total Errors  =      1,005|" + QString(51, '-') +
+           "| "},
       {DebugTimedLine("11:08:15 PM", "x"), "11:08:15 PM   x"},
       {DebugTimedLine("12345678901234", "x"), "12345678901234" + QString(14, ' ') + "x"},
   };

@@ -241,26 +241,5 @@ TEST_F(HostileFiles, SettingsFileWritableInAReadOnlyFolder) {
   EXPECT_EQ(get(store.file("Quorvel.ini")), stored);
 }
 
-// The exit code of an unattended run tells a cron job what happened.
-TEST_F(HostileFiles, UnattendedExitCodes) {
-  SmallFs readOnly;
-  REQUIRE_SMALL_FS(readOnly);
-  put(readOnly.file("URLS.DAT"), kUrlList);
-  put(readOnly.file("Quorvel.ini"), "[URLInfo]\n");
-  ASSERT_TRUE(readOnly.makeReadOnly());
-  const QString noList = path("nolist");
-  ASSERT_TRUE(QDir().mkpath(noList));
-  for (const auto& [home, code, said] :
-       {std::tuple{folder("fine"), 0, ""},
-        {noList, 2, "Could not locate URLS.DAT file!"},
-        {readOnly.path(), 3, "QVSum.log could not be opened for writing"}}) {
-    SCOPED_TRACE(home.toStdString());
-    const Ended e = runQuorvel(home, {"auto"}, 20000);
-    ASSERT_TRUE(e.finished);
-    EXPECT_EQ(e.code, code) << e.err.toStdString();
-    EXPECT_TRUE(e.err.contains(said)) << e.err.toStdString();
-  }
-}
-
 }  // namespace
 }  // namespace quorvel

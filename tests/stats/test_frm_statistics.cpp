@@ -156,15 +156,6 @@ TEST_F(FrmStatisticsTest, WhatIsRefusedBeforeAnyPass) {
     EXPECT_TRUE(rows(w).isEmpty());
     EXPECT_FALSE(widget(&w, "cmdGraph")->isEnabled());
   }
-  // A chart file that cannot be written: said, the table shown all the same, no graph.
-  ASSERT_TRUE(QDir(dir_.path()).mkdir("chart.dat"));
-  frmStatistics w;
-  w.show();
-  click(w, "cmdCompute");
-  ASSERT_EQ(messages_.size(), 2u);
-  EXPECT_TRUE(messages_[1].text.startsWith("Could not write the chart file"));
-  EXPECT_EQ(rows(w).value(5).left(7), "Total 4");
-  EXPECT_FALSE(widget(&w, "cmdGraph")->isEnabled());
 }
 
 TEST_F(FrmStatisticsTest, BrowseChoosesAnotherLog) {
