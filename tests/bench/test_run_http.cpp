@@ -1,7 +1,6 @@
 // Benchmark runs with the real Internet layer against servers on 127.0.0.1, in this process,
 // through the main window, and as the real program.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -172,36 +171,6 @@ TEST_F(HttpRun, UnattendedRunAgainstATricklingServerEndsByItself) {
   EXPECT_EQ(logLines("QuorvelLog.txt").value(0), k36 + "The request has timed out.");
   EXPECT_TRUE(logLines("QVSum.log").value(0).endsWith("   1 URLS    1 Files   1 Errs"));
   EXPECT_EQ(e.out, readFile("QVSum.log").replace("\r\n", "\n"));  // the summary line, printed
-}
-
-// The sample site as scripts/run.sh serves and benchmarks it.
-TEST_F(HttpRun, SampleSiteRun) {
-  QProcess server;
-  server.start(QUORVEL_SAMPLE_SERVER, {QUORVEL_SAMPLE_SITE, "--max-seconds", "120"});
-  ASSERT_TRUE(server.waitForStarted(10000) && server.waitForReadyRead(10000));
-  const QByteArray first = server.readLine().trimmed();
-  ASSERT_TRUE(first.startsWith("PORT ")) << first.constData();
-  const QString site = "127.0.0.1:" + QString::fromLatin1(first.mid(5));
-  appState().autoMode = true;
-  view_.useFile = true;
-  writeFile("URLS.DAT", ("; sample\nhttp://" + site + "/index.htm\n" + site + "/news.htm\nhttp://" +
-                         site + "/old-page.htm\n")
-                            .toLatin1());
-  run();
-  // The index with its two frames (1 image; 2 images, an embed, a sound), the news with two
-  // images, and a page the server does not have. On loopback the throughput may well be
-  // 100,000 Kbps or more, which widens its field.
-  const QStringList sum = logLines("QVSum.log");
-  ASSERT_EQ(sum.size(), 1);
-  EXPECT_TRUE(sum[0].endsWith("   24141 Bytes    0 Secs   2 URLS   11 Files   1 Errs"))
-      << sum[0].toStdString();
-  EXPECT_EQ(printed_, sum);
-  EXPECT_EQ(logLines("QVURL.log").size(), 5);
-  EXPECT_TRUE(logLines("QuorvelLog.txt").contains(QString(51, '-')));
-  EXPECT_EQ(view_.closeCalls, 1);
-  ::kill(static_cast<pid_t>(server.processId()), SIGTERM);
-  ASSERT_TRUE(server.waitForFinished(10000));
-  EXPECT_EQ(server.exitCode(), 0);
 }
 
 long peakRssKb() {
