@@ -22,19 +22,16 @@ void removeScratch() {
 }
 }  // namespace
 
+// scripts/fuzz.sh hands each run a folder of its own and removes it afterwards, also when the
+// run ends in a crash (which skips the clean-up at exit); else one in /dev/shm or $TMPDIR.
 QString scratchFolder() {
-  if (g_scratch.empty() && std::getenv("QUORVEL_FUZZ_SCRATCH")) {
-    // scripts/fuzz.sh hands each run a folder of its own and removes it afterwards, also when
-    // the run ends in a crash (which skips the clean-up at exit).
-    const QString dir = QString::fromLocal8Bit(std::getenv("QUORVEL_FUZZ_SCRATCH"));
-    QDir().mkpath(dir);
-    return dir;
+  if (const char* given = std::getenv("QUORVEL_FUZZ_SCRATCH")) {
+    QDir().mkpath(QString::fromLocal8Bit(given));
+    return QString::fromLocal8Bit(given);
   }
   if (g_scratch.empty()) {
-    // /dev/shm keeps the many small writes off the disk when it is there.
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : nullptr;
-    if (!base) base = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
-    std::string templ = std::string(base) + "/quorvel-fuzz-XXXXXX";
+    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
+    std::string templ = std::string(base ? base : "/tmp") + "/quorvel-fuzz-XXXXXX";
     if (!mkdtemp(templ.data())) {
       std::perror("mkdtemp");
       std::abort();

@@ -3,7 +3,7 @@
 //
 // Properties, for any page:
 // - the fast scans give exactly what a direct, slow transcription of the rules gives
-//   (tests/bench/html_scan_reference.h): the text without comments, every hit of a run's
+//   (html_scan_oracle.h): the text without comments, every hit of a run's
 //   finder loop with the scanner and with the free functions, and every source reference;
 // - every hit lies inside the text, at or after its start, and is a tag that begins with "<",
 //   ends with ">" and stands at that position in the text;
@@ -12,20 +12,14 @@
 //   with "/" is joined to the base, any other is taken as it stands.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <QByteArray>
-#include <QString>
-#include <cstddef>
-#include <cstdint>
-#include <string>
-
 #include "bench/html_scan.h"
-#include "bench/html_scan_reference.h"
 #include "fuzz_check.h"
+#include "html_scan_oracle.h"
 
 namespace {
 
 using namespace quorvel;
-namespace ref = quorvel::testing::reference;
+namespace ref = oracle;
 
 QString showBytes(const QByteArray& b) {
   return fuzz::show(QString::fromLatin1(b));

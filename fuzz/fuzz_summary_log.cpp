@@ -11,14 +11,9 @@
 //   and last run.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <QByteArray>
 #include <QFile>
 #include <cmath>
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "fuzz_check.h"
 #include "stats/summary_log.h"
@@ -36,20 +31,14 @@ float slowFieldValue(QByteArrayView f) {
   std::string text;
   qsizetype i = 0;
   while (i < f.size() && f[i] == ' ') ++i;
-  bool point = false, digit = false;
-  for (; i < f.size(); ++i) {
-    const char c = f[i];
-    if (c >= '0' && c <= '9') {
-      digit = true;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
-    text += c;
+  for (bool point = false;
+       i < f.size() && ((f[i] >= '0' && f[i] <= '9') || (f[i] == '.' && !point)); ++i) {
+    point = point || f[i] == '.';
+    text += f[i];
   }
-  if (!digit) return 0.0f;
-  return static_cast<float>(std::strtod(text.c_str(), nullptr));
+  return text.find_first_of("0123456789") == std::string::npos
+             ? 0.0f
+             : float(std::strtod(text.c_str(), nullptr));
 }
 
 // A throughput of 100,000 Kbps or more is written with all its digits (up to 16 more), which
@@ -77,21 +66,17 @@ bool sameRun(const SummaryRun& a, const SummaryRun& b) {
 }
 
 void checkRun(QByteArrayView line, const SummaryRun& run) {
-  const QString d = showBytes(line);
-  FUZZ_CHECK(line.size() >= 32, d);
-  FUZZ_CHECK(std::memcmp(run.dateText, line.data(), 8) == 0, d);
-  FUZZ_CHECK(std::memcmp(run.hourText, line.data() + 9, 2) == 0, d);
-  FUZZ_CHECK(
-      run.date.isValid() && run.date.toString(QStringLiteral("MM-dd-yy")) == run.dateString(), d);
-  FUZZ_CHECK(run.hour >= 0 && run.hour <= 23 && run.hour == run.hourString().toInt(), d);
-  FUZZ_CHECK(run.dayPart >= kWeekdayMorning && run.dayPart <= kWeekend, d);
-  FUZZ_CHECK(run.dayPart == dayPartOf(run.date, run.hour), d);
-  FUZZ_CHECK(
-      std::isfinite(run.kbps) && run.kbps >= 0 && std::isfinite(run.pageAvg) && run.pageAvg >= 0,
-      d);
   const qsizetype s = kbpsShift(line);
-  FUZZ_CHECK(run.kbps == slowFieldValue(field(line, 15, 21 + s)), d);
-  FUZZ_CHECK(run.pageAvg == slowFieldValue(field(line, 27 + s, 32 + s)), d);
+  FUZZ_CHECK(line.size() >= 32 && std::memcmp(run.dateText, line.data(), 8) == 0 &&
+                 std::memcmp(run.hourText, line.data() + 9, 2) == 0 && run.date.isValid() &&
+                 run.date.toString(QStringLiteral("MM-dd-yy")) == run.dateString() &&
+                 run.hour >= 0 && run.hour <= 23 && run.hour == run.hourString().toInt() &&
+                 run.dayPart >= kWeekdayMorning && run.dayPart <= kWeekend &&
+                 run.dayPart == dayPartOf(run.date, run.hour) && std::isfinite(run.kbps) &&
+                 run.kbps >= 0 && std::isfinite(run.pageAvg) && run.pageAvg >= 0 &&
+                 run.kbps == slowFieldValue(field(line, 15, 21 + s)) &&
+                 run.pageAvg == slowFieldValue(field(line, 27 + s, 32 + s)),
+             showBytes(line));
 }
 
 }  // namespace

@@ -5,6 +5,11 @@ endif()
 add_executable(bench_run ${CMAKE_CURRENT_LIST_DIR}/bench_run.cpp)
 target_link_libraries(bench_run PRIVATE quorvel_core PkgConfig::HTTPLIB)
 
+# The load run: 10,000 fetches of mixed answers, totals beside what the server sent, memory
+# along the way (scripts/load-run.sh).
+add_executable(load_run ${CMAKE_CURRENT_LIST_DIR}/load_run.cpp)
+target_link_libraries(load_run PRIVATE quorvel_core PkgConfig::HTTPLIB)
+
 # The sample site's server (scripts/run.sh) is built with the programs of this folder.
 include(${CMAKE_SOURCE_DIR}/sample/sample.cmake)
 

@@ -6,4 +6,4 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh >/dev/null
-exec ./"${QUORVEL_BUILD_DIR:-build}"/tests/hardening/load_run "$@"
+exec ./"${QUORVEL_BUILD_DIR:-build}"/perf/load_run "$@"

@@ -1,267 +1,218 @@
+// The main window as a user drives it: keys to the widget that has the focus, clicks, the texts
+// as the window shows them. Where the run itself does not matter, a test's run stands in.
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDeadlineTimer>
+#include <QDialog>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
-#include <mutex>
 
 #include "app/app_state.h"
 #include "app/frm_quorvel.h"
 #include "app/settings.h"
 #include "bench/loopback_servers.h"
-#include "bench/totals_text.h"
 #include "common/test_support.h"
-#include "dialogs/frm_about.h"
-#include "dialogs/frm_options.h"
-#include "stats/frm_statistics.h"
-#include "tools/frm_ftp.h"
-#include "tools/frm_ping.h"
-#include "tools/frm_tracert.h"
 
 namespace quorvel {
 namespace {
 
+using testing::shown;
+using testing::widget;
+
 class MainWindowTest : public testing::AppFolderTest {
  protected:
-  void SetUp() override {
-    AppFolderTest::SetUp();
+  void tenUrls() {
     QByteArray ini = "[URLInfo]\n";
     for (int i = 1; i <= 10; ++i)
       ini += "URL" + QByteArray::number(i) + "=http://h" + QByteArray::number(i) + "/\n";
     writeFile("Quorvel.ini", ini);
   }
-
-  QComboBox* box(frmQuorvel& w) { return w.findChild<QComboBox*>("cboURLToUse"); }
-  QPushButton* go(frmQuorvel& w) { return w.findChild<QPushButton*>("cmdGo"); }
-  QStringList items(frmQuorvel& w) {
+  static QComboBox* box(frmQuorvel& w) { return widget<QComboBox>(&w, "cboURLToUse"); }
+  static QPushButton* go(frmQuorvel& w) { return widget<QPushButton>(&w, "cmdGo"); }
+  static QAction* action(frmQuorvel& w, const char* name) { return w.findChild<QAction*>(name); }
+  static bool checked(frmQuorvel& w, const char* name) {
+    return widget<QCheckBox>(&w, name)->isChecked();
+  }
+  static QStringList items(frmQuorvel& w) {
     QStringList list;
     for (int i = 0; i < box(w)->count(); ++i) list << box(w)->itemText(i);
     return list;
   }
-  QString stored(int i) {
-    return ReadSetting(appState().settingsPath, "URLInfo", QStringLiteral("URL%1").arg(i)).value;
+  QString stored(const QString& key) const {
+    return ReadSetting(appState().settingsPath, "URLInfo", key).value;
   }
-  bool menuEnabled(frmQuorvel& w, const char* name) {
-    auto* menu = w.findChild<QMenu*>(name);
-    return menu->isEnabled() && menu->menuAction()->isEnabled();
+  // Shows the window, active, with the keyboard focus in the URL box as a click leaves it.
+  static void focusUrlBox(frmQuorvel& w) {
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTest::mouseClick(box(w)->lineEdit(), Qt::LeftButton);
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
   }
-  QAction* action(frmQuorvel& w, const char* name) { return w.findChild<QAction*>(name); }
+  static void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QTest::keyClick(QApplication::focusWidget(), key, mods);
+  }
+  static void type(const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); }
+  static void erase() {
+    press(Qt::Key_A, Qt::ControlModifier);
+    press(Qt::Key_Delete);
+  }
 };
 
-TEST_F(MainWindowTest, ControlsAndMenus) {
-  frmQuorvel w;
-  EXPECT_EQ(w.windowTitle(), "Quorvel");
-  EXPECT_EQ(go(w)->text(), "&Run");
-  EXPECT_EQ(w.findChild<QPushButton*>("cmdCancel")->text(), "&Quit");
-  EXPECT_EQ(w.findChild<QCheckBox*>("chkUseURLFile")->text(), "Use URLS.DAT file");
-  for (const char* name : {"txtIterations", "txtStatus", "txtValidURLs", "txtTotalErrors",
-                           "txtTotalBytes", "txtTotalSecs", "txtThroughput", "txtAvgPageLoad"})
-    EXPECT_NE(w.findChild<QLineEdit*>(name), nullptr) << name;
-  EXPECT_EQ(w.findChild<QMenu*>("mnuFile")->title(), "&File");
-  EXPECT_EQ(w.findChild<QMenu*>("mnuTools")->title(), "&Tools");
-  const std::pair<const char*, const char*> entries[] = {
-      {"mnuViewLogFile", "&View log file"},
-      {"mnuClearLogFile", "&Clear log file"},
-      {"mnuExit", "E&xit"},
-      {"mnuOptions", "&Options"},
-      {"mnuFTP", "&FTP"},
-      {"mnuPing", "&Ping"},
-      {"mnuTraceRoute", "&TraceRoute"},
-      {"mnuLogFileStatistics", "&Log File Statistics"},
-      {"mnuAbout", "&About"}};
-  for (const auto& [name, caption] : entries) {
-    ASSERT_NE(action(w, name), nullptr) << name;
-    EXPECT_EQ(action(w, name)->text(), caption);
+TEST_F(MainWindowTest, ShowsTheSettingsFileOrItsDefaults) {
+  {
+    frmQuorvel w;
+    EXPECT_EQ(readFile("Quorvel.ini"), "[URLInfo]\nURLFile=URLS.DAT\n");
+    EXPECT_FALSE(checked(w, "chkLoggingOn"));
+    EXPECT_TRUE(checked(w, "chkImagesOn") && checked(w, "chkSoundsOn"));
+    EXPECT_FALSE(checked(w, "chkUseURLFile"));
+    EXPECT_EQ(box(w)->count(), 0);
+    EXPECT_TRUE(box(w)->isEnabled());
   }
-  EXPECT_TRUE(action(w, "mnuSep1")->isSeparator());
-  EXPECT_TRUE(action(w, "mnuSep2")->isSeparator());
-
-  // Every control lies inside the window's client area.
-  const QWidget* client = w.centralWidget();
-  for (const QWidget* c : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-    EXPECT_TRUE(client->rect().contains(c->geometry())) << c->objectName().toStdString();
-}
-
-TEST_F(MainWindowTest, MenusOpenTheirWindowsModally) {
+  // A history with gaps is listed without them; start-up changes nothing in the file.
+  QByteArray ini = "[URLInfo]\n";
+  for (int i : {1, 3, 10})
+    ini += "URL" + QByteArray::number(i) + "=http://h" + QByteArray::number(i) + "/\n";
+  writeFile("Quorvel.ini", ini);
   frmQuorvel w;
-  box(w)->setEditText("http://typed/");
-  QStringList opened;
-  w.setModalRunner([&](QDialog& d) {
-    if (dynamic_cast<frmOptions*>(&d)) opened << "options";
-    if (dynamic_cast<frmFTP*>(&d)) opened << "ftp";
-    if (dynamic_cast<frmPing*>(&d)) opened << "ping";
-    if (dynamic_cast<frmTraceRt*>(&d)) opened << "trace";
-    if (dynamic_cast<frmStatistics*>(&d)) opened << "stats";
-    if (dynamic_cast<frmAbout*>(&d)) opened << "about";
-  });
-  for (const char* name :
-       {"mnuOptions", "mnuFTP", "mnuPing", "mnuTraceRoute", "mnuLogFileStatistics", "mnuAbout"})
-    action(w, name)->trigger();
-  EXPECT_EQ(opened, QStringList({"options", "ftp", "ping", "trace", "stats", "about"}));
-  const QStringList sources = w.urlSources();
-  ASSERT_EQ(sources.size(), 11);
-  EXPECT_EQ(sources[0], "http://typed/");
-  EXPECT_EQ(sources[1], "http://h1/");
-  EXPECT_EQ(sources[10], "http://h10/");
+  EXPECT_EQ(items(w), QStringList({"http://h1/", "http://h3/", "http://h10/"}));
+  EXPECT_EQ(shown(&w, "cboURLToUse"), "http://h1/");
+  EXPECT_EQ(readFile("Quorvel.ini"), ini);
 }
 
 TEST_F(MainWindowTest, ErasingTheUrlBoxEditsTheHistory) {
+  tenUrls();
   frmQuorvel w;
-  w.show();
-  EXPECT_EQ(box(w)->currentText(), "http://h1/");
-
-  // Erasing entry 10 empties entry 10 only.
-  box(w)->setCurrentIndex(9);
-  EXPECT_EQ(w.currentUrl(), "http://h10/");
-  box(w)->setEditText("");
-  EXPECT_EQ(appState().urlHistory[10], "");
-  EXPECT_EQ(appState().urlHistory[9], "http://h9/");
+  focusUrlBox(w);
+  box(w)->setCurrentIndex(9);  // entry 10, chosen from the list
+  erase();
   EXPECT_EQ(items(w).size(), 9);
-  EXPECT_EQ(box(w)->currentText(), "http://h1/");
-  EXPECT_EQ(stored(10), "");
-  EXPECT_EQ(stored(9), "http://h9/");
+  EXPECT_EQ(shown(&w, "cboURLToUse"), "http://h1/");
+  EXPECT_EQ(stored("URL10"), "");
+  EXPECT_EQ(stored("URL9"), "http://h9/");
 
-  // A URL that is not in the history changes nothing.
-  box(w)->setEditText("http://elsewhere/");
-  box(w)->setEditText("   ");
-  EXPECT_EQ(items(w).size(), 9);
-  EXPECT_EQ(appState().urlHistory[1], "http://h1/");
-  EXPECT_EQ(box(w)->currentText(), "   ");
+  // Erasing entry 1 brings up entry 2; a URL that is not in the history changes nothing.
+  erase();
+  EXPECT_EQ(shown(&w, "cboURLToUse"), "http://h2/");
+  EXPECT_EQ(stored("URL1"), "http://h2/");
+  press(Qt::Key_A, Qt::ControlModifier);
+  type("http://elsewhere/");
+  erase();
+  EXPECT_EQ(items(w).size(), 8);
 
-  // Erasing entry 3 (compared without regard to case) moves 4..9 up and shows entry 1.
-  box(w)->setEditText("HTTP://H3/");
-  box(w)->setEditText("");
-  EXPECT_EQ(items(w), QStringList({"http://h1/", "http://h2/", "http://h4/", "http://h5/",
-                                   "http://h6/", "http://h7/", "http://h8/", "http://h9/"}));
-  EXPECT_EQ(box(w)->currentText(), "http://h1/");
-  EXPECT_EQ(w.currentUrl(), "http://h1/");
+  // Entry 3, typed in other letters, goes all the same: the later ones move up.
+  type("HTTP://H4/");
+  erase();
+  EXPECT_EQ(items(w), QStringList({"http://h2/", "http://h3/", "http://h5/", "http://h6/",
+                                   "http://h7/", "http://h8/", "http://h9/"}));
+  EXPECT_EQ(shown(&w, "cboURLToUse"), "http://h2/");
+  EXPECT_EQ(stored("URL7"), "http://h9/");
+  EXPECT_EQ(stored("URL8"), "");
 
-  // Erasing entry 1 brings up the next most recent.
-  box(w)->lineEdit()->selectAll();
-  QTest::keyClick(box(w)->lineEdit(), Qt::Key_Delete);
-  EXPECT_EQ(box(w)->currentText(), "http://h2/");
-  EXPECT_EQ(appState().urlHistory[1], "http://h2/");
-  EXPECT_EQ(stored(1), "http://h2/");
-  EXPECT_EQ(stored(8), "");
-
-  // The run's refill of the list deletes nothing either.
+  // The run's refill of the list deletes nothing.
   w.setUrlList({"http://a/"}, "");
-  EXPECT_EQ(appState().urlHistory[1], "http://h2/");
-  EXPECT_EQ(box(w)->currentText(), "");
+  EXPECT_EQ(stored("URL1"), "http://h2/");
 }
 
 TEST_F(MainWindowTest, UseUrlFileGreysTheUrlBox) {
   frmQuorvel w;
   w.show();
-  auto* chk = w.findChild<QCheckBox*>("chkUseURLFile");
-  QTest::mouseClick(chk, Qt::LeftButton);
-  EXPECT_TRUE(chk->isChecked());
+  QTest::mouseClick(widget<QCheckBox>(&w, "chkUseURLFile"), Qt::LeftButton);
   EXPECT_FALSE(box(w)->isEnabled());
-  QTest::mouseClick(chk, Qt::LeftButton);
+  QTest::mouseClick(widget<QCheckBox>(&w, "chkUseURLFile"), Qt::LeftButton);
   EXPECT_TRUE(box(w)->isEnabled());
 }
 
-TEST_F(MainWindowTest, RunCancelToggle) {
+TEST_F(MainWindowTest, RunBecomesCancelAndTheMenusThatLeaveTheRunAreOff) {
   frmQuorvel w;
   w.show();
-  int runs = 0;
   QStringList opened;
-  w.setModalRunner([&](QDialog& d) { opened << d.metaObject()->className(); });
+  w.setModalRunner([&](QDialog& d) { opened << d.objectName(); });
+  int runs = 0;
   w.setRunFunction([&](RunView& view) {
     ++runs;
     appState().CancelRequested = false;
-    EXPECT_TRUE(w.running());
     EXPECT_EQ(go(w)->text(), "&Cancel");
-    EXPECT_FALSE(w.findChild<QPushButton*>("cmdCancel")->isEnabled());
-    EXPECT_FALSE(menuEnabled(w, "mnuFile"));
-    EXPECT_FALSE(menuEnabled(w, "mnuTools"));
-    EXPECT_FALSE(action(w, "mnuAbout")->isEnabled());
-    EXPECT_TRUE(action(w, "mnuOptions")->isEnabled());
+    EXPECT_FALSE(widget(&w, "cmdCancel")->isEnabled());
+    for (const char* name : {"mnuFile", "mnuTools", "mnuAbout"})
+      EXPECT_FALSE(action(w, name)->isEnabled()) << name;
     action(w, "mnuOptions")->trigger();  // still usable during a run
-
-    // A click on Cancel while the run lets events through only asks it to stop.
+    // A click on Cancel only asks the run to stop, once it lets events through.
     QTest::mouseClick(go(w), Qt::LeftButton);
     view.processEvents();
     EXPECT_TRUE(appState().CancelRequested);
-    EXPECT_EQ(w.findChild<QLineEdit*>("txtStatus")->text(), "Cancelling...");
-    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(shown(&w, "txtStatus"), "Cancelling...");
     view.setStatus("Cancelled");
   });
   QTest::mouseClick(go(w), Qt::LeftButton);
   EXPECT_EQ(runs, 1);
-  EXPECT_EQ(opened, QStringList({"quorvel::frmOptions"}));
-  EXPECT_FALSE(w.running());
+  EXPECT_EQ(opened, QStringList{"frmOptions"});
   EXPECT_EQ(go(w)->text(), "&Run");
-  EXPECT_TRUE(w.findChild<QPushButton*>("cmdCancel")->isEnabled());
-  EXPECT_TRUE(menuEnabled(w, "mnuFile"));
-  EXPECT_TRUE(menuEnabled(w, "mnuTools"));
-  EXPECT_TRUE(action(w, "mnuAbout")->isEnabled());
-  EXPECT_EQ(w.findChild<QLineEdit*>("txtStatus")->text(), "Cancelled");
+  EXPECT_TRUE(widget(&w, "cmdCancel")->isEnabled());
+  for (const char* name : {"mnuFile", "mnuTools", "mnuAbout"})
+    EXPECT_TRUE(action(w, name)->isEnabled()) << name;
+  EXPECT_EQ(shown(&w, "txtStatus"), "Cancelled");
 }
 
-TEST_F(MainWindowTest, CtrlAndAltOnRunSetTheDebugFlags) {
+TEST_F(MainWindowTest, MenusOpenTheirWindowsModally) {
+  tenUrls();
+  frmQuorvel w;
+  box(w)->setEditText("http://typed/");
+  QStringList opened;
+  w.setModalRunner([&](QDialog& d) { opened << d.objectName(); });
+  for (const char* name :
+       {"mnuOptions", "mnuFTP", "mnuPing", "mnuTraceRoute", "mnuLogFileStatistics", "mnuAbout"})
+    action(w, name)->trigger();
+  EXPECT_EQ(opened, QStringList({"frmOptions", "frmFTP", "frmPing", "frmTraceRt", "frmStatistics",
+                                 "frmAbout"}));
+  // The trace and ping windows list the typed URL first, then the history.
+  const QStringList sources = w.urlSources();
+  ASSERT_EQ(sources.size(), 11);
+  EXPECT_EQ(sources[0], "http://typed/");
+  EXPECT_EQ(sources[10], "http://h10/");
+}
+
+TEST_F(MainWindowTest, CtrlAndAltOnRunSetTheDebugFlagsForGood) {
   frmQuorvel w;
   w.show();
-  std::vector<std::pair<bool, bool>> seen;
-  w.setRunFunction([&](RunView&) { seen.emplace_back(appState().debug1, appState().debug2); });
-  QTest::mouseClick(go(w), Qt::LeftButton);
-  QTest::mouseClick(go(w), Qt::LeftButton, Qt::ControlModifier);
-  QTest::mouseClick(go(w), Qt::LeftButton);
-  QTest::mouseClick(go(w), Qt::LeftButton, Qt::AltModifier);
-  QTest::mouseClick(go(w), Qt::LeftButton);
-  const std::vector<std::pair<bool, bool>> expected = {
-      {false, false}, {true, false}, {true, false}, {true, true}, {true, true}};
-  EXPECT_EQ(seen, expected);
-
-  resetAppState(dir_.path());
-  frmQuorvel w2;
-  w2.show();
-  seen.clear();
-  w2.setRunFunction([&](RunView&) { seen.emplace_back(appState().debug1, appState().debug2); });
-  QTest::mouseClick(go(w2), Qt::LeftButton, Qt::ControlModifier | Qt::AltModifier);
-  EXPECT_EQ(seen, (std::vector<std::pair<bool, bool>>{{true, true}}));
+  QStringList seen;
+  w.setRunFunction([&](RunView&) {
+    seen << QStringLiteral("%1%2").arg(appState().debug1).arg(appState().debug2);
+  });
+  for (const auto mods :
+       {Qt::NoModifier, Qt::ControlModifier, Qt::NoModifier, Qt::AltModifier, Qt::NoModifier})
+    QTest::mouseClick(go(w), Qt::LeftButton, mods);
+  EXPECT_EQ(seen, QStringList({"00", "10", "10", "11", "11"}));
 }
 
-// Keys go where a user's keys go: to the widget that has the focus once the URL box is
-// clicked (the combo box, which hands them on to its edit field).
+// Return and the keypad's Enter, sent where a user's keys go: to the widget that has the focus
+// once the URL box is clicked.
 TEST_F(MainWindowTest, EnterInTheUrlBoxRunsAndCancels) {
   frmQuorvel w;
-  w.show();
-  w.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-  QTest::mouseClick(box(w)->lineEdit(), Qt::LeftButton);
-  ASSERT_NE(QApplication::focusWidget(), nullptr);
-  auto press = [](Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    QTest::keyClick(QApplication::focusWidget(), key, mods);
-  };
+  focusUrlBox(w);
   QSignalSpy returns(box(w)->lineEdit(), &QLineEdit::returnPressed);
-
-  struct Case {
+  struct Keys {
     Qt::Key run;
     Qt::KeyboardModifiers runMods;
     Qt::Key cancel;
     Qt::KeyboardModifiers cancelMods;
   };
-  const Case cases[] = {{Qt::Key_Return, Qt::NoModifier, Qt::Key_Enter, Qt::KeypadModifier},
-                        {Qt::Key_Enter, Qt::KeypadModifier, Qt::Key_Return, Qt::NoModifier}};
   int runs = 0;
-  for (const Case& c : cases) {
+  for (const Keys& k : {Keys{Qt::Key_Return, Qt::NoModifier, Qt::Key_Enter, Qt::KeypadModifier},
+                        Keys{Qt::Key_Enter, Qt::KeypadModifier, Qt::Key_Return, Qt::NoModifier}}) {
     w.setRunFunction([&](RunView& view) {
       ++runs;
       appState().CancelRequested = false;
-      press(c.cancel, c.cancelMods);
+      press(k.cancel, k.cancelMods);
       view.processEvents();
       EXPECT_TRUE(appState().CancelRequested);
-      EXPECT_EQ(w.findChild<QLineEdit*>("txtStatus")->text(), "Cancelling...");
+      EXPECT_EQ(shown(&w, "txtStatus"), "Cancelling...");
     });
-    press(c.run, c.runMods);
-    EXPECT_FALSE(w.running());
+    press(k.run, k.runMods);
     EXPECT_EQ(go(w)->text(), "&Run");
   }
   EXPECT_EQ(runs, 2);
@@ -272,8 +223,8 @@ TEST_F(MainWindowTest, EnterInTheUrlBoxRunsAndCancels) {
   // What is typed is what runs: no completion from the history.
   QString ran;
   w.setRunFunction([&](RunView& view) { ran = view.urlBoxText(); });
-  box(w)->lineEdit()->clear();
-  QTest::keyClicks(QApplication::focusWidget(), "http://h");
+  erase();
+  type("http://h");
   press(Qt::Key_Return);
   EXPECT_EQ(ran, "http://h");
 }
@@ -281,21 +232,11 @@ TEST_F(MainWindowTest, EnterInTheUrlBoxRunsAndCancels) {
 // A proxy typed with blanks around its address and port (and stored so) serves every run.
 TEST_F(MainWindowTest, ProxyTypedWithBlanksServesTheRun) {
   testing::HttpTestServer proxy;
-  std::mutex m;
-  QStringList targets;
-  proxy.server().Get(".*", [&](const httplib::Request& req, httplib::Response& res) {
-    std::lock_guard lock(m);
-    targets << QString::fromStdString(req.target);
-    res.set_content("<html>via proxy</html>", "text/html");
-  });
+  proxy.page(".*", "<html>via proxy</html>");
   proxy.start();
 
   frmQuorvel w;
-  w.show();
-  w.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-  auto type = [](const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); };
-  auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+  focusUrlBox(w);
   w.setModalRunner([&](QDialog& d) {
     d.show();
     d.activateWindow();
@@ -311,85 +252,38 @@ TEST_F(MainWindowTest, ProxyTypedWithBlanksServesTheRun) {
     EXPECT_FALSE(d.isVisible());
   });
   action(w, "mnuOptions")->trigger();
-  w.activateWindow();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &w; }));
   EXPECT_EQ(appState().ProxyAddress, "  127.0.0.1 ");
-  EXPECT_EQ(appState().ProxyPort, QStringLiteral(" %1  ").arg(proxy.port()));
-
   for (int run = 0; run < 2; ++run) {  // every later run too
-    QTest::mouseClick(box(w)->lineEdit(), Qt::LeftButton);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    focusUrlBox(w);
+    erase();
     type("quorvel-proxy-test.invalid/page.htm");
     press(Qt::Key_Return);
-    EXPECT_EQ(w.findChild<QLineEdit*>("txtStatus")->text(), "Done");
-    EXPECT_EQ(w.findChild<QLineEdit*>("txtValidURLs")->text(), "1");
-    EXPECT_EQ(w.findChild<QLineEdit*>("txtTotalErrors")->text(), "0");
+    EXPECT_EQ(shown(&w, "txtStatus"), "Done");
+    EXPECT_EQ(shown(&w, "txtValidURLs"), "1");
+    EXPECT_EQ(shown(&w, "txtTotalErrors"), "0");
   }
-  std::lock_guard lock(m);
-  EXPECT_EQ(targets, QStringList(2, "http://quorvel-proxy-test.invalid/page.htm"));
+  EXPECT_EQ(proxy.targets(), QStringList(2, "http://quorvel-proxy-test.invalid/page.htm"));
 }
 
-TEST_F(MainWindowTest, ClosingDuringARunCancelsItFirst) {
-  frmQuorvel w;
-  w.show();
-  bool stillShown = false;
-  w.setRunFunction([&](RunView& view) {
-    appState().CancelRequested = false;
-    w.findChild<QCheckBox*>("chkImagesOn")->setChecked(false);
-    w.close();
-    view.processEvents();
-    stillShown = w.isVisible();
-    EXPECT_TRUE(appState().CancelRequested);
-  });
-  QTest::mouseClick(go(w), Qt::LeftButton);
-  EXPECT_TRUE(stillShown);
-  EXPECT_FALSE(w.isVisible());
-  EXPECT_EQ(ReadSetting(appState().settingsPath, "URLInfo", "GetImages").value, "0");
-}
-
-TEST_F(MainWindowTest, QuitAndExitCloseTheWindow) {
+TEST_F(MainWindowTest, QuitAndExitCloseTheWindowAndStoreTheCheckBoxes) {
+  writeFile("Quorvel.ini", "[URLInfo]\nLogResults=7\nGetImages=0\n");
   {
     frmQuorvel w;
     w.show();
-    QTest::mouseClick(w.findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
+    QTest::mouseClick(widget<QCheckBox>(&w, "chkSoundsOn"), Qt::LeftButton);
+    QTest::mouseClick(widget<QCheckBox>(&w, "chkUseURLFile"), Qt::LeftButton);
+    QTest::mouseClick(widget<QPushButton>(&w, "cmdCancel"), Qt::LeftButton);
     EXPECT_FALSE(w.isVisible());
   }
-  EXPECT_EQ(ReadSetting(appState().settingsPath, "URLInfo", "GetSounds").value, "1");
+  EXPECT_EQ(stored("LogResults") + stored("GetImages") + stored("GetSounds") + stored("UseURLFile"),
+            "1001");
   frmQuorvel w;
   w.show();
   action(w, "mnuExit")->trigger();
   EXPECT_FALSE(w.isVisible());
 }
 
-TEST_F(MainWindowTest, RunViewFillsTheTotals) {
-  frmQuorvel w;
-  w.show();
-  RunTotals totals;
-  totals.validUrls = 5;
-  totals.errors = 1;
-  totals.bytes = 2'500'000;
-  totals.micros = 10'000'000;
-  w.setTotals(totals);
-  EXPECT_EQ(w.findChild<QLineEdit*>("txtValidURLs")->text(), "5");
-  EXPECT_EQ(w.findChild<QLineEdit*>("txtTotalErrors")->text(), "1");
-  EXPECT_EQ(w.findChild<QLineEdit*>("txtTotalBytes")->text(), "2,500,000");
-  EXPECT_EQ(w.findChild<QLineEdit*>("txtTotalSecs")->text(), "10.0");
-  EXPECT_EQ(w.findChild<QLineEdit*>("txtThroughput")->text(), "2,000.0 Kbps");
-  EXPECT_EQ(w.findChild<QLineEdit*>("txtAvgPageLoad")->text(), "2.0 secs");
-  EXPECT_EQ(w.iterationsText(), "1");
-  EXPECT_EQ(w.urlBoxText(), "http://h1/");
-  w.setBusyCursor(true);
-  w.setBusyCursor(true);
-  EXPECT_NE(QApplication::overrideCursor(), nullptr);
-  w.setBusyCursor(false);
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  w.message("Oops", "No URL specified!", MsgIcon::Information);
-  ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0].text, "No URL specified!");
-}
-
-// The x at which a box draws the first character of its text, once painted (found from where
-// it draws its cursor).
+// The x at which a box draws the first character of its text (found from its cursor).
 int drawnTextLeft(QLineEdit* box) {
   box->repaint();  // the box places its text when it paints
   const QRect cursor = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
@@ -397,29 +291,17 @@ int drawnTextLeft(QLineEdit* box) {
          QFontMetrics(box->font()).horizontalAdvance(box->text().left(box->cursorPosition()));
 }
 
-// Whether a box shows its whole text inside its frame, from its first character.
-::testing::AssertionResult showsWholeText(QLineEdit* box) {
-  const int left = drawnTextLeft(box);
-  const int right = left + QFontMetrics(box->font()).horizontalAdvance(box->text());
-  const int frame = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box);
-  if (left >= frame && right <= box->width() - frame) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure()
-         << box->objectName().toStdString() << " draws \"" << box->text().toStdString()
-         << "\" from x " << left << " to " << right << " in a box " << box->width() << " wide";
-}
-
 TEST_F(MainWindowTest, TotalsBoxesShowTheirLargestValuesWhole) {
   frmQuorvel w;
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  // The fastest run (10,000,000.0 Kbps with the most bytes), the longest, the most pages.
   struct Totals {
     std::int64_t validUrls, errors, bytes, milliseconds;
   };
-  // The fastest run (10,000,000.0 Kbps with the most bytes), the longest, the most pages.
-  const Totals cases[] = {{1, 0, 999'999'999'999, 800'000},
-                          {1, 9'999'999'999, 999'999'999'999, 9'999'999'900},
-                          {9'999'999'999, 0, 35'939, 16}};
-  for (const Totals& c : cases) {
+  for (const Totals& c : {Totals{1, 0, 999'999'999'999, 800'000},
+                          Totals{1, 9'999'999'999, 999'999'999'999, 9'999'999'900},
+                          Totals{9'999'999'999, 0, 35'939, 16}}) {
     RunTotals t;
     t.validUrls = c.validUrls;
     t.errors = c.errors;
@@ -427,37 +309,41 @@ TEST_F(MainWindowTest, TotalsBoxesShowTheirLargestValuesWhole) {
     t.micros = c.milliseconds * 1000;
     w.setTotals(t);
     for (const char* name : {"txtValidURLs", "txtTotalErrors", "txtTotalBytes", "txtTotalSecs",
-                             "txtThroughput", "txtAvgPageLoad"})
-      EXPECT_TRUE(showsWholeText(w.findChild<QLineEdit*>(name)));
+                             "txtThroughput", "txtAvgPageLoad"}) {
+      QLineEdit* box = widget<QLineEdit>(&w, name);
+      const int left = drawnTextLeft(box);
+      const int right = left + QFontMetrics(box->font()).horizontalAdvance(box->text());
+      const int frame = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box);
+      EXPECT_TRUE(left >= frame && right <= box->width() - frame)
+          << name << " draws \"" << box->text().toStdString() << "\" from x " << left << " to "
+          << right << " in a box " << box->width() << " wide";
+    }
   }
-  EXPECT_EQ(w.findChild<QLineEdit*>("txtThroughput")->text(), "17,969.5 Kbps");
+  EXPECT_EQ(shown(&w, "txtThroughput"), "17,969.5 Kbps");
 
   // A status longer than its line shows its beginning, where a short text begins.
-  auto* status = w.findChild<QLineEdit*>("txtStatus");
   w.setStatus("Retrieving http://" + QString(200, 'a') + ".example/");
-  EXPECT_EQ(drawnTextLeft(status), drawnTextLeft(w.findChild<QLineEdit*>("txtValidURLs")));
-
-  // Everything still lies inside the window, the right-hand column in line with the status.
-  const QWidget* client = w.centralWidget();
-  for (const QWidget* c : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-    EXPECT_TRUE(client->rect().contains(c->geometry())) << c->objectName().toStdString();
+  QLineEdit* status = widget<QLineEdit>(&w, "txtStatus");
+  EXPECT_EQ(drawnTextLeft(status), drawnTextLeft(widget<QLineEdit>(&w, "txtValidURLs")));
+  // The right-hand column stays in line with the status.
   for (const char* name : {"txtTotalErrors", "txtTotalSecs", "txtAvgPageLoad"})
-    EXPECT_EQ(w.findChild<QLineEdit*>(name)->geometry().right(), status->geometry().right());
+    EXPECT_EQ(widget(&w, name)->geometry().right(), status->geometry().right()) << name;
 }
 
-TEST_F(MainWindowTest, AutoModeRunsOnceFromTheEventLoopAndCloses) {
-  writeFile("Quorvel.ini", "[URLInfo]\nGetImages=0\n");
-  frmQuorvel w(QStringLiteral("auto"));
+TEST_F(MainWindowTest, AutoTicksEveryBoxRunsOnceFromTheEventLoopAndCloses) {
+  writeFile("Quorvel.ini", "[URLInfo]\nLogResults=0\nGetImages=0\nGetSounds=2\n");
+  frmQuorvel w(QStringLiteral("AUTO"));
   int runs = 0;
   w.setRunFunction([&](RunView&) { ++runs; });
   EXPECT_TRUE(w.isVisible());
   EXPECT_EQ(runs, 0);
-  QDeadlineTimer deadline(10000);
-  while (w.isVisible() && !deadline.hasExpired()) QTest::qWait(20);
-  EXPECT_FALSE(w.isVisible());
+  for (const char* name : {"chkLoggingOn", "chkImagesOn", "chkSoundsOn", "chkUseURLFile"})
+    EXPECT_TRUE(checked(w, name)) << name;
+  EXPECT_FALSE(box(w)->isEnabled());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 10000));
   EXPECT_EQ(runs, 1);
-  for (const char* key : {"LogResults", "GetImages", "GetSounds", "UseURLFile"})
-    EXPECT_EQ(ReadSetting(appState().settingsPath, "URLInfo", key).value, "1") << key;
+  EXPECT_EQ(stored("LogResults") + stored("GetImages") + stored("GetSounds") + stored("UseURLFile"),
+            "1111");
 }
 
 }  // namespace

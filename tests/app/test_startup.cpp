@@ -1,6 +1,6 @@
+// The start-up rules: what the settings file, the command line and debug.txt switch on.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLineEdit>
 
 #include "app/app_state.h"
 #include "app/frm_quorvel.h"
@@ -11,158 +11,70 @@
 namespace quorvel {
 namespace {
 
-class StartupTest : public testing::AppFolderTest {
- protected:
-  void writeIni(const QByteArray& body) { writeFile("Quorvel.ini", body); }
-  QString setting(const char* section, const char* key) const {
-    return ReadSetting(appState().settingsPath, section, key).value;
-  }
-};
+class StartupTest : public testing::AppFolderTest {};
 
-TEST_F(StartupTest, FreshFolderCreatesTwoLineSettingsFileAndShowsDefaults) {
-  frmQuorvel w;
-  EXPECT_EQ(readFile("Quorvel.ini"), QByteArray("[URLInfo]\nURLFile=URLS.DAT\n"));
-  EXPECT_FALSE(w.findChild<QCheckBox*>("chkLoggingOn")->isChecked());
-  EXPECT_TRUE(w.findChild<QCheckBox*>("chkImagesOn")->isChecked());
-  EXPECT_TRUE(w.findChild<QCheckBox*>("chkSoundsOn")->isChecked());
-  EXPECT_FALSE(w.findChild<QCheckBox*>("chkUseURLFile")->isChecked());
-  EXPECT_EQ(w.findChild<QLineEdit*>("txtIterations")->text(), "1");
-  EXPECT_EQ(w.findChild<QLineEdit*>("txtStatus")->text(), "");
-  auto* box = w.findChild<QComboBox*>("cboURLToUse");
-  EXPECT_EQ(box->currentText(), "");
-  EXPECT_EQ(box->count(), 0);
-  EXPECT_TRUE(box->isEnabled());
-  EXPECT_EQ(appState().ProxyUse, 0);
-  EXPECT_FALSE(appState().autoMode);
-  EXPECT_EQ(appState().iterations, 1);
-}
-
-TEST_F(StartupTest, AnExistingSettingsFileIsLeftAsItIs) {
-  writeIni("; mine\r\n[Proxy]\r\nUse=1\r\nAddress=proxy.lan\r\nPort=3128\r\n");
-  LoadStartupState(QString());
-  EXPECT_EQ(readFile("Quorvel.ini"),
-            "; mine\r\n[Proxy]\r\nUse=1\r\nAddress=proxy.lan\r\nPort=3128\r\n");
-  EXPECT_EQ(appState().ProxyUse, 1);
-  EXPECT_EQ(appState().ProxyAddress, "proxy.lan");
-  EXPECT_EQ(appState().ProxyPort, "3128");
-
-  writeIni("[Proxy]\nUse=yes\n");
-  LoadStartupState(QString());
-  EXPECT_EQ(appState().ProxyUse, 0);
-  writeIni("[Proxy]\nUse=99999999999\n");
-  LoadStartupState(QString());
-  EXPECT_EQ(appState().ProxyUse, 0);
-}
-
-TEST_F(StartupTest, CheckBoxRules) {
+TEST_F(StartupTest, CheckBoxesAndProxyFromTheSettingsFile) {
   struct Case {
-    QByteArray line;  // in [URLInfo]
-    bool on;
+    QByteArray ini;
+    const char* boxes;  // logging, images, sounds, URL file
+    int proxyUse;
   };
-  const Case images[] = {{"", true},
-                         {"GetImages=", true},
-                         {"GetImages=1", true},
-                         {"GetImages=0", false},
-                         {"GetImages=2", false},
-                         {"GetImages=x", false},
-                         {"GetImages= 1 ", true}};
-  for (const Case& c : images) {
-    writeIni("[URLInfo]\n" + c.line + "\n" + QByteArray(c.line).replace("Images", "Sounds") + "\n");
+  const Case cases[] = {
+      {"", "0110", 0},
+      {"[URLInfo]\nGetImages=\nGetSounds=1\n", "0110", 0},
+      {"[URLInfo]\nGetImages=0\nGetSounds=2\n", "0000", 0},  // only 1 (or nothing) is on
+      {"[URLInfo]\nGetImages=x\nGetSounds= 1 \n", "0010", 0},
+      {"[URLInfo]\nLogResults=2\nUseURLFile=-1\n", "1111", 0},  // any number but 0 is on
+      {"[URLInfo]\nLogResults=abc\nUseURLFile=0\n", "0110", 0},
+      {"; mine\r\n[Proxy]\r\nUse=1\r\nAddress=proxy.lan\r\nPort=3128\r\n", "0110", 1},
+      {"[Proxy]\nUse=yes\n", "0110", 0},
+      {"[Proxy]\nUse=99999999999\n", "0110", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ini.constData());
+    writeFile("Quorvel.ini", c.ini);
     const WindowChoices w = LoadStartupState(QString());
-    EXPECT_EQ(w.getImages, c.on) << c.line.constData();
-    EXPECT_EQ(w.getSounds, c.on) << c.line.constData();
-    EXPECT_EQ(appState().getImages, c.on);
+    const QString boxes = QStringLiteral("%1%2%3%4")
+                              .arg(w.logResults)
+                              .arg(w.getImages)
+                              .arg(w.getSounds)
+                              .arg(w.useUrlFile);
+    EXPECT_EQ(boxes, c.boxes);
+    EXPECT_EQ(appState().ProxyUse, c.proxyUse);
+    EXPECT_EQ(readFile("Quorvel.ini"), c.ini);  // an existing file is left as it is
   }
-  const Case logging[] = {{"", false},
-                          {"LogResults=0", false},
-                          {"LogResults=1", true},
-                          {"LogResults=2", true},
-                          {"LogResults=-1", true},
-                          {"LogResults=abc", false}};
-  for (const Case& c : logging) {
-    writeIni("[URLInfo]\n" + c.line + "\n" +
-             QByteArray(c.line).replace("LogResults", "UseURLFile") + "\n");
-    const WindowChoices w = LoadStartupState(QString());
-    EXPECT_EQ(w.logResults, c.on) << c.line.constData();
-    EXPECT_EQ(w.useUrlFile, c.on) << c.line.constData();
-  }
-}
-
-TEST_F(StartupTest, AutoSwitchesEveryCheckBoxOn) {
-  writeIni("[URLInfo]\nLogResults=0\nGetImages=0\nGetSounds=2\nUseURLFile=0\n");
-  frmQuorvel w(QStringLiteral("AUTO"));
-  w.setRunFunction([](RunView&) {});
-  EXPECT_TRUE(appState().autoMode);
-  EXPECT_TRUE(w.findChild<QCheckBox*>("chkLoggingOn")->isChecked());
-  EXPECT_TRUE(w.findChild<QCheckBox*>("chkImagesOn")->isChecked());
-  EXPECT_TRUE(w.findChild<QCheckBox*>("chkSoundsOn")->isChecked());
-  EXPECT_TRUE(w.findChild<QCheckBox*>("chkUseURLFile")->isChecked());
-  EXPECT_FALSE(w.findChild<QComboBox*>("cboURLToUse")->isEnabled());
+  writeFile("Quorvel.ini", cases[6].ini);
+  LoadStartupState(QString());
+  EXPECT_EQ(appState().ProxyAddress + ":" + appState().ProxyPort, "proxy.lan:3128");
 }
 
 TEST_F(StartupTest, CommandWordsAndDebugFile) {
-  CommandWords c = ParseCommandWords("x Debug12 y");
-  EXPECT_TRUE(c.debug1);
-  EXPECT_FALSE(c.debug2);
-  EXPECT_FALSE(c.autoMode);
-  c = ParseCommandWords("DEBUG2 autorun");
-  EXPECT_FALSE(c.debug1);
-  EXPECT_TRUE(c.debug2);
-  EXPECT_TRUE(c.autoMode);
-  c = ParseCommandWords("");
-  EXPECT_FALSE(c.debug1 || c.debug2 || c.autoMode);
-
+  const auto flags = [] {
+    return QStringLiteral("%1%2%3")
+        .arg(appState().debug1)
+        .arg(appState().debug2)
+        .arg(appState().autoMode);
+  };
+  const std::pair<const char*, const char*> words[] = {
+      {"x Debug12 y", "100"}, {"DEBUG2 autorun", "011"}, {"", "000"}};
+  for (const auto& [line, want] : words) {
+    const CommandWords c = ParseCommandWords(QString::fromLatin1(line));
+    EXPECT_EQ(QStringLiteral("%1%2%3").arg(c.debug1).arg(c.debug2).arg(c.autoMode), want) << line;
+  }
+  // A first line of debug.txt that begins with "on" switches on the second level...
   writeFile("debug.txt", "  On please\r\nmore\n");
   LoadStartupState(QString());
-  EXPECT_TRUE(appState().debug2);
-  EXPECT_FALSE(appState().debug1);
-  // A debug word on the command line wins over the file.
+  EXPECT_EQ(flags(), "010");
+  // ...unless a debug word on the command line says otherwise.
   resetAppState(dir_.path());
   LoadStartupState(QStringLiteral("debug1"));
-  EXPECT_TRUE(appState().debug1);
-  EXPECT_FALSE(appState().debug2);
-  for (const QByteArray& first :
-       {QByteArray("off\n"), QByteArray("\non\n"), QByteArray("o"), QByteArray("")}) {
+  EXPECT_EQ(flags(), "100");
+  for (const QByteArray& first : {QByteArray("off\n"), QByteArray("\non\n"), QByteArray("o")}) {
     resetAppState(dir_.path());
     writeFile("debug.txt", first);
     LoadStartupState(QString());
-    EXPECT_FALSE(appState().debug2) << first.constData();
+    EXPECT_EQ(flags(), "000") << first.constData();
   }
-}
-
-TEST_F(StartupTest, HistoryWithGapsIsShownWithoutGapsAndStartUpDeletesNothing) {
-  QByteArray ini = "[URLInfo]\n";
-  for (int i = 1; i <= 10; ++i)
-    if (i != 2 && i != 5)
-      ini += "URL" + QByteArray::number(i) + "=http://h" + QByteArray::number(i) + "/\n";
-  writeIni(ini);
-  frmQuorvel w;
-  auto* box = w.findChild<QComboBox*>("cboURLToUse");
-  QStringList items;
-  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
-  EXPECT_EQ(items, QStringList({"http://h1/", "http://h3/", "http://h4/", "http://h6/",
-                                "http://h7/", "http://h8/", "http://h9/", "http://h10/"}));
-  EXPECT_EQ(box->currentText(), "http://h1/");
-  EXPECT_EQ(w.currentUrl(), "http://h1/");
-  EXPECT_EQ(appState().urlHistory[1], "http://h1/");
-  EXPECT_EQ(appState().urlHistory[2], "");
-  EXPECT_EQ(appState().urlHistory[10], "http://h10/");
-  EXPECT_EQ(readFile("Quorvel.ini"), ini);
-}
-
-TEST_F(StartupTest, ClosingStoresTheFourCheckBoxes) {
-  writeIni("[URLInfo]\nLogResults=7\nGetImages=0\n");
-  {
-    frmQuorvel w;
-    w.show();
-    w.findChild<QCheckBox*>("chkSoundsOn")->setChecked(false);
-    w.findChild<QCheckBox*>("chkUseURLFile")->setChecked(true);
-    EXPECT_TRUE(w.close());
-  }
-  EXPECT_EQ(setting("URLInfo", "LogResults"), "1");
-  EXPECT_EQ(setting("URLInfo", "GetImages"), "0");
-  EXPECT_EQ(setting("URLInfo", "GetSounds"), "0");
-  EXPECT_EQ(setting("URLInfo", "UseURLFile"), "1");
 }
 
 // A file saved by an editor with a byte-order mark, or with the line ends of another system:
@@ -172,14 +84,15 @@ TEST_F(StartupTest, ByteOrderMarkAndEveryLineEndReadAndKept) {
   for (const QByteArray& eol : {QByteArray("\r"), QByteArray("\r\n"), QByteArray("\n")}) {
     SCOPED_TRACE(eol == "\r" ? "CR" : eol == "\n" ? "LF" : "CR LF");
     resetAppState(dir_.path());
-    writeIni(bom + "[URLInfo]" + eol + "LogResults=1" + eol + "GetImages=0" + eol +
-             "URL1=http://127.0.0.1/a.htm" + eol + "[Proxy]" + eol + "Use=1" + eol);
+    writeFile("Quorvel.ini", bom + "[URLInfo]" + eol + "LogResults=1" + eol + "GetImages=0" + eol +
+                                 "URL1=http://127.0.0.1/a.htm" + eol + "[Proxy]" + eol + "Use=1" +
+                                 eol);
     {
       frmQuorvel w;
       w.show();
-      EXPECT_TRUE(w.findChild<QCheckBox*>("chkLoggingOn")->isChecked());
-      EXPECT_FALSE(w.findChild<QCheckBox*>("chkImagesOn")->isChecked());
-      EXPECT_EQ(w.findChild<QComboBox*>("cboURLToUse")->currentText(), "http://127.0.0.1/a.htm");
+      EXPECT_TRUE(testing::widget<QCheckBox>(&w, "chkLoggingOn")->isChecked());
+      EXPECT_FALSE(testing::widget<QCheckBox>(&w, "chkImagesOn")->isChecked());
+      EXPECT_EQ(testing::shown(&w, "cboURLToUse"), "http://127.0.0.1/a.htm");
       EXPECT_EQ(appState().ProxyUse, 1);
       EXPECT_TRUE(w.close());
     }
@@ -187,8 +100,9 @@ TEST_F(StartupTest, ByteOrderMarkAndEveryLineEndReadAndKept) {
     EXPECT_TRUE(after.startsWith(bom + "[URLInfo]" + eol)) << after.constData();
     EXPECT_EQ(after.count("[URLInfo]"), 1) << after.constData();
     EXPECT_TRUE(after.contains("UseURLFile=0" + eol)) << after.constData();
-    const QByteArray others = QByteArray(after).replace(eol, "");
-    EXPECT_FALSE(others.contains('\r') || others.contains('\n')) << "only the file's own line end";
+    EXPECT_FALSE(QByteArray(after).replace(eol, "").contains('\r') ||
+                 QByteArray(after).replace(eol, "").contains('\n'))
+        << "only the file's own line end";
     EXPECT_EQ(ReadSetting(path("Quorvel.ini"), "URLInfo", "GetImages").value, "0");
   }
 }

@@ -49,6 +49,11 @@ HttpTestServer::HttpTestServer(const TestAuthority* tls) : tls_(tls != nullptr) 
     server_ = std::make_unique<httplib::SSLServer>(tls->certFile().c_str(), tls->keyFile().c_str());
   else
     server_ = std::make_unique<httplib::Server>();
+  server_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    targets_ << QString::fromStdString(req.target);
+    return httplib::Server::HandlerResponse::Unhandled;
+  });
   server_->set_keep_alive_max_count(100000);
   server_->set_tcp_nodelay(true);  // else every answer waits for the client's delayed ACK
 }
@@ -67,8 +72,22 @@ HttpTestServer::~HttpTestServer() {
   if (thread_.joinable()) thread_.join();
 }
 
-std::string HttpTestServer::url(const std::string& path) const {
-  return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + path;
+void HttpTestServer::page(const std::string& path, const std::string& body, const std::string& type,
+                          int status) {
+  server_->Get(path, [=](const httplib::Request&, httplib::Response& res) {
+    res.status = status;
+    res.set_content(body, type);
+  });
+}
+
+QString HttpTestServer::url(const std::string& path) const {
+  return QString::fromStdString((tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") +
+                                std::to_string(port_) + path);
+}
+
+QStringList HttpTestServer::targets() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return targets_;
 }
 
 namespace {
@@ -100,18 +119,6 @@ int UnusedLoopbackPort() {
   return port;
 }
 
-bool LoopbackPortOpen(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  const bool open = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-  ::close(fd);
-  return open;
-}
-
 RawTestServer::RawTestServer(Handler handler) : handler_(std::move(handler)) {
   listener_ = loopbackListener(port_);
   ::listen(listener_, 16);
@@ -124,8 +131,8 @@ RawTestServer::~RawTestServer() {
   ::close(listener_);
 }
 
-std::string RawTestServer::url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
+QString RawTestServer::url(const std::string& path) const {
+  return QString::fromStdString("http://127.0.0.1:" + std::to_string(port_) + path);
 }
 
 void RawTestServer::run() {
@@ -173,6 +180,16 @@ void RawTestServer::waitForClose(int socket, int seconds) {
 void RawTestServer::resetConnection(int socket) {
   linger l{1, 0};
   ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+}
+
+void RawTestServer::trickle(int socket, bool inHead, std::chrono::milliseconds every, int count,
+                            const std::atomic<bool>* stop) {
+  sendAll(socket,
+          inHead ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 200 OK\r\nContent-Length: 99999\r\n\r\n");
+  for (int i = 0; i < count && !(stop && *stop); ++i) {
+    std::this_thread::sleep_for(every);
+    if (::send(socket, inHead ? "X-A: b\r\n" : "t", inHead ? 8 : 1, MSG_NOSIGNAL) <= 0) return;
+  }
 }
 
 }  // namespace quorvel::testing

@@ -5,10 +5,13 @@
 
 #include <httplib.h>
 
+#include <QStringList>
 #include <QTemporaryDir>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -38,12 +41,18 @@ class HttpTestServer {
   explicit HttpTestServer(const TestAuthority* tls = nullptr);
   ~HttpTestServer();
   httplib::Server& server() { return *server_; }
+  // Answers GET `path` (a pattern) with the body, of that type and status.
+  void page(const std::string& path, const std::string& body, const std::string& type = "text/html",
+            int status = 200);
   void start();
   int port() const { return port_; }
-  std::string url(const std::string& path) const;
+  QString url(const std::string& path) const;
+  QStringList targets();  // of every request so far, in order of arrival
 
  private:
   std::unique_ptr<httplib::Server> server_;
+  std::mutex mutex_;
+  QStringList targets_;
   std::thread thread_;
   int port_ = 0;
   bool tls_ = false;
@@ -57,14 +66,17 @@ class RawTestServer {
   explicit RawTestServer(Handler handler);
   ~RawTestServer();
   int port() const { return port_; }
-  std::string url(const std::string& path) const;
+  QString url(const std::string& path) const;
 
-  // Helpers for handlers.
+  // For handlers: sends all of it; waits until the client closes, at most `seconds`; makes the
+  // coming close send a reset (RST) rather than an orderly end.
   static void sendAll(int socket, const std::string& data);
-  // Waits until the client closes the connection, at most `seconds`.
   static void waitForClose(int socket, int seconds);
-  // Makes the coming close send a reset (RST) rather than an orderly end.
   static void resetConnection(int socket);
+  // Starts an answer and never ends it: a byte of the body (or, with inHead, a header line)
+  // every `every`, never idle and never done, until `stop` or `count` pieces.
+  static void trickle(int socket, bool inHead, std::chrono::milliseconds every, int count,
+                      const std::atomic<bool>* stop = nullptr);
 
  private:
   void run();
@@ -77,8 +89,5 @@ class RawTestServer {
 
 // A loopback port on which nothing listens (bound for a moment, then released).
 int UnusedLoopbackPort();
-
-// Whether something accepts connections on the loopback port.
-bool LoopbackPortOpen(int port);
 
 }  // namespace quorvel::testing

@@ -5,11 +5,4 @@ quorvel_add_test(test_bench_run
   ${CMAKE_CURRENT_LIST_DIR}/test_run_fake.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_run_http.cpp
 )
-target_link_libraries(test_bench_run PRIVATE PkgConfig::HTTPLIB Qt6::Test)
-# The sample site and its server, as scripts/run.sh uses them.
-target_compile_definitions(test_bench_run PRIVATE
-  QUORVEL_SAMPLE_SITE="${CMAKE_SOURCE_DIR}/sample/site"
-  QUORVEL_SAMPLE_SERVER="${CMAKE_BINARY_DIR}/quorvel_sample_server")
-add_dependencies(test_bench_run quorvel_sample_server)
-target_compile_definitions(test_bench_run PRIVATE QUORVEL_EXE="$<TARGET_FILE:quorvel>")
-add_dependencies(test_bench_run quorvel)
+target_link_libraries(test_bench_run PRIVATE PkgConfig::HTTPLIB)

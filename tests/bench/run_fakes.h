@@ -1,28 +1,29 @@
-// A fake main window and a fake Internet session for driving benchmark runs in tests.
+// A fake main window, a fake Internet session and a fixture for driving benchmark runs in a
+// fresh application folder with a fixed date.
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
+#include <QDateTime>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <vector>
 
-#include "app/message_box.h"
+#include "app/number_format.h"
 #include "bench/benchmark_run.h"
-#include "bench/internet.h"
-#include "bench/run_view.h"
 #include "bench/totals_text.h"
+#include "common/test_support.h"
+
+// Readable lists in failure messages.
+inline void PrintTo(const QStringList& l, std::ostream* os) {
+  *os << '{';
+  for (const QString& s : l) *os << "\n  \"" << s.toStdString() << '"';
+  *os << " }";
+}
 
 namespace quorvel::testing {
 
-// A microsecond clock that only moves when a test moves it.
-struct FakeClock {
-  std::int64_t now = 1000;
-  std::int64_t micros() const { return now; }
-  void advanceMs(std::int64_t ms) { now += ms * 1000; }
-};
+inline const QString kRunDate = QStringLiteral("03-04-26 07:05");
 
 class FakeRunView : public RunView {
  public:
@@ -36,10 +37,8 @@ class FakeRunView : public RunView {
   std::vector<MessageRecord> messages;
   QStringList listEntries;
   QString listEdit;
-  int setUrlListCalls = 0;
+  int setUrlListCalls = 0, closeCalls = 0;
   std::vector<bool> busyCalls;
-  int closeCalls = 0;
-  int processCalls = 0;
   // Called from processEvents and setStatus (a test can move the clock or click Cancel there).
   std::function<void()> onProcessEvents;
   std::function<void(const QString&)> onStatus;
@@ -61,7 +60,6 @@ class FakeRunView : public RunView {
   }
   void setTotals(const RunTotals& t) override { totals.push_back(MakeTotalsText(t)); }
   void processEvents() override {
-    ++processCalls;
     if (onProcessEvents) onProcessEvents();
   }
   void setBusyCursor(bool busy) override { busyCalls.push_back(busy); }
@@ -71,34 +69,28 @@ class FakeRunView : public RunView {
   void closeMainWindow() override { ++closeCalls; }
 };
 
-// Serves canned answers by URL as requested, and moves a fake clock by the time each open and
-// read "takes".
+// Serves canned answers by URL and moves a microsecond clock by the time each open and read
+// "takes"; a URL without an answer is refused (12029).
 class FakeInternet : public InternetSession {
  public:
   struct Answer {
     QByteArray body;
-    int openError = 0;
-    int readError = 0;
-    std::uint32_t openMs = 10;
-    std::uint32_t readMs = 20;
+    std::uint32_t openMs = 10, readMs = 20;
     std::int64_t bytesOverride = -1;  // report this many bytes (without holding them)
   };
-
-  explicit FakeInternet(FakeClock* clock) : clock_(clock) {}
-
+  std::int64_t now = 1000;  // the clock, in microseconds
   std::map<QString, Answer> answers;
-  QStringList opened;  // every URL opened, in order
-  QStringList read;    // every URL read, in order
+  QStringList opened, read;  // every URL opened and read, in order
   std::vector<bool> readKeptBody;
-  int openInternetError = 0;
+  int openInternetError = 0, closeInternetCalls = 0;
   QString agent, proxy;
-  int openInternetCalls = 0, closeInternetCalls = 0;
-  std::function<void(const QString&)> onOpen, onRead;
-  // The next open is abandoned as a Cancel would abandon it (12017).
-  bool cancelNextRequest = false;
+  std::function<void(const QString&)> onRead;
 
+  void answer(const QString& url, const QByteArray& body, std::uint32_t openMs = 10,
+              std::uint32_t readMs = 20) {
+    answers[url] = {body, openMs, readMs};
+  }
   int OpenInternet(const QString& a, const QString& p) override {
-    ++openInternetCalls;
     agent = a;
     proxy = p;
     return openInternetError;
@@ -106,34 +98,46 @@ class FakeInternet : public InternetSession {
   int OpenURL(const QString& url) override {
     opened << url;
     current_ = url;
-    if (onOpen) onOpen(url);
-    if (!pump_.pumpIfDue() || cancelNextRequest) {
-      cancelNextRequest = false;
-      return 12017;
-    }
+    if (!pump_.pumpIfDue()) return 12017;
     const auto it = answers.find(url);
-    if (it == answers.end()) {
-      clock_->advanceMs(5);
-      return 12029;
-    }
-    clock_->advanceMs(it->second.openMs);
-    return it->second.openError;
+    now += (it == answers.end() ? 5 : it->second.openMs) * 1000;
+    return it == answers.end() ? 12029 : 0;
   }
   int ReadURL(QByteArray* body, std::int64_t& bytes) override {
     read << current_;
     readKeptBody.push_back(body != nullptr);
     if (onRead) onRead(current_);
     const Answer& a = answers.at(current_);
-    clock_->advanceMs(a.readMs);
+    now += std::int64_t(a.readMs) * 1000;
     if (body) *body = a.body;
     bytes = a.bytesOverride >= 0 ? a.bytesOverride : a.body.size();
-    return a.readError;
+    return 0;
   }
   void CloseInternet() override { ++closeInternetCalls; }
 
  private:
-  FakeClock* clock_;
   QString current_;
+};
+
+class RunFixture : public AppFolderTest {
+ protected:
+  void SetUp() override {
+    AppFolderTest::SetUp();
+    setGroupSeparatorForTesting(QLatin1Char(','));
+    env_.now = [] { return QDateTime(QDate(2026, 3, 4), QTime(7, 5, 30)); };
+    env_.printSummary = [this](const QString& line) { printed_ << line; };
+    env_.clockMicros = [this] { return net_.now; };
+  }
+  void TearDown() override {
+    setGroupSeparatorForTesting(QChar());
+    AppFolderTest::TearDown();
+  }
+  void run() { RunBenchmark(view_, net_, env_); }
+
+  QStringList printed_;
+  RunEnvironment env_;
+  FakeRunView view_;
+  FakeInternet net_;
 };
 
 }  // namespace quorvel::testing

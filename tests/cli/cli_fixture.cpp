@@ -1,5 +1,6 @@
 #include "cli/cli_fixture.h"
 
+#include <QJsonDocument>
 #include <cstdio>
 
 #include "app/app_state.h"
@@ -7,56 +8,32 @@
 
 namespace quorvel::testing {
 
-namespace {
-QByteArray readAll(std::FILE* f) {
-  QByteArray data;
-  std::rewind(f);
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, qsizetype(n));
-  std::fclose(f);
-  return data;
-}
-}  // namespace
-
 void CommandLineTest::SetUp() {
   AppFolderTest::SetUp();
   appState().settingsPath = appState().filePath(QStringLiteral("Quorvel.ini"));
 }
 
-CommandResult CommandLineTest::run(const QStringList& args) {
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  CommandResult r;
+Ended CommandLineTest::run(const QStringList& args) {
+  std::FILE* files[] = {std::tmpfile(), std::tmpfile()};
+  Ended r;
   {
-    cli::Console console(out, err);
+    cli::Console console(files[0], files[1]);
     console.setProgress(false);
-    r.exitCode = cli::RunCommandLine(args, console);
+    r.code = cli::RunCommandLine(args, console);
+    r.finished = true;
   }
-  r.out = readAll(out);
-  r.err = readAll(err);
+  for (int i = 0; i < 2; ++i) {
+    std::rewind(files[i]);
+    char buf[65536];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, files[i])) > 0;)
+      (i ? r.err : r.out).append(buf, qsizetype(n));
+    std::fclose(files[i]);
+  }
   return r;
 }
 
-CommandResult CommandLineTest::runProgram(const QStringList& args, int timeoutMs) {
-  QProcess p;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("QUORVEL_HOME"), dir_.path());
-  env.remove(QStringLiteral("DISPLAY"));
-  env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-  env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-  p.setProcessEnvironment(env);
-  p.start(QStringLiteral(QUORVEL_EXE), args);
-  CommandResult r;
-  if (!p.waitForFinished(timeoutMs)) {
-    p.kill();
-    p.waitForFinished();
-    return r;
-  }
-  r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  r.out = p.readAllStandardOutput();
-  r.err = p.readAllStandardError();
-  return r;
+QJsonObject jsonOf(const QByteArray& text) {
+  return QJsonDocument::fromJson(text).object();
 }
 
 }  // namespace quorvel::testing

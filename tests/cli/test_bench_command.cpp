@@ -1,65 +1,59 @@
-// quorvel bench: the same run as the window's, and its figures in every form it writes.
+// quorvel bench: the same run as the window's, and its figures in every form it writes; the HAR
+// file checked by a real validator (the npm package har-validator, which
+// scripts/install-npm.sh installs into QUORVEL_NPM_DIR).
 #include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
-#include <mutex>
 
-#include "app/app_state.h"
+#include "app/exit_codes.h"
 #include "app/frm_quorvel.h"
 #include "cli/cli_fixture.h"
-#include "app/exit_codes.h"
 #include "loopback_servers.h"
 
 namespace quorvel {
 namespace {
 
-using testing::CommandLineTest;
-using testing::HttpTestServer;
+using testing::Ended;
+using testing::jsonOf;
 
-class BenchCommand : public CommandLineTest {
+const std::string kIndex =
+    "<html><frameset><frame src=\"menu.htm\"></frameset><img src=a.gif><img src=\"/b.gif\">"
+    "<embed src=s.mid><img src=/missing.gif></html>";
+const std::string kMenu = "<html><img src=a.gif></html>";
+// One pass over the index: the page, its files in order of their names, its frame's page and
+// the frame's files.
+const QStringList kPass{"/index.htm", "/a.gif",    "/b.gif", "/missing.gif",
+                        "/s.mid",     "/menu.htm", "/a.gif"};
+const qint64 kPassBytes =
+    qint64(kIndex.size()) + 1000 + 2000 + 4 + 300 + qint64(kMenu.size()) + 1000;
+
+class BenchCommand : public testing::CommandLineTest {
  protected:
   void SetUp() override {
     CommandLineTest::SetUp();
-    http_.server().set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      seen_ << QString::fromStdString(req.target);
-      return httplib::Server::HandlerResponse::Unhandled;
-    });
-    const auto page = [this](const char* path, std::string body) {
-      http_.server().Get(path, [body](const httplib::Request&, httplib::Response& res) {
-        res.set_content(body, "text/html");
-      });
-    };
-    page("/index.htm", "<html><img src=a.gif><img src=\"/b.gif\"><embed src=s.mid></html>");
-    page("/a.gif", std::string(1000, 'a'));
-    page("/b.gif", std::string(2000, 'b'));
-    page("/s.mid", std::string(300, 's'));
-    page("/broken.htm", "<img src=\"http://127.0.0.1:1/gone.gif\">");
+    http_.page("/index.htm", kIndex);
+    http_.page("/menu.htm", kMenu);
+    http_.page("/a.gif", std::string(1000, 'a'), "image/gif");
+    http_.page("/b.gif", std::string(2000, 'b'), "image/gif");
+    http_.page("/s.mid", std::string(300, 's'), "audio/midi");
+    http_.page("/missing.gif", "gone", "text/plain", 404);
+    http_.page("/broken.htm", "<img src=\"http://127.0.0.1:1/gone.gif\">");
     http_.start();
   }
-  QString url(const char* path) { return QString::fromStdString(http_.url(path)); }
-  QStringList seen() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return seen_;
-  }
-  QStringList logLines(const QString& name) {
-    QStringList l = QString::fromUtf8(readFile(name)).split(QStringLiteral("\r\n"));
-    if (!l.isEmpty() && l.last().isEmpty()) l.removeLast();
-    return l;
-  }
+  QString url(const char* path) const { return http_.url(path); }
+  QStringList seen() { return http_.targets(); }
 
-  HttpTestServer http_;
-  std::mutex mutex_;
-  QStringList seen_;
+  testing::HttpTestServer http_;
 };
 
+// The value after a label of the text report, "Valid URLs:      1" -> "1".
 QString line(const QByteArray& text, const char* label) {
   for (const QByteArray& l : text.split('\n'))
     if (l.startsWith(label)) return QString::fromUtf8(l.mid(17));
@@ -67,90 +61,138 @@ QString line(const QByteArray& text, const char* label) {
 }
 
 TEST_F(BenchCommand, TextJsonLogsAndTheWindowAgree) {
-  // The window first, as a user runs it, then the command on the same pages.
-  {
+  {  // The window first, as a user runs it, then the command on the same page.
     frmQuorvel w;
     w.show();
-    QLineEdit* edit = w.findChild<QComboBox*>("cboURLToUse")->lineEdit();
-    edit->clear();
-    QTest::keyClicks(edit, url("/index.htm"));
-    QTest::mouseClick(w.findChild<QPushButton*>("cmdGo"), Qt::LeftButton);
-    const testing::CommandResult text = run({"bench", "--no-log", url("/index.htm")});
-    ASSERT_EQ(text.exitCode, 0) << text.err.toStdString();
-    for (const auto& [label, box] :
-         {std::pair{"Valid URLs:", "txtValidURLs"}, std::pair{"Total Errors:", "txtTotalErrors"},
-          std::pair{"Total Bytes:", "txtTotalBytes"}})
-      EXPECT_EQ(line(text.out, label), w.findChild<QLineEdit*>(box)->text()) << label;
+    QTest::keyClicks(testing::widget<QComboBox>(&w, "cboURLToUse")->lineEdit(), url("/index.htm"));
+    QTest::mouseClick(testing::widget<QPushButton>(&w, "cmdGo"), Qt::LeftButton);
+    const Ended text = run({"bench", "--no-log", url("/index.htm")});
+    ASSERT_EQ(text.code, kExitOk) << text.err.toStdString();
+    for (const auto& [label, box] : {std::pair{"Valid URLs:", "txtValidURLs"},
+                                     {"Total Errors:", "txtTotalErrors"},
+                                     {"Total Bytes:", "txtTotalBytes"}})
+      EXPECT_EQ(line(text.out, label), testing::shown(&w, box)) << label;
   }
   EXPECT_FALSE(QFile::exists(path("QVSum.log")));  // --no-log, and the window logs only when asked
 
-  const testing::CommandResult r = run({"bench", "--json", "-n", "2", url("/index.htm")});
-  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-  const QJsonObject doc = QJsonDocument::fromJson(r.out).object();
-  const QJsonObject totals = doc["totals"].toObject();
+  const Ended r = run({"bench", "--json", "-n", "2", url("/index.htm")});
+  ASSERT_EQ(r.code, kExitOk) << r.err.toStdString();
+  const QJsonObject doc = jsonOf(r.out), totals = doc["totals"].toObject();
   EXPECT_EQ(doc["status"].toString(), "Done");
   EXPECT_EQ(totals["valid_urls"].toInt(), 2);
-  EXPECT_EQ(totals["files"].toInt(), 8);
-  EXPECT_EQ(totals["bytes"].toInt(), 2 * (63 + 1000 + 2000 + 300));
-  EXPECT_EQ(totals["shown"].toObject()["total_bytes"].toString(), "6,726");
+  EXPECT_EQ(totals["files"].toInt(), 2 * 7);
+  EXPECT_EQ(totals["bytes"].toInteger(), 2 * kPassBytes);
+  EXPECT_EQ(totals["shown"].toObject()["total_bytes"].toString(),
+            QLocale(QLocale::English).toString(2 * kPassBytes));
   // Every request the server saw is there, with its phases, in order.
-  const QJsonArray requests = doc["requests"].toArray();
   QStringList targets;
   qint64 bytes = 0;
-  for (const QJsonValue& v : requests) {
-    const QJsonObject o = v.toObject();
-    targets << QUrl(o["http"].toObject()["effective_url"].toString()).path();
+  for (const QJsonValue& v : doc["requests"].toArray()) {
+    const QJsonObject o = v.toObject(), http = o["http"].toObject();
+    targets << QUrl(http["effective_url"].toString()).path();
     bytes += o["bytes"].toInteger();
-    EXPECT_EQ(o["http"].toObject()["status"].toInt(), 200);
+    EXPECT_EQ(http["status"].toInt(), targets.last() == "/missing.gif" ? 404 : 200);
     EXPECT_GE(o["phases_microseconds"].toObject()["wait"].toDouble(), 0);
   }
-  const QStringList each{"/index.htm", "/a.gif", "/b.gif", "/s.mid"};
-  EXPECT_EQ(targets, each + each);
-  EXPECT_EQ(seen().mid(seen().size() - 8), each + each);
+  EXPECT_EQ(targets, kPass + kPass);
+  EXPECT_EQ(seen().mid(seen().size() - 14), kPass + kPass);
   EXPECT_EQ(bytes, totals["bytes"].toInteger());
   // The summary line the run logged holds the same throughput, and is the one reported.
   const QStringList sum = logLines("QVSum.log");
   ASSERT_EQ(sum.size(), 1);
   EXPECT_EQ(sum[0].mid(14), doc["summary_line"].toString().mid(14));
-  EXPECT_EQ(logLines("QuorvelLog.txt").filter(" bytes ").size(), 8);
+  EXPECT_EQ(logLines("QuorvelLog.txt").filter(" bytes ").size(), 14);
 }
 
 TEST_F(BenchCommand, CsvHarAndMetricsOfOneRun) {
-  const QString har = path("run.har"), prom = path("bench.prom");
-  const testing::CommandResult r = run(
-      {"bench", "--csv", "--har", har, "--metrics", prom, url("/index.htm"), url("/broken.htm")});
-  EXPECT_EQ(r.exitCode, kExitMeasureFailed);  // the image on port 1 fails
+  const Ended r = run({"bench", "--csv", "--har", path("run.har"), "--metrics", path("bench.prom"),
+                       url("/menu.htm"), url("/broken.htm")});
+  EXPECT_EQ(r.code, kExitMeasureFailed);  // the image on port 1 fails
   const QList<QByteArray> rows = r.out.trimmed().split('\n');
-  ASSERT_EQ(rows.size(), 1 + 6);
+  ASSERT_EQ(rows.size(), 1 + 4);
   EXPECT_TRUE(rows[0].startsWith("started,iteration,entry,kind,page,url,bytes,seconds,error,"));
-  EXPECT_TRUE(rows[6].contains(",resource,") && rows[6].contains(",12029,")) << rows[6].constData();
-
-  const QJsonObject log = QJsonDocument::fromJson(readFile("run.har")).object()["log"].toObject();
+  EXPECT_TRUE(rows[4].contains(",resource,") && rows[4].contains(",12029,")) << rows[4].constData();
+  const QJsonObject log = jsonOf(readFile("run.har"))["log"].toObject();
   EXPECT_EQ(log["version"].toString(), "1.2");
   EXPECT_EQ(log["pages"].toArray().size(), 2);
   const QJsonArray entries = log["entries"].toArray();
-  ASSERT_EQ(entries.size(), 6);
+  ASSERT_EQ(entries.size(), 4);
   EXPECT_EQ(entries[1].toObject()["request"].toObject()["url"].toString(), url("/a.gif"));
-  EXPECT_EQ(entries[5].toObject()["pageref"].toString(), "page_1_2");
-
+  EXPECT_EQ(entries[3].toObject()["pageref"].toString(), "page_1_2");
   const QByteArray metrics = readFile("bench.prom");
-  EXPECT_TRUE(
-      metrics.contains(("quorvel_bench_success{url=\"" + url("/index.htm") + "\"} 1\n").toUtf8()));
-  EXPECT_TRUE(
-      metrics.contains(("quorvel_bench_success{url=\"" + url("/broken.htm") + "\"} 0\n").toUtf8()));
-  EXPECT_TRUE(metrics.contains("quorvel_bench_failed_files 1\n"));
+  for (const QByteArray& sample :
+       {"quorvel_bench_success{url=\"" + url("/menu.htm").toUtf8() + "\"} 1\n",
+        "quorvel_bench_success{url=\"" + url("/broken.htm").toUtf8() + "\"} 0\n",
+        QByteArray("quorvel_bench_failed_files 1\n")})
+    EXPECT_TRUE(metrics.contains(sample)) << sample.constData();
 }
 
 TEST_F(BenchCommand, WhatCannotStartOrBeWritten) {
-  testing::CommandResult r = run({"bench"});  // no URL and no URLS.DAT
-  EXPECT_EQ(r.exitCode, kExitCannotStart);
+  Ended r = run({"bench"});  // no URL and no URLS.DAT
+  EXPECT_EQ(r.code, kExitCannotStart);
   EXPECT_EQ(r.err, "quorvel: Could not locate URLS.DAT file!\n");
-
   writeFile("URLS.DAT", ("; pages\n" + url("/a.gif") + "\n").toUtf8());
   r = run({"bench", "--metrics", path("no/such/folder/x.prom")});
-  EXPECT_EQ(r.exitCode, kExitNotWritten);
+  EXPECT_EQ(r.code, kExitNotWritten);
   EXPECT_TRUE(r.err.startsWith("quorvel: Could not write ")) << r.err.toStdString();
   EXPECT_EQ(line(r.out, "Valid URLs:"), "1");
+}
+
+// The validator's verdict on a file: "valid", or its complaints.
+QString validate(const QString& node, const QString& harFile) {
+  QProcess p;
+  p.setProcessChannelMode(QProcess::MergedChannels);
+  p.start(node, {QUORVEL_TEST_SOURCE_DIR "/validate_har.js", QUORVEL_NPM_DIR, harFile});
+  if (!p.waitForFinished(60000)) return "node did not finish";
+  const QString out = QString::fromUtf8(p.readAll()).trimmed();
+  return p.exitCode() == 0 ? out : QStringLiteral("exit %1: %2").arg(p.exitCode()).arg(out);
+}
+
+TEST_F(BenchCommand, HarIsValidAndHoldsTheRequestsTheServerSaw) {
+  const QString node = QStandardPaths::findExecutable("node");
+  if (node.isEmpty()) GTEST_SKIP() << "node is not installed (scripts/install-deps.sh)";
+  if (!QFile::exists(QUORVEL_NPM_DIR "/node_modules/har-validator/package.json"))
+    GTEST_SKIP() << "har-validator is not in " QUORVEL_NPM_DIR " (scripts/install-npm.sh)";
+  const Ended r = runProgram({"bench", "--no-log", "-n", "2", "--har", path("run.har"),
+                              url("/index.htm"), url("/menu.htm")});
+  ASSERT_EQ(r.code, kExitOk) << r.err.toStdString();
+  EXPECT_EQ(validate(node, path("run.har")), "valid");
+
+  const QJsonObject log = jsonOf(readFile("run.har"))["log"].toObject();
+  QStringList pageIds, requests;
+  for (const QJsonValue& p : log["pages"].toArray()) pageIds << p.toObject()["id"].toString();
+  EXPECT_EQ(pageIds.size(), 4);  // two listed pages, two iterations
+  // One entry a request, in the order the server got them, with what it answered.
+  for (const QJsonValue& v : log["entries"].toArray()) {
+    const QJsonObject e = v.toObject(), request = e["request"].toObject(),
+                      response = e["response"].toObject();
+    const QUrl u(request["url"].toString());
+    requests << u.path();
+    EXPECT_EQ(request["method"].toString(), "GET");
+    EXPECT_TRUE(pageIds.contains(e["pageref"].toString()));
+    EXPECT_EQ(u.port(), http_.port());
+    EXPECT_EQ(e["serverIPAddress"].toString(), "127.0.0.1");
+    EXPECT_EQ(response["status"].toInt(), u.path() == "/missing.gif" ? 404 : 200);
+    EXPECT_TRUE(u.path() != "/b.gif" || response["bodySize"].toInt() == 2000);
+    EXPECT_TRUE(u.path() != "/s.mid" ||
+                response["content"].toObject()["mimeType"].toString() == "audio/midi");
+  }
+  const QStringList once = kPass + QStringList{"/menu.htm", "/a.gif"};
+  EXPECT_EQ(seen(), once + once);
+  EXPECT_EQ(requests, seen());
+
+  // The validator does reject what is not HAR: an entry without its timings.
+  QJsonObject broken = jsonOf(readFile("run.har")), brokenLog = broken["log"].toObject();
+  QJsonArray entries = brokenLog["entries"].toArray();
+  QJsonObject first = entries[0].toObject();
+  first.remove("timings");
+  entries[0] = first;
+  brokenLog["entries"] = entries;
+  broken["log"] = brokenLog;
+  writeFile("broken.har", QJsonDocument(broken).toJson());
+  const QString verdict = validate(node, path("broken.har"));
+  EXPECT_TRUE(verdict.startsWith("exit 1:") && verdict.contains("timings"))
+      << verdict.toStdString();
 }
 
 }  // namespace

@@ -27,7 +27,7 @@
 namespace quorvel {
 namespace {
 
-using testing::CommandResult;
+using testing::Ended;
 using testing::NetnsLab;
 using testing::runIn;
 using testing::runIp;
@@ -74,7 +74,7 @@ QStringList traceInWindow(const QString& host, const QString& queries, const QSt
   return windowLines(&w);
 }
 
-QJsonObject json(const CommandResult& r) {
+QJsonObject json(const Ended& r) {
   return QJsonDocument::fromJson(r.out).object();
 }
 
@@ -108,7 +108,7 @@ class IcmpCommandTest : public testing::CommandLineTest {
     CommandLineTest::SetUp();
     if (!OpenIcmpEcho().echo) GTEST_SKIP() << "no ICMP socket on this machine";
   }
-  QStringList textLines(const CommandResult& r) { return linesOf(QString::fromUtf8(r.out)); }
+  QStringList textLines(const Ended& r) { return linesOf(QString::fromUtf8(r.out)); }
 };
 
 TEST_F(IcmpCommandTest, LoopbackAsTheWindowsShowIt) {
@@ -117,8 +117,8 @@ TEST_F(IcmpCommandTest, LoopbackAsTheWindowsShowIt) {
   w.show();
   w.findChild<QLineEdit*>("txtNumRequests")->setText("4");
   w.onRunClicked();
-  const CommandResult text = run({"ping", "-c", "4", "127.0.0.1"});
-  ASSERT_EQ(text.exitCode, kExitOk) << text.err.toStdString();
+  const Ended text = run({"ping", "-c", "4", "127.0.0.1"});
+  ASSERT_EQ(text.code, kExitOk) << text.err.toStdString();
   EXPECT_TRUE(text.err.isEmpty());
   const QStringList l = textLines(text);
   ASSERT_EQ(l.size(), 4 + 1 + 5) << text.out.toStdString();
@@ -137,8 +137,8 @@ TEST_F(IcmpCommandTest, LoopbackAsTheWindowsShowIt) {
   }
 
   // JSON: the lines, and each figure of a line to the microsecond.
-  const CommandResult js = run({"ping", "--json", "-c", "3", "127.0.0.1"});
-  ASSERT_EQ(js.exitCode, kExitOk) << js.err.toStdString();
+  const Ended js = run({"ping", "--json", "-c", "3", "127.0.0.1"});
+  ASSERT_EQ(js.code, kExitOk) << js.err.toStdString();
   const QJsonObject doc = json(js);
   EXPECT_EQ(doc["address"].toString(), "127.0.0.1");
   EXPECT_EQ(doc["timeout_ms"].toInt(), 500);
@@ -161,26 +161,26 @@ TEST_F(IcmpCommandTest, LoopbackAsTheWindowsShowIt) {
 
   // The trace window and the command, with names: one hop, complete.
   const QStringList window = traceInWindow("127.0.0.1", "2", "1000", true);
-  const CommandResult trace = run({"trace", "-q", "2", "-w", "1000", "-r", "127.0.0.1"});
-  ASSERT_EQ(trace.exitCode, kExitOk) << trace.err.toStdString();
+  const Ended trace = run({"trace", "-q", "2", "-w", "1000", "-r", "127.0.0.1"});
+  ASSERT_EQ(trace.code, kExitOk) << trace.err.toStdString();
   EXPECT_EQ(masked(textLines(trace), 1000), masked(window, 1000));
   ASSERT_EQ(window.size(), 5);
   EXPECT_EQ(window[4], "Trace route complete");
-  const CommandResult tj = run({"trace", "--json", "127.0.0.1"});
-  ASSERT_EQ(tj.exitCode, kExitOk);
+  const Ended tj = run({"trace", "--json", "127.0.0.1"});
+  ASSERT_EQ(tj.code, kExitOk);
   EXPECT_EQ(hopAddresses(json(tj)), QStringList{"127.0.0.1"});
   EXPECT_EQ(json(tj)["hops"].toArray()[0].toObject()["probes"].toArray().size(), 3);
   EXPECT_TRUE(json(tj)["reached"].toBool());
 
   // Metrics: valid for Prometheus, with the figures of the run.
-  const CommandResult m = run({"ping", "-c", "2", "--metrics", path("ping.prom"), "127.0.0.1"});
-  ASSERT_EQ(m.exitCode, kExitOk);
+  const Ended m = run({"ping", "-c", "2", "--metrics", path("ping.prom"), "127.0.0.1"});
+  ASSERT_EQ(m.code, kExitOk);
   const QByteArray prom = readFile("ping.prom");
   EXPECT_TRUE(prom.contains("\nquorvel_ping_success{host=\"127.0.0.1\"} 1\n")) << prom.constData();
   EXPECT_TRUE(prom.contains("\nquorvel_ping_packets_sent{host=\"127.0.0.1\"} 2\n"));
   EXPECT_TRUE(prom.contains("quorvel_ping_rtt_seconds{host=\"127.0.0.1\",stat=\"max\"} "));
   EXPECT_EQ(promtoolComplaint(path("ping.prom")), "");
-  ASSERT_EQ(run({"trace", "--metrics", path("trace.prom"), "127.0.0.1"}).exitCode, kExitOk);
+  ASSERT_EQ(run({"trace", "--metrics", path("trace.prom"), "127.0.0.1"}).code, kExitOk);
   EXPECT_TRUE(readFile("trace.prom").contains("\nquorvel_trace_hops{host=\"127.0.0.1\"} 1\n"));
   EXPECT_TRUE(readFile("trace.prom")
                   .contains("quorvel_trace_hop_rtt_seconds{host=\"127.0.0.1\",hop=\"1\","
@@ -221,8 +221,8 @@ TEST_F(IcmpCommandTest, OptionsReadAsTheWindowsReadTheirBoxes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.join(' ').toStdString());
-    const CommandResult r = run(c.args);
-    EXPECT_EQ(r.exitCode, c.exitCode);
+    const Ended r = run(c.args);
+    EXPECT_EQ(r.code, c.exitCode);
     if (*c.key) {
       EXPECT_EQ(json(r)[c.key].toInt(), c.value);
     }
@@ -239,8 +239,8 @@ TEST_F(IcmpCommandTest, OptionsReadAsTheWindowsReadTheirBoxes) {
 
 TEST_F(IcmpCommandTest, LoopbackOverIpv6) {
   if (!OpenIcmpEcho(IpFamily::V6).echo) GTEST_SKIP() << "no ICMPv6 socket on this machine";
-  CommandResult r = run({"ping", "-c", "2", "::1"});
-  ASSERT_EQ(r.exitCode, kExitOk) << r.err.toStdString();
+  Ended r = run({"ping", "-c", "2", "::1"});
+  ASSERT_EQ(r.code, kExitOk) << r.err.toStdString();
   EXPECT_EQ(masked(textLines(r).mid(0, 2), 500),
             (QStringList{"1\t::1\tRTT = # ms\tTTL = 64", "2\t::1\tRTT = # ms\tTTL = 64"}));
   r = run({"ping", "--json", "-c", "1", "-6", "[::1]"});
@@ -248,7 +248,7 @@ TEST_F(IcmpCommandTest, LoopbackOverIpv6) {
   EXPECT_EQ(json(r)["family"].toString(), "ipv6");
   EXPECT_GE(json(r)["requests"].toArray()[0].toObject()["rtt_microseconds"].toDouble(), 0);
   r = run({"trace", "-q", "1", "--metrics", path("t.prom"), "::1"});
-  ASSERT_EQ(r.exitCode, kExitOk) << r.err.toStdString();
+  ASSERT_EQ(r.code, kExitOk) << r.err.toStdString();
   EXPECT_EQ(masked(textLines(r), 2400),
             (QStringList{"Tracing route to ::1", "", "1\t# ms\t::1", "", "Trace route complete"}));
   const QByteArray t = readFile("t.prom");
@@ -288,8 +288,8 @@ TEST_F(IcmpCommandLabTest, ThreeHopsSilentRouterSilentDestination) {
 
   // Every router answers: the command's hops are the window's.
   const QStringList window = traceInWindow("198.51.100.2", "2", "500", false);
-  CommandResult r = run({"trace", "-q", "2", "-w", "500", "198.51.100.2"});
-  ASSERT_EQ(r.exitCode, kExitOk) << r.err.toStdString();
+  Ended r = run({"trace", "-q", "2", "-w", "500", "198.51.100.2"});
+  ASSERT_EQ(r.code, kExitOk) << r.err.toStdString();
   EXPECT_EQ(masked(linesOf(QString::fromUtf8(r.out)), 500), masked(window, 500));
   r = run({"trace", "--json", "-q", "1", "198.51.100.2"});
   EXPECT_EQ(hopAddresses(json(r)), (QStringList{"192.0.2.2", "192.0.2.66", "198.51.100.2"}));
@@ -301,7 +301,7 @@ TEST_F(IcmpCommandLabTest, ThreeHopsSilentRouterSilentDestination) {
   ASSERT_TRUE(runIp({"-n", b, "rule", "add", "iif", "lo", "blackhole", "pref", "10"}));
   ASSERT_TRUE(runIn(d, {"sysctl", "-qw", "net.ipv4.icmp_echo_ignore_all=1"}));
   r = run({"trace", "-q", "1", "-w", "500", "--metrics", path("t.prom"), "198.51.100.2"});
-  EXPECT_EQ(r.exitCode, kExitMeasureFailed);
+  EXPECT_EQ(r.code, kExitMeasureFailed);
   const QStringList l = linesOf(QString::fromUtf8(r.out));
   ASSERT_EQ(l.size(), 7) << r.out.toStdString();
   EXPECT_EQ(l.mid(3), (QStringList{"2\t500 ms\t", "3\t500 ms\t", "", "Trace timed out"}));
@@ -315,7 +315,7 @@ TEST_F(IcmpCommandLabTest, ThreeHopsSilentRouterSilentDestination) {
   EXPECT_EQ(promtoolComplaint(path("t.prom")), "");
 
   r = run({"ping", "-c", "2", "--metrics", path("p.prom"), "198.51.100.2"});
-  EXPECT_EQ(r.exitCode, kExitMeasureFailed);
+  EXPECT_EQ(r.code, kExitMeasureFailed);
   EXPECT_TRUE(r.out.startsWith("1\tError: req timed out\n2\tError: req timed out\n\n"))
       << r.out.toStdString();
   EXPECT_TRUE(r.out.contains("Packets Lost: 2 (100%)"));
@@ -388,7 +388,7 @@ TEST_F(IcmpCommandLabTest, NoAddressOrNoSocketCannotStart) {
   EXPECT_FALSE(QFile::exists(path("QVURL.log")));
 
   // Neither a datagram socket (the namespace's ping_group_range allows none) nor a raw one.
-  CommandResult ping, trace;
+  Ended ping, trace;
   bool ready = false;
   std::thread t([&] {
     ScopedNetns in(lab.name("E"));
@@ -399,8 +399,8 @@ TEST_F(IcmpCommandLabTest, NoAddressOrNoSocketCannotStart) {
   });
   t.join();
   if (!ready) GTEST_SKIP() << "cannot enter the namespace or drop CAP_NET_RAW";
-  for (const CommandResult* r : {&ping, &trace}) {
-    EXPECT_EQ(r->exitCode, kExitCannotStart);
+  for (const Ended* r : {&ping, &trace}) {
+    EXPECT_EQ(r->code, kExitCannotStart);
     EXPECT_TRUE(r->err.startsWith("quorvel: ICMP echo requests cannot be sent"))
         << r->err.toStdString();
     EXPECT_TRUE(r->err.contains("setcap cap_net_raw+ep"));

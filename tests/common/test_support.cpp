@@ -1,6 +1,14 @@
 #include "common/test_support.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTreeWidget>
 
 #include "app/app_state.h"
 
@@ -19,18 +27,83 @@ void AppFolderTest::TearDown() {
   qunsetenv("QUORVEL_HOME");
 }
 
-QString AppFolderTest::path(const QString& name) const { return dir_.path() + '/' + name; }
+QString AppFolderTest::path(const QString& name) const {
+  return dir_.path() + '/' + name;
+}
 
 void AppFolderTest::writeFile(const QString& name, const QByteArray& data) const {
-  QFile f(path(name));
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(data);
+  put(path(name), data);
 }
 
 QByteArray AppFolderTest::readFile(const QString& name) const {
-  QFile f(path(name));
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return f.readAll();
+  const QByteArray data = get(path(name));
+  return data == "<missing>" ? QByteArray() : data;
+}
+
+QStringList AppFolderTest::logLines(const QString& name) const {
+  QStringList lines = QString::fromUtf8(readFile(name)).split(QStringLiteral("\r\n"));
+  if (lines.last().isEmpty()) lines.removeLast();
+  return lines;
+}
+
+void put(const QString& path, const QByteArray& data) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+  ASSERT_EQ(f.write(data), data.size()) << path.toStdString();
+}
+
+QByteArray get(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void startQuorvel(QProcess& p, const QString& folder, const QStringList& args, bool offscreen) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QUORVEL_HOME"), folder);
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    env.remove(QLatin1String(name));
+  if (offscreen) env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  p.setProcessEnvironment(env);
+  p.start(QStringLiteral(QUORVEL_EXE), args);
+  EXPECT_TRUE(p.waitForStarted(10000));
+}
+
+Ended runQuorvel(const QString& folder, const QStringList& args, int timeoutMs, bool offscreen) {
+  QProcess p;
+  startQuorvel(p, folder, args, offscreen);
+  Ended e;
+  e.finished = p.waitForFinished(timeoutMs);
+  if (!e.finished) {
+    p.kill();
+    p.waitForFinished(10000);
+  }
+  e.code = e.finished && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  e.out = p.readAllStandardOutput();
+  e.err = p.readAllStandardError();
+  return e;
+}
+
+bool folderLocked(const QString& folder) {
+  const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+  ::close(fd);
+  return held;
+}
+
+QString shown(const QObject* w, const QString& name) {
+  const QWidget* c = widget(w, name);
+  if (auto* e = qobject_cast<const QLineEdit*>(c)) return e->text();
+  if (auto* l = qobject_cast<const QLabel*>(c)) return l->text();
+  if (auto* b = qobject_cast<const QAbstractButton*>(c)) return b->text();
+  if (auto* b = qobject_cast<const QComboBox*>(c)) return b->currentText();
+  if (auto* t = qobject_cast<const QTreeWidget*>(c)) {
+    QStringList headers;
+    for (int i = 0; i < t->columnCount(); ++i) headers << t->headerItem()->text(i);
+    return headers.join(", ");
+  }
+  ADD_FAILURE() << name.toStdString() << " shows no text";
+  return {};
 }
 
 }  // namespace quorvel::testing

@@ -1,4 +1,4 @@
-// Fixtures shared by the tests.
+// Fixtures and helpers shared by the tests.
 #pragma once
 
 // Whether AddressSanitizer is in the build (gcc says so one way, clang another): its
@@ -11,9 +11,13 @@
 #endif
 #endif
 
-#include <QString>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <stdexcept>
 #include <vector>
 
 #include "app/message_box.h"
@@ -27,12 +31,45 @@ class AppFolderTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  QString path(const QString& name) const;            // file in the application folder
+  QString path(const QString& name) const;  // file in the application folder
   void writeFile(const QString& name, const QByteArray& data) const;
   QByteArray readFile(const QString& name) const;
+  // The lines of a log of the folder, split at CR LF (a last empty piece is dropped).
+  QStringList logLines(const QString& name) const;
 
   QTemporaryDir dir_;
   std::vector<MessageRecord> messages_;
 };
+
+// Any file, written whole (a test failure when it cannot be) or read whole ("<missing>").
+void put(const QString& path, const QByteArray& data);
+QByteArray get(const QString& path);
+
+// The real program with `folder` as its application folder, on the offscreen platform or
+// with no display at all.
+struct Ended {
+  bool finished = false;
+  int code = -1;
+  QByteArray out, err;
+};
+void startQuorvel(QProcess& p, const QString& folder, const QStringList& args,
+                  bool offscreen = true);
+Ended runQuorvel(const QString& folder, const QStringList& args, int timeoutMs = 60000,
+                 bool offscreen = true);
+// Whether some process holds the instance lock of the folder (tried without keeping it).
+bool folderLocked(const QString& folder);
+
+// A child widget by object name; a test failure (and a throw) when there is none.
+template <typename T = QWidget>
+T* widget(const QObject* w, const QString& name) {
+  T* c = w->findChild<T*>(name);
+  if (!c) {
+    ADD_FAILURE() << "no " << name.toStdString();
+    throw std::runtime_error("no such widget");
+  }
+  return c;
+}
+// The text a line edit, label, button, check box or combo box shows.
+QString shown(const QObject* w, const QString& name);
 
 }  // namespace quorvel::testing

@@ -1,24 +1,19 @@
-// The real program against what a user or an intruder can put in its folder: FIFOs and
-// devices where its files belong, planted symbolic links, a folder that takes no new file.
-// Every start has a generous time limit, so a program that hangs fails instead of waiting.
+// The real program against what a user or an intruder can put in its folder: FIFOs and devices
+// where its files belong, planted symbolic links, a folder that takes no new file. Every start
+// has a generous time limit, so a program that hangs fails instead of waiting.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
-#include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
-#include <QThread>
+#include <QTest>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
-#include "app/app_state.h"
 #include "common/test_support.h"
 #include "hardening/small_fs.h"
 #include "stats/frm_graph.h"
@@ -28,63 +23,21 @@
 namespace quorvel {
 namespace {
 
+using testing::Ended;
+using testing::get;
+using testing::put;
+using testing::runQuorvel;
 using testing::SmallFs;
 
 // A page that cannot be fetched (nothing listens there): the run logs it and ends at once.
 const QByteArray kUrlList = "http://127.0.0.1:1/\n";
-
-struct Ended {
-  bool finished = false;
-  int code = -1;
-  QString err;  // what the program said on standard error
-};
-
-Ended runProgram(const QString& folder, const QStringList& args, QProcess* keepRunning = nullptr) {
-  QProcess local;
-  QProcess& p = keepRunning ? *keepRunning : local;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("QUORVEL_HOME", folder);
-  env.insert("QT_QPA_PLATFORM", "offscreen");
-  p.setProcessEnvironment(env);
-  p.start(QStringLiteral(QUORVEL_EXE), args);
-  Ended e;
-  if (!p.waitForStarted(10000) || keepRunning) return e;
-  e.finished = p.waitForFinished(20000);
-  if (!e.finished) {
-    p.kill();
-    p.waitForFinished(10000);
-  }
-  e.code = p.exitCode();
-  e.err = QString::fromLocal8Bit(p.readAllStandardError());
-  return e;
-}
-
-void put(const QString& path, const QByteArray& data) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-  ASSERT_EQ(f.write(data), data.size());
-}
-
-QByteArray get(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 bool isFifo(const QString& path) {
   struct stat st;
   return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
 }
 
-bool folderLockHeld(const QString& folder) {
-  const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return false;
-  const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-  ::close(fd);
-  return held;
-}
-
-// Releases a reader stuck in opening a FIFO, after a time: the test then fails instead of
-// hanging.
+// Releases a reader stuck opening a FIFO after a while, so that the test fails, not hangs.
 class FifoWatchdog {
  public:
   explicit FifoWatchdog(const QString& fifo) : fifo_(QFile::encodeName(fifo)) {
@@ -110,8 +63,7 @@ class FifoWatchdog {
   QByteArray fifo_;
   std::mutex m_;
   std::condition_variable cv_;
-  bool done_ = false;
-  bool fired_ = false;
+  bool done_ = false, fired_ = false;
   std::thread thread_;
 };
 
@@ -119,151 +71,124 @@ class HostileFiles : public testing::AppFolderTest {
  protected:
   // A fresh application folder below the test's own, with a URL list.
   QString folder(const QString& name) {
-    const QString f = dir_.path() + QLatin1Char('/') + name;
+    const QString f = path(name);
     EXPECT_TRUE(QDir().mkpath(f));
-    put(f + QStringLiteral("/URLS.DAT"), kUrlList);
+    put(f + "/URLS.DAT", kUrlList);
     return f;
   }
 };
 
 // Each file the program opens, replaced by a FIFO (or a link to a device): the start returns,
-// names the file and goes on without it; the FIFO is left as it is.
+// names the file, goes on without it and says so in its exit code; the FIFO is left alone.
 TEST_F(HostileFiles, FifosAndDevicesWhereFilesBelong) {
-  struct Case {
-    const char* file;
-    bool device;  // a link to /dev/zero instead of a FIFO
-    QStringList args;
-    const char* said;
-    int code;
-  };
-  const QStringList autoRun{QStringLiteral("auto")};
-  const Case cases[] = {
-      {"Quorvel.ini", false, autoRun,
-       "Quorvel.ini could not be read (it is not a regular file); the settings in it are not "
-       "used or changed.",
+  const QString notRegular = "%1 could not be opened for writing (it is not a regular file).";
+  const std::tuple<const char*, bool, const char*, QString, int> cases[] = {
+      {"Quorvel.ini", false, "auto",
+       "Quorvel.ini could not be read (it is not a regular file); the settings in it are not used "
+       "or changed.",
        3},
-      {"Quorvel.ini", true, autoRun, "Quorvel.ini could not be read (it is not a regular file)", 3},
-      {"debug.txt", false, autoRun,
+      {"Quorvel.ini", true, "auto", "Quorvel.ini could not be read (it is not a regular file)", 3},
+      {"debug.txt", false, "auto",
        "debug.txt could not be read (it is not a regular file); it is ignored.", 0},
-      {"URLS.DAT", false, autoRun, "Could not read URLS.DAT file (it is not a regular file)!", 2},
-      {"QuorvelLog.txt", false, autoRun,
-       "QuorvelLog.txt could not be opened for writing (it is not a regular file).", 3},
-      {"QVSum.log", false, autoRun,
-       "QVSum.log could not be opened for writing (it is not a regular file).", 3},
-      {"QVURL.log", false, autoRun,
-       "QVURL.log could not be opened for writing (it is not a regular file).", 3},
-      {"Debug.log",
-       false,
-       {"auto", "debug1"},
-       "Debug.log could not be opened for writing (it is not a regular file).",
-       3},
+      {"URLS.DAT", false, "auto", "Could not read URLS.DAT file (it is not a regular file)!", 2},
+      {"QuorvelLog.txt", false, "auto", notRegular.arg("QuorvelLog.txt"), 3},
+      {"QVSum.log", false, "auto", notRegular.arg("QVSum.log"), 3},
+      {"QVURL.log", false, "auto", notRegular.arg("QVURL.log"), 3},
+      {"Debug.log", false, "auto debug1", notRegular.arg("Debug.log"), 3},
   };
   int n = 0;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.file) + (c.device ? " -> /dev/zero" : " FIFO"));
+  for (const auto& [name, device, args, said, code] : cases) {
+    SCOPED_TRACE(std::string(name) + (device ? " -> /dev/zero" : " FIFO"));
     const QString home = folder(QStringLiteral("case%1").arg(++n));
-    const QString file = home + QLatin1Char('/') + QLatin1String(c.file);
+    const QString file = home + '/' + name;
     QFile::remove(file);
-    if (c.device)
-      ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), file));
+    if (device)
+      ASSERT_TRUE(QFile::link("/dev/zero", file));
     else
       ASSERT_EQ(::mkfifo(QFile::encodeName(file).constData(), 0644), 0);
-    const Ended e = runProgram(home, c.args);
+    const Ended e = runQuorvel(home, QString(args).split(' '), 20000);
     ASSERT_TRUE(e.finished) << "the start hangs";
-    EXPECT_TRUE(e.err.contains(QLatin1String(c.said))) << e.err.toStdString();
-    EXPECT_EQ(e.code, c.code) << e.err.toStdString();
-    if (!c.device) {
-      EXPECT_TRUE(isFifo(file));
-    }
+    EXPECT_TRUE(e.err.contains(said.toUtf8())) << e.err.toStdString();
+    EXPECT_EQ(e.code, code) << e.err.toStdString();
+    EXPECT_TRUE(device || isFifo(file));
   }
 }
 
 // The statistics and the graph window: a FIFO for the summary log or chart.dat is named, never
 // opened.
 TEST_F(HostileFiles, FifosForTheStatisticsFiles) {
-  const QString log = path(QStringLiteral("QVSum.log"));
-  const QString chart = path(QStringLiteral("chart.dat"));
-  ASSERT_EQ(::mkfifo(QFile::encodeName(log).constData(), 0644), 0);
-  ASSERT_EQ(::mkfifo(QFile::encodeName(chart).constData(), 0644), 0);
+  for (const char* name : {"QVSum.log", "chart.dat"})
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path(name)).constData(), 0644), 0);
   {
-    FifoWatchdog watchdog(log);
+    FifoWatchdog watchdog(path("QVSum.log"));
     frmStatistics w;
     w.show();
-    w.findChild<QPushButton*>(QStringLiteral("cmdCompute"))->click();
+    QTest::mouseClick(testing::widget<QPushButton>(&w, "cmdCompute"), Qt::LeftButton);
     EXPECT_FALSE(watchdog.fired()) << "Compute hangs on the FIFO";
   }
-  ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0].text, QStringLiteral("QVSum.log is not a regular file!"));
-  messages_.clear();
   {
-    FifoWatchdog watchdog(chart);
+    FifoWatchdog watchdog(path("chart.dat"));
     frmGraph g;
     g.show();
     EXPECT_FALSE(watchdog.fired()) << "the graph hangs on the FIFO";
-    EXPECT_EQ(g.findChild<QLabel*>(QStringLiteral("lblTitle"))->text(),
-              QStringLiteral("Average Download Speed for Period  to "));
+    EXPECT_EQ(testing::shown(&g, "lblTitle"), "Average Download Speed for Period  to ");
   }
-  ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0].text,
-            QStringLiteral("chart.dat could not be read (it is not a regular file)."));
+  ASSERT_EQ(messages_.size(), 2u);
+  EXPECT_EQ(messages_[0].text, "QVSum.log is not a regular file!");
+  EXPECT_EQ(messages_[1].text, "chart.dat could not be read (it is not a regular file).");
 }
 
 // Links planted in the folder (a cron job as root in a folder others can write) are reported
 // and left alone, and so is what they point to.
 TEST_F(HostileFiles, PlantedLinksAreNeverWrittenThrough) {
-  const QString elsewhere = dir_.path() + QStringLiteral("/elsewhere");
-  ASSERT_TRUE(QDir().mkpath(elsewhere));
+  const QString elsewhere = folder("elsewhere");
   const QByteArray untouched = "[URLInfo]\nsomeone else's file\n";
   const QByteArray bigLog(600000, 'x');  // beyond the size at which a log is rotated
-  auto plant = [&](const QString& home, const QString& name, const QByteArray& contents) {
-    const QString target = elsewhere + QLatin1Char('/') + name;
-    if (!contents.isNull()) put(target, contents);
-    ASSERT_TRUE(QFile::link(target, home + QLatin1Char('/') + name));
+  const auto plant = [&](const QString& home, const QString& name, const QByteArray& contents) {
+    if (!contents.isNull()) put(elsewhere + '/' + name, contents);
+    ASSERT_TRUE(QFile::link(elsewhere + '/' + name, home + '/' + name));
   };
-
   // The logs, the copy of a rotated log, the debug log, the settings file and a lock file.
-  const QString home = folder(QStringLiteral("app"));
-  put(home + QStringLiteral("/QuorvelLog.txt"), bigLog);
+  const QString home = folder("app");
+  put(home + "/QuorvelLog.txt", bigLog);
   const QStringList linked{"QuorvelLog.bak", "QVSum.log", "QVURL.log", "Debug.log", "Quorvel.ini"};
   for (const QString& name : linked) plant(home, name, untouched);
-  plant(home, QStringLiteral("Quorvel.lock"), QByteArray());  // a link to nothing yet
-  Ended e = runProgram(home, {"auto", "debug1"});
+  plant(home, "Quorvel.lock", QByteArray());  // a link to nothing yet
+  Ended e = runQuorvel(home, {"auto", "debug1"}, 20000);
   ASSERT_TRUE(e.finished);
   EXPECT_EQ(e.code, 3);
   for (const QString& name : linked) {
-    EXPECT_EQ(get(elsewhere + QLatin1Char('/') + name), untouched) << name.toStdString();
-    EXPECT_TRUE(QFileInfo(home + QLatin1Char('/') + name).isSymLink()) << name.toStdString();
+    EXPECT_EQ(get(elsewhere + '/' + name), untouched) << name.toStdString();
+    EXPECT_TRUE(QFileInfo(home + '/' + name).isSymLink()) << name.toStdString();
   }
-  EXPECT_FALSE(QFile::exists(elsewhere + QStringLiteral("/Quorvel.lock")));
+  EXPECT_FALSE(QFile::exists(elsewhere + "/Quorvel.lock"));
   for (const char* said :
        {"QuorvelLog.txt could not be copied to QuorvelLog.bak (it is a symbolic link)",
         "QVSum.log could not be opened for writing (it is a symbolic link).",
         "QVURL.log could not be opened for writing (it is a symbolic link).",
         "Debug.log could not be opened for writing (it is a symbolic link).",
         "Quorvel.ini could not be written (it is a symbolic link)"})
-    EXPECT_TRUE(e.err.contains(QLatin1String(said))) << said << "\n" << e.err.toStdString();
-  EXPECT_TRUE(get(home + QStringLiteral("/QuorvelLog.txt")).startsWith(bigLog));
+    EXPECT_TRUE(e.err.contains(said)) << said << "\n" << e.err.toStdString();
+  EXPECT_TRUE(get(home + "/QuorvelLog.txt").startsWith(bigLog));
 
   // The main log itself: a big one is neither copied nor emptied through the link.
-  const QString home2 = folder(QStringLiteral("app2"));
-  plant(home2, QStringLiteral("QuorvelLog.txt"), bigLog);
-  e = runProgram(home2, {"auto"});
-  ASSERT_TRUE(e.finished);
-  EXPECT_EQ(get(elsewhere + QStringLiteral("/QuorvelLog.txt")), bigLog);
-  EXPECT_TRUE(e.err.contains(
-      QLatin1String("QuorvelLog.txt could not be opened for writing (it is a symbolic link).")))
+  const QString home2 = folder("app2");
+  plant(home2, "QuorvelLog.txt", bigLog);
+  e = runQuorvel(home2, {"auto"}, 20000);
+  EXPECT_EQ(get(elsewhere + "/QuorvelLog.txt"), bigLog);
+  EXPECT_TRUE(
+      e.err.contains("QuorvelLog.txt could not be opened for writing (it is a symbolic link)."))
       << e.err.toStdString();
 
   // chart.dat, which every computation rewrites.
-  put(path(QStringLiteral("QVSum.log")),
-      testing::summaryLine(QDate(2026, 12, 1), 9, 30, 100, 2.5) + "\r\n");
-  plant(dir_.path(), QStringLiteral("chart.dat"), untouched);
+  writeFile("QVSum.log", testing::summaryLine(QDate(2026, 12, 1), 9, 30, 100, 2.5) + "\r\n");
+  plant(dir_.path(), "chart.dat", untouched);
   frmStatistics w;
   w.show();
-  w.findChild<QPushButton*>(QStringLiteral("cmdCompute"))->click();
-  EXPECT_EQ(get(elsewhere + QStringLiteral("/chart.dat")), untouched);
+  QTest::mouseClick(testing::widget<QPushButton>(&w, "cmdCompute"), Qt::LeftButton);
+  EXPECT_EQ(get(elsewhere + "/chart.dat"), untouched);
   ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_TRUE(messages_[0].text.endsWith(QStringLiteral(": it is a symbolic link")))
+  EXPECT_TRUE(messages_[0].text.endsWith(": it is a symbolic link"))
       << messages_[0].text.toStdString();
 }
 
@@ -275,14 +200,14 @@ TEST_F(HostileFiles, SettingsFileWritableInAReadOnlyFolder) {
   REQUIRE_SMALL_FS(app);
   REQUIRE_SMALL_FS(store);
   const QByteArray old = "[URLInfo]\r\nURL1=http://127.0.0.1:1/kept\r\n";
-  put(store.file(QStringLiteral("Quorvel.ini")), old);
-  put(app.file(QStringLiteral("Quorvel.ini")), QByteArray());
-  put(app.file(QStringLiteral("URLS.DAT")), kUrlList);
+  put(store.file("Quorvel.ini"), old);
+  put(app.file("Quorvel.ini"), QByteArray());
+  put(app.file("URLS.DAT"), kUrlList);
   ASSERT_TRUE(app.makeReadOnly());
   // The writable file takes the place of the one in the read-only folder.
-  const QByteArray ini = QFile::encodeName(app.file(QStringLiteral("Quorvel.ini")));
-  ASSERT_EQ(::mount(QFile::encodeName(store.file(QStringLiteral("Quorvel.ini"))).constData(),
-                    ini.constData(), nullptr, MS_BIND, nullptr),
+  const QByteArray ini = QFile::encodeName(app.file("Quorvel.ini"));
+  ASSERT_EQ(::mount(QFile::encodeName(store.file("Quorvel.ini")).constData(), ini.constData(),
+                    nullptr, MS_BIND, nullptr),
             0);
   struct Unbind {
     QByteArray at;
@@ -290,60 +215,30 @@ TEST_F(HostileFiles, SettingsFileWritableInAReadOnlyFolder) {
   } unbind{ini};
 
   QProcess first;
-  runProgram(app.path(), {}, &first);
-  QDeadlineTimer deadline(20000);
-  while (!folderLockHeld(app.path()) && !deadline.hasExpired()) QThread::msleep(50);
-  Ended e = runProgram(app.path(), {"auto"});
+  testing::startQuorvel(first, app.path(), {});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return testing::folderLocked(app.path()); }, 20000));
+  Ended e = runQuorvel(app.path(), {"auto"}, 20000);
   first.kill();
   first.waitForFinished(10000);
-  ASSERT_TRUE(e.finished);
   EXPECT_EQ(e.code, 1);
-  EXPECT_TRUE(e.err.contains(QLatin1String("Quorvel is already running!"))) << e.err.toStdString();
+  EXPECT_TRUE(e.err.contains("Quorvel is already running!")) << e.err.toStdString();
 
-  e = runProgram(app.path(), {"auto"});
-  ASSERT_TRUE(e.finished);
+  e = runQuorvel(app.path(), {"auto"}, 20000);
   EXPECT_EQ(e.code, 3);  // the logs cannot be made in the folder
-  const QByteArray stored = get(store.file(QStringLiteral("Quorvel.ini")));
+  const QByteArray stored = get(store.file("Quorvel.ini"));
   EXPECT_TRUE(stored.startsWith(old)) << stored.constData();
   EXPECT_TRUE(stored.contains("\r\nLogResults=1\r\nGetImages=1\r\nGetSounds=1\r\nUseURLFile=1\r\n"))
       << stored.constData();
-  EXPECT_FALSE(e.err.contains(QLatin1String("Quorvel.ini"))) << e.err.toStdString();
+  EXPECT_FALSE(e.err.contains("Quorvel.ini")) << e.err.toStdString();
 
   ASSERT_TRUE(store.makeReadOnly());
-  e = runProgram(app.path(), {"auto"});
-  ASSERT_TRUE(e.finished);
+  e = runQuorvel(app.path(), {"auto"}, 20000);
   EXPECT_EQ(e.code, 3);
-  EXPECT_EQ(e.err.count(QLatin1String("Quorvel.ini could not be written (Read-only file system); "
-                                      "settings changed from now on are not kept.")),
+  EXPECT_EQ(e.err.count("Quorvel.ini could not be written (Read-only file system); settings "
+                        "changed from now on are not kept."),
             1)
       << e.err.toStdString();
-  EXPECT_EQ(get(store.file(QStringLiteral("Quorvel.ini"))), stored);
-}
-
-// The exit code of an unattended run tells a cron job what happened.
-TEST_F(HostileFiles, UnattendedExitCodes) {
-  SmallFs readOnly;
-  REQUIRE_SMALL_FS(readOnly);
-  put(readOnly.file(QStringLiteral("URLS.DAT")), kUrlList);
-  put(readOnly.file(QStringLiteral("Quorvel.ini")), "[URLInfo]\n");
-  ASSERT_TRUE(readOnly.makeReadOnly());
-  const QString noList = dir_.path() + QStringLiteral("/nolist");
-  ASSERT_TRUE(QDir().mkpath(noList));
-
-  struct Case {
-    QString home;
-    int code;
-    const char* said;
-  };
-  for (const Case& c : {Case{folder(QStringLiteral("fine")), 0, ""},
-                        Case{noList, 2, "Could not locate URLS.DAT file!"},
-                        Case{readOnly.path(), 3, "QVSum.log could not be opened for writing"}}) {
-    SCOPED_TRACE(c.home.toStdString());
-    const Ended e = runProgram(c.home, {"auto"});
-    ASSERT_TRUE(e.finished);
-    EXPECT_EQ(e.code, c.code) << e.err.toStdString();
-    EXPECT_TRUE(e.err.contains(QLatin1String(c.said))) << e.err.toStdString();
-  }
+  EXPECT_EQ(get(store.file("Quorvel.ini")), stored);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Load run (a program, not a test case): a benchmark run of many fetches against a loopback
+// Load run (a benchmark program): a benchmark run of many fetches against a loopback
 // HTTP server that answers with a random mix of good pages, slow pages, connections dropped in
 // the middle of an answer, 404 answers and not-found pages. Prints the run's totals beside
 // what the server sent, and the memory of the process along the way.

@@ -14,7 +14,6 @@
 #include "app/app_state.h"
 #include "stats/frm_graph.h"
 #include "stats/frm_statistics.h"
-#include "summary_log_writer.h"
 
 using namespace quorvel;
 
@@ -46,7 +45,11 @@ int main(int argc, char** argv) {
     const QDate day = QDate(2026, 11, 2).addDays(i / 3);
     const double kbps = 600 + 400 * ((i * 37) % 11) / 10.0 + (i % 5 == 3 ? -450 : 0);
     const double page = 2.0 + ((i * 13) % 9) / 2.0;
-    log += testing::summaryLine(day, hours[i % 5], (i * 7) % 60, kbps, page) + "\r\n";
+    log += QString::asprintf("%s %02d:%02d%7.1f Kbps%6.1f PageAvg   50000 Bytes    4 Secs   1 URLS"
+                             "    3 Files   0 Errs\r\n",
+                             qPrintable(day.toString(QStringLiteral("MM-dd-yy"))), hours[i % 5],
+                             (i * 7) % 60, kbps, page)
+               .toLatin1();
   }
   QFile f(appState().filePath(QStringLiteral("QVSum.log")));
   if (!f.open(QIODevice::WriteOnly) || f.write(log) != log.size()) return 1;

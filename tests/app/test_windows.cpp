@@ -1,0 +1,160 @@
+// Every window as a user first sees it, from one table: its caption, each control by its name
+// with the text it shows, and the layout read line by line (a line's controls side by side from
+// left to right, each line below the one before). Every control lies inside its parent and
+// shows its whole caption; nothing overlaps.
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <functional>
+#include <memory>
+
+#include "app/frm_quorvel.h"
+#include "common/test_support.h"
+#include "dialogs/about_text.h"
+#include "dialogs/frm_about.h"
+#include "dialogs/frm_options.h"
+#include "quorvel_version.h"
+#include "stats/frm_graph.h"
+#include "stats/frm_statistics.h"
+#include "tools/frm_ftp.h"
+
+namespace quorvel {
+namespace {
+
+using testing::shown;
+using testing::widget;
+
+// A window's lines, top to bottom: "name=caption|name=caption" (no "=": caption not checked).
+struct Window {
+  std::function<std::unique_ptr<QWidget>()> open;
+  QString title;
+  QStringList lines;
+};
+
+template <typename W>
+std::function<std::unique_ptr<QWidget>()> make() {
+  return [] { return std::make_unique<W>(); };
+}
+
+// The ping and trace windows (their tests are in tests/tools) join this table too.
+std::vector<Window> windows() {
+  const QString version = versionText(version::kMajor, version::kMinor, version::kRevision);
+  return {
+      {make<frmQuorvel>(),
+       "Quorvel",
+       {"chkImagesOn=Get Images|chkSoundsOn=Get Sounds|lblIterations=Iterations:|txtIterations=1",
+        "chkLoggingOn=Log Results",
+        "chkUseURLFile=Use URLS.DAT file|lblURLToUse=URL To Use:|cboURLToUse=",
+        "lblStatus=Status:|txtStatus=",
+        "lblValidURLs=Valid URLs:|txtValidURLs=|lblURLErrors=Total Errors:|txtTotalErrors=",
+        "lblTotalBytes=Total Bytes:|txtTotalBytes=|lblTotalSecs=Total Secs:|txtTotalSecs=",
+        "lblThroughput=Throughput:|txtThroughput=|lblAvgPageLoad=Avg. Page Load:|txtAvgPageLoad=",
+        "cmdGo=&Run|cmdCancel=&Quit"}},
+      {make<frmOptions>(),
+       "Quorvel Options",
+       {"chkUseProxyServer=Use proxy server for benchmarks",
+        "lblAddress=Address:|txtAddress=|lblPort=Port:|txtPort=", "cmdOK=&OK|cmdCancel=&Cancel"}},
+      {make<frmAbout>(),
+       QStringLiteral("About ") + version::kProductName,
+       {"picIcon=|lblTitle=Quorvel - Internet Connection Performance Benchmark",
+        "lblVersion=" + version, QStringLiteral("lblDescription=") + version::kCopyright,
+        "linSeparator1", "lblTechSupport=Tech Support: ",
+        QStringLiteral("lblEMail=E-Mail:|lblEMailLink=") + version::kSupportEmail,
+        QStringLiteral("lblWeb=Web:|lblWebLink=") + version::kWebAddress, "linSeparator2",
+        "cmdSysInfo=&System Info...|cmdOK=OK"}},
+      {make<frmStatistics>(),
+       "Log File Statistics",
+       {"lblLogFile=Log File:|txtLogFileName|cmdLogFileBrowse=&Browse",
+        "lblDatesToInclude=Dates To Include:|chkAllDates=All|lblStart=First Date:|txtFirstDate=|"
+        "lblLastDate=Last Date:|txtLastDate=",
+        "lblTimePeriod=Time Period of Log File:|lblTimePeriodStat=",
+        "lvwStatistics=Day Part, N, Avg Kbps, Med Kbps, Avg Pg Load, Med Pg Load",
+        "cmdCompute=&Compute|cmdGraph=&Graph|cmdQuit=&Quit"}},
+      {make<frmGraph>(),
+       "Log File Graph",
+       {"lblTitle=Average Download Speed for Period  to ", "MSChart1", "cmdClose=&Close"}},
+      {make<frmFTP>(),
+       "Quorvel - FTP",
+       {"lblFTPFileName=FTP File:|cboRemoteFile", "lblResults=Results:", "txtResults",
+        "cmdRun=&Run|cmdClose=C&lose"}},
+  };
+}
+
+// Where a control is, in its window's coordinates.
+QRect placeOf(const QWidget* c) {
+  return QRect(c->mapTo(c->window(), QPoint(0, 0)), c->size());
+}
+
+// Whether a control has room for its whole caption.
+bool captionFits(const QWidget* c) {
+  const auto* b = qobject_cast<const QPushButton*>(c);
+  if (b)
+    return b->fontMetrics().horizontalAdvance(QString(b->text()).remove('&')) + 8 <= b->width();
+  const auto* l = qobject_cast<const QLabel*>(c);
+  if ((l && !l->wordWrap() && !l->text().isEmpty()) || qobject_cast<const QCheckBox*>(c))
+    return c->width() >= c->sizeHint().width();
+  return true;
+}
+
+class Windows : public testing::AppFolderTest {};
+
+TEST_F(Windows, ControlsCaptionsAndLayoutAsTheUserSeesThem) {
+  for (const Window& spec : windows()) {
+    SCOPED_TRACE(spec.title.toStdString());
+    const std::unique_ptr<QWidget> w = spec.open();
+    w->show();
+    EXPECT_EQ(w->windowTitle(), spec.title);
+    int previousBottom = 0;
+    for (const QString& line : spec.lines) {
+      int bottom = 0;
+      const QWidget* left = nullptr;
+      for (const QString& item : line.split('|')) {
+        const QString name = item.section('=', 0, 0);
+        SCOPED_TRACE(name.toStdString());
+        const QWidget* control = widget(w.get(), name);
+        if (item.contains('=')) {
+          EXPECT_EQ(shown(w.get(), name), item.section('=', 1));
+        }
+        const QRect r = placeOf(control);
+        EXPECT_TRUE(control->isVisible());
+        EXPECT_TRUE(control->parentWidget()->rect().contains(control->geometry()));
+        EXPECT_TRUE(captionFits(control)) << control->width() << " wide";
+        EXPECT_GE(r.top(), previousBottom) << "below the line before";
+        if (left) {
+          EXPECT_GE(r.left(), placeOf(left).right())
+              << "right of " << left->objectName().toStdString();
+          EXPECT_TRUE(r.top() <= placeOf(left).bottom() && placeOf(left).top() <= r.bottom())
+              << "beside " << left->objectName().toStdString();
+        }
+        left = control;
+        bottom = std::max(bottom, r.bottom() + 1);
+      }
+      previousBottom = bottom;
+    }
+  }
+}
+
+// The main window's menus: their order, captions and separators as the menu bar shows them.
+TEST_F(Windows, MainWindowMenus) {
+  frmQuorvel w;
+  QStringList bar;
+  for (const QAction* menu : w.menuBar()->actions()) {
+    QString entry = menu->objectName() + '=' + menu->text();
+    if (menu->menu())
+      for (const QAction* a : menu->menu()->actions())
+        entry += ' ' + (a->isSeparator() ? QStringLiteral("-") : a->objectName() + '=' + a->text());
+    bar << entry;
+  }
+  EXPECT_EQ(bar,
+            QStringList({"mnuFile=&File mnuViewLogFile=&View log file "
+                         "mnuClearLogFile=&Clear log file - mnuExit=E&xit",
+                         "mnuOptions=&Options",
+                         "mnuTools=&Tools mnuFTP=&FTP mnuPing=&Ping mnuTraceRoute=&TraceRoute - "
+                         "mnuLogFileStatistics=&Log File Statistics",
+                         "mnuAbout=&About"}));
+}
+
+}  // namespace
+}  // namespace quorvel
