@@ -16,15 +16,15 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/log_file.h"
-#include "app/message_box.h"
-#include "app/on_screen.h"
+#include "core/message_box.h"
+#include "core/on_screen.h"
 #include "app/shell.h"
 #include "app/startup.h"
-#include "app/twips.h"
+#include "core/twips.h"
 #include "app/url_history.h"
-#include "app/value_box.h"
+#include "core/value_box.h"
 #include "bench/benchmark.h"
 #include "bench/totals_text.h"
 #include "dialogs/frm_about.h"

@@ -4,7 +4,7 @@
 #include <QString>
 #include <functional>
 
-#include "app/display_throttle.h"
+#include "core/display_throttle.h"
 #include "bench/run_view.h"
 
 class QAction;

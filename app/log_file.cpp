@@ -3,8 +3,8 @@
 #include <QFile>
 #include <cstdint>
 
-#include "app/app_state.h"
-#include "app/file_usability.h"
+#include "core/app_state.h"
+#include "core/file_usability.h"
 #include "app/shell.h"
 
 namespace quorvel {

@@ -3,14 +3,14 @@
 #include <QtGlobal>
 #include <cstdio>
 
-#include "app/app_files.h"
-#include "app/app_folder.h"
-#include "app/app_state.h"
-#include "app/exit_codes.h"
+#include "core/app_files.h"
+#include "core/app_folder.h"
+#include "core/app_state.h"
+#include "core/exit_codes.h"
 #include "app/frm_quorvel.h"
-#include "app/instance_lock.h"
-#include "app/message_box.h"
-#include "app/quiet_qt.h"
+#include "core/instance_lock.h"
+#include "core/message_box.h"
+#include "core/quiet_qt.h"
 #include "app/startup.h"
 #include "bench/benchmark.h"
 #include "cli/commands.h"

@@ -29,9 +29,6 @@ struct WindowChoices {
   bool useUrlFile = false;
 };
 
-// The proxy state from section Proxy of the settings file (appState().settingsPath).
-void LoadProxyState();
-
 // The start-up routine after the single-instance test, for an application state whose
 // folder and settings path are set: reads the command line and "debug.txt", makes sure the
 // settings file exists, loads the proxy state, the iterations, the check boxes and the URL

@@ -1,7 +1,7 @@
 #include "app/url_history.h"
 
-#include "app/app_state.h"
-#include "app/settings.h"
+#include "core/app_state.h"
+#include "core/settings.h"
 
 namespace quorvel {
 

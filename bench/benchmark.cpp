@@ -1,7 +1,7 @@
 #include "bench/benchmark.h"
 
-#include "app/app_state.h"
-#include "app/limit_setting.h"
+#include "core/app_state.h"
+#include "core/limit_setting.h"
 #include "bench/benchmark_run.h"
 #include "bench/curl_internet.h"
 

@@ -8,8 +8,8 @@
 #include <new>
 #include <string_view>
 
-#include "bench/curl_errors.h"
-#include "bench/error_numbers.h"
+#include "core/curl_errors.h"
+#include "core/error_numbers.h"
 #include "bench/internet_url.h"
 
 namespace quorvel {

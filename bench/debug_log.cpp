@@ -3,7 +3,7 @@
 #include <QFileInfo>
 #include <QTime>
 
-#include "app/app_files.h"
+#include "core/app_files.h"
 #include "bench/log_lines.h"
 
 namespace quorvel {

@@ -9,7 +9,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/event_pump.h"
+#include "core/error_text.h"
+#include "core/event_pump.h"
 #include "bench/request_details.h"
 
 namespace quorvel {
@@ -41,11 +42,5 @@ class InternetSession {
   EventPump pump_;
 };
 
-// The sentence for an error number; "Error details not available." for numbers not in the table.
-QString InternetErrorText(int code);
-
-// The same for the FTP test, whose local file adds three numbers of its own: 5 (the file
-// cannot be created), 29 (it cannot be written) and 112 (the disk is full).
-QString FtpErrorText(int code);
 
 }  // namespace quorvel

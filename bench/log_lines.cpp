@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/number_format.h"
-#include "app/tick.h"
-#include "bench/error_numbers.h"
+#include "core/number_format.h"
+#include "core/tick.h"
+#include "core/error_numbers.h"
 #include "bench/internet.h"
 
 namespace quorvel {

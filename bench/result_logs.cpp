@@ -3,8 +3,8 @@
 #include <unistd.h>
 #include <cerrno>
 
-#include "app/app_files.h"
-#include "app/tick.h"
+#include "core/app_files.h"
+#include "core/tick.h"
 #include "bench/log_lines.h"
 
 namespace quorvel {

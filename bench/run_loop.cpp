@@ -3,14 +3,14 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/app_state.h"
-#include "app/number_format.h"
-#include "app/text_util.h"
-#include "app/tick.h"
-#include "app/url_list_file.h"
+#include "core/app_state.h"
+#include "core/number_format.h"
+#include "core/text_util.h"
+#include "core/tick.h"
+#include "core/url_list_file.h"
 #include "bench/benchmark_run.h"
 #include "bench/debug_log.h"
-#include "bench/error_numbers.h"
+#include "core/error_numbers.h"
 #include "bench/html_scan.h"
 #include "bench/log_lines.h"
 #include "bench/page_links.h"

@@ -2,7 +2,7 @@
 // program's exit code.
 #pragma once
 
-#include "app/exit_codes.h"
+#include "core/exit_codes.h"
 
 namespace quorvel {
 

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/message_box.h"
+#include "core/message_icon.h"
 #include "bench/run_totals.h"
 
 namespace quorvel {

@@ -1,7 +1,7 @@
 #include "bench/totals_text.h"
 
-#include "app/number_format.h"
-#include "app/tick.h"
+#include "core/number_format.h"
+#include "core/tick.h"
 
 namespace quorvel {
 

@@ -1,6 +1,6 @@
 #include "bench/url_history.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 
 namespace quorvel {
 

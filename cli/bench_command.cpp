@@ -3,17 +3,17 @@
 #include <QDateTime>
 #include <QJsonDocument>
 
-#include "app/app_state.h"
-#include "app/instance_lock.h"
-#include "app/limit_setting.h"
-#include "app/startup.h"
+#include "core/app_state.h"
+#include "core/instance_lock.h"
+#include "core/limit_setting.h"
+#include "core/proxy_state.h"
 #include "bench/benchmark_run.h"
 #include "bench/curl_internet.h"
 #include "bench/run_view.h"
 #include "bench/totals_text.h"
 #include "cli/bench_report.h"
 #include "cli/commands.h"
-#include "app/exit_codes.h"
+#include "core/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/metrics_file.h"
 

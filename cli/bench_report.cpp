@@ -5,7 +5,7 @@
 #include <QMap>
 #include <cmath>
 
-#include "app/number_format.h"
+#include "core/number_format.h"
 #include "bench/internet.h"
 #include "bench/internet_url.h"
 #include "bench/log_lines.h"

@@ -2,11 +2,11 @@
 
 #include <QCoreApplication>
 
-#include "app/app_files.h"
-#include "app/app_folder.h"
-#include "app/app_state.h"
-#include "app/quiet_qt.h"
-#include "app/exit_codes.h"
+#include "core/app_files.h"
+#include "core/app_folder.h"
+#include "core/app_state.h"
+#include "core/quiet_qt.h"
+#include "core/exit_codes.h"
 #include "cli/interrupt.h"
 #include "quorvel_version.h"
 

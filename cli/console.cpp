@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "app/tick.h"
+#include "core/tick.h"
 
 namespace quorvel::cli {
 

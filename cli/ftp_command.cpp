@@ -4,12 +4,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include "app/app_state.h"
-#include "app/exit_codes.h"
-#include "app/instance_lock.h"
-#include "app/limit_setting.h"
-#include "app/number_format.h"
-#include "app/tick.h"
+#include "core/app_state.h"
+#include "core/exit_codes.h"
+#include "core/instance_lock.h"
+#include "core/limit_setting.h"
+#include "core/number_format.h"
+#include "core/tick.h"
 #include "bench/internet.h"
 #include "cli/bench_report.h"
 #include "cli/commands.h"

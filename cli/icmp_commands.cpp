@@ -2,8 +2,8 @@
 #include <QDateTime>
 #include <QJsonDocument>
 
-#include "app/app_state.h"
-#include "app/exit_codes.h"
+#include "core/app_state.h"
+#include "core/exit_codes.h"
 #include "cli/commands.h"
 #include "cli/icmp_report.h"
 #include "cli/interrupt.h"

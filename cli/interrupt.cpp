@@ -3,7 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 namespace quorvel::cli {
 

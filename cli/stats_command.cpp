@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/exit_codes.h"
+#include "core/exit_codes.h"
 #include "cli/commands.h"
 #include "cli/report_forms.h"
 #include "stats/chart_file.h"

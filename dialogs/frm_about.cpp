@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "app/app_state.h"
-#include "app/message_box.h"
-#include "app/twips.h"
+#include "core/app_state.h"
+#include "core/message_box.h"
+#include "core/twips.h"
 #include "dialogs/about_text.h"
 #include "dialogs/hyper_text.h"
 #include "dialogs/sys_info.h"

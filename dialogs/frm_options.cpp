@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/app_state.h"
-#include "app/message_box.h"
-#include "app/settings.h"
-#include "app/text_util.h"
-#include "app/twips.h"
+#include "core/app_state.h"
+#include "core/message_box.h"
+#include "core/settings.h"
+#include "core/text_util.h"
+#include "core/twips.h"
 
 namespace quorvel {
 

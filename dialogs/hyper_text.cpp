@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 
-#include "app/message_box.h"
+#include "core/message_box.h"
 #include "dialogs/link_target.h"
 #include "dialogs/url_opener.h"
 

@@ -3,8 +3,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include "app/settings.h"
-#include "app/text_util.h"
+#include "core/settings.h"
+#include "core/text_util.h"
 
 namespace quorvel {
 

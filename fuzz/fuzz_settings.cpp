@@ -11,7 +11,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "fuzz_check.h"
 
 namespace {

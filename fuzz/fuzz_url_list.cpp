@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/url_list_file.h"
+#include "core/url_list_file.h"
 #include "fuzz_check.h"
 #include "stats/log_date.h"
 

@@ -6,7 +6,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 
-#include "app/tick.h"
+#include "core/tick.h"
 #include "tools/ftp_curl.h"
 #include "tools/ftp_download.h"
 

@@ -26,7 +26,7 @@
 #include <string>
 #include <thread>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "bench/benchmark_run.h"
 #include "bench/curl_internet.h"
 #include "bench/totals_text.h"

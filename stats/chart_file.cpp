@@ -9,9 +9,9 @@
 #include <cstring>
 #include <limits>
 
-#include "app/app_state.h"
-#include "app/line_reader.h"
-#include "app/text_util.h"
+#include "core/app_state.h"
+#include "core/line_reader.h"
+#include "core/text_util.h"
 
 namespace quorvel {
 

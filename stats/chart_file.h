@@ -14,7 +14,7 @@
 #include <limits>
 #include <vector>
 
-#include "app/app_files.h"
+#include "core/app_files.h"
 
 namespace quorvel {
 

@@ -9,10 +9,10 @@
 #include <QValueAxis>
 #include <algorithm>
 
-#include "app/app_state.h"
-#include "app/message_box.h"
-#include "app/number_format.h"
-#include "app/twips.h"
+#include "core/app_state.h"
+#include "core/message_box.h"
+#include "core/number_format.h"
+#include "core/twips.h"
 #include "stats/chart_file.h"
 
 namespace quorvel {

@@ -12,10 +12,10 @@
 #include <QStyle>
 #include <QTreeWidget>
 
-#include "app/app_state.h"
-#include "app/file_usability.h"
-#include "app/message_box.h"
-#include "app/twips.h"
+#include "core/app_state.h"
+#include "core/file_usability.h"
+#include "core/message_box.h"
+#include "core/twips.h"
 #include "stats/chart_file.h"
 #include "stats/frm_graph.h"
 #include "stats/log_date.h"

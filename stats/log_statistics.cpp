@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/number_format.h"
+#include "core/number_format.h"
 #include "stats/chart_file.h"
 
 namespace quorvel {

@@ -6,10 +6,10 @@
 #include <charconv>
 #include <cstring>
 
-#include "app/app_files.h"
-#include "app/app_state.h"
-#include "app/line_reader.h"
-#include "app/number_format.h"
+#include "core/app_files.h"
+#include "core/app_state.h"
+#include "core/line_reader.h"
+#include "core/number_format.h"
 #include "stats/log_date.h"
 
 namespace quorvel {

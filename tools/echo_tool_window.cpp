@@ -10,11 +10,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "app/app_state.h"
-#include "app/message_box.h"
-#include "app/on_screen.h"
-#include "app/settings.h"
-#include "app/text_util.h"
+#include "core/app_state.h"
+#include "core/message_box.h"
+#include "core/on_screen.h"
+#include "core/settings.h"
+#include "core/text_util.h"
 #include "tools/diag_input.h"
 #include "tools/tab_stops.h"
 

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QStringList>
 
-#include "app/display_throttle.h"
+#include "core/display_throttle.h"
 #include "tools/icmp_echo.h"
 
 class QCheckBox;

@@ -8,9 +8,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "app/app_state.h"
-#include "app/limit_setting.h"
-#include "app/twips.h"
+#include "core/app_state.h"
+#include "core/limit_setting.h"
+#include "core/twips.h"
 #include "tools/ftp_curl.h"
 #include "tools/ftp_download.h"
 

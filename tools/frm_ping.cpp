@@ -7,7 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "app/message_box.h"
+#include "core/message_box.h"
 #include "tools/tab_stops.h"
 #include "tools/tool_layout.h"
 

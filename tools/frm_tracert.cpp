@@ -7,10 +7,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "app/app_state.h"
-#include "app/message_box.h"
-#include "app/settings.h"
-#include "app/text_util.h"
+#include "core/app_state.h"
+#include "core/message_box.h"
+#include "core/settings.h"
+#include "core/text_util.h"
 #include "tools/tab_stops.h"
 #include "tools/tool_layout.h"
 #include "tools/trace_report.h"

@@ -8,7 +8,7 @@
 #include <QString>
 #include <functional>
 
-#include "app/event_pump.h"
+#include "core/event_pump.h"
 
 namespace quorvel {
 

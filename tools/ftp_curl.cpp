@@ -4,10 +4,10 @@
 #include <QUrl>
 
 #include <cerrno>
-#include "bench/curl_errors.h"
-#include "bench/error_numbers.h"
+#include "core/curl_errors.h"
+#include "core/error_numbers.h"
 
-#include "app/app_files.h"
+#include "core/app_files.h"
 
 namespace quorvel {
 

@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "app/number_format.h"
-#include "app/tick.h"
+#include "core/number_format.h"
+#include "core/tick.h"
 #include "tools/ftp_parms.h"
 
 namespace quorvel {

@@ -1,6 +1,6 @@
 #include "tools/ftp_recent.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 
 namespace quorvel {
 

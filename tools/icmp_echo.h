@@ -12,7 +12,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/event_pump.h"
+#include "core/event_pump.h"
 #include "tools/ip_address.h"
 
 namespace quorvel {

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "app/number_format.h"
+#include "core/number_format.h"
 #include "tools/diag_input.h"
 
 namespace quorvel {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/twips.h"
+#include "core/twips.h"
 
 namespace quorvel {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_options.h"
 

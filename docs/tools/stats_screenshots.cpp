@@ -11,7 +11,7 @@
 #include <QThread>
 #include <cstdio>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "stats/frm_graph.h"
 #include "stats/frm_statistics.h"
 

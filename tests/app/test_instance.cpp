@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QTest>
 
-#include "app/instance_lock.h"
-#include "app/settings.h"
+#include "core/instance_lock.h"
+#include "core/settings.h"
 #include "common/test_support.h"
 
 namespace quorvel {

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/file_usability.h"
+#include "core/file_usability.h"
 #include "app/frm_quorvel.h"
 #include "app/log_file.h"
 #include "app/shell.h"

@@ -11,9 +11,9 @@
 #include <QStyle>
 #include <QTest>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/frm_quorvel.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "bench/loopback_servers.h"
 #include "common/test_support.h"
 

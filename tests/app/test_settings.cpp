@@ -2,10 +2,10 @@
 // file reads and writes safely (one key changed, nothing else) is the job of fuzz_settings.
 #include <gtest/gtest.h>
 
-#include "app/number_format.h"
-#include "app/settings.h"
-#include "app/text_util.h"
-#include "app/tick.h"
+#include "core/number_format.h"
+#include "core/settings.h"
+#include "core/text_util.h"
+#include "core/tick.h"
 #include "common/test_support.h"
 
 namespace quorvel {

@@ -2,9 +2,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/frm_quorvel.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "app/startup.h"
 #include "common/test_support.h"
 

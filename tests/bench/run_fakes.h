@@ -9,7 +9,7 @@
 #include <ostream>
 #include <vector>
 
-#include "app/number_format.h"
+#include "core/number_format.h"
 #include "bench/benchmark_run.h"
 #include "bench/totals_text.h"
 #include "common/test_support.h"

@@ -9,7 +9,7 @@
 #include <QFile>
 #include <map>
 
-#include "bench/curl_errors.h"
+#include "core/curl_errors.h"
 #include "bench/curl_internet.h"
 #include "bench/internet_url.h"
 #include "common/test_support.h"

@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include "app/app_state.h"
-#include "app/settings.h"
+#include "core/app_state.h"
+#include "core/settings.h"
 #include "bench/log_lines.h"
 #include "qt_print.h"
 #include "run_fakes.h"

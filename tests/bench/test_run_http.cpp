@@ -18,7 +18,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/frm_quorvel.h"
 #include "bench/benchmark.h"
 #include "bench/curl_internet.h"

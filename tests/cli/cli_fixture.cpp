@@ -3,7 +3,7 @@
 #include <QJsonDocument>
 #include <cstdio>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "cli/commands.h"
 
 namespace quorvel::testing {

@@ -12,7 +12,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
-#include "app/exit_codes.h"
+#include "core/exit_codes.h"
 #include "app/frm_quorvel.h"
 #include "cli/cli_fixture.h"
 #include "loopback_servers.h"

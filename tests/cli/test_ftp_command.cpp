@@ -10,11 +10,11 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/app_state.h"
-#include "app/exit_codes.h"
-#include "app/instance_lock.h"
-#include "app/number_format.h"
-#include "app/settings.h"
+#include "core/app_state.h"
+#include "core/exit_codes.h"
+#include "core/instance_lock.h"
+#include "core/number_format.h"
+#include "core/settings.h"
 #include "cli/cli_fixture.h"
 #include "tools/frm_ftp.h"
 #include "tools/test_ftp_server.h"

@@ -17,7 +17,7 @@
 #include <QThread>
 #include <thread>
 
-#include "app/exit_codes.h"
+#include "core/exit_codes.h"
 #include "cli/cli_fixture.h"
 #include "tools/frm_ping.h"
 #include "tools/frm_tracert.h"

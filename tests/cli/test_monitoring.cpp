@@ -15,7 +15,7 @@
 #include <cmath>
 #include <memory>
 
-#include "app/exit_codes.h"
+#include "core/exit_codes.h"
 #include "cli/cli_fixture.h"
 #include "loopback_servers.h"
 

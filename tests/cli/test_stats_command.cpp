@@ -12,7 +12,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "app/exit_codes.h"
+#include "core/exit_codes.h"
 #include "cli/cli_fixture.h"
 #include "stats/frm_statistics.h"
 #include "stats/summary_log_writer.h"

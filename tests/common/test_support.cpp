@@ -10,7 +10,7 @@
 #include <QLineEdit>
 #include <QTreeWidget>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 namespace quorvel::testing {
 

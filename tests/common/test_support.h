@@ -20,7 +20,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/message_box.h"
+#include "core/message_box.h"
 
 namespace quorvel::testing {
 

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/app_state.h"
-#include "app/settings.h"
+#include "core/app_state.h"
+#include "core/settings.h"
 #include "common/test_support.h"
 #include "dialogs/about_text.h"
 #include "dialogs/frm_about.h"

@@ -4,8 +4,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/app_state.h"
-#include "app/settings.h"
+#include "core/app_state.h"
+#include "core/settings.h"
 #include "common/test_support.h"
 #include "dialogs/frm_options.h"
 

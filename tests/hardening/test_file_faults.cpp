@@ -8,8 +8,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "app/app_state.h"
-#include "app/settings.h"
+#include "core/app_state.h"
+#include "core/settings.h"
 #include "app/startup.h"
 #include "bench/result_logs.h"
 #include "bench/run_fakes.h"

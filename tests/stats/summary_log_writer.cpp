@@ -1,6 +1,6 @@
 #include "summary_log_writer.h"
 
-#include "app/number_format.h"
+#include "core/number_format.h"
 
 namespace quorvel::testing {
 

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "tools/frm_ping.h"
 #include "tools/frm_tracert.h"
 

@@ -5,10 +5,10 @@
 #include <QRegularExpression>
 #include <random>
 
-#include "app/app_state.h"
-#include "app/limit_setting.h"
-#include "app/number_format.h"
-#include "app/settings.h"
+#include "core/app_state.h"
+#include "core/limit_setting.h"
+#include "core/number_format.h"
+#include "core/settings.h"
 #include "common/test_support.h"
 #include "tools/ftp_curl.h"
 #include "tools/ftp_download.h"

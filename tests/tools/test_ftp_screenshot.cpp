@@ -8,7 +8,7 @@
 #include <QThread>
 #include <cstdio>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "tools/frm_ftp.h"
 #include "tools/ftp_curl.h"
 #include "tools/test_ftp_server.h"

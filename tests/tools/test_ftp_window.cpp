@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <functional>
 
-#include "app/app_state.h"
-#include "app/number_format.h"
-#include "app/settings.h"
+#include "core/app_state.h"
+#include "core/number_format.h"
+#include "core/settings.h"
 #include "common/test_support.h"
 #include "tools/frm_ftp.h"
 #include "tools/ftp_curl.h"

@@ -11,7 +11,7 @@
 
 #include <thread>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "common/test_support.h"
 #include "tools/fake_echo.h"
 #include "tools/frm_ping.h"

@@ -14,9 +14,9 @@
 #include <QTimer>
 #include <cmath>
 
-#include "app/app_state.h"
-#include "app/settings.h"
-#include "app/twips.h"
+#include "core/app_state.h"
+#include "core/settings.h"
+#include "core/twips.h"
 #include "common/test_support.h"
 #include "tools/diag_input.h"
 #include "tools/fake_echo.h"

@@ -1,4 +1,4 @@
-#include "app/app_folder.h"
+#include "core/app_folder.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include <QHash>
 
-#include "bench/internet.h"
+#include "core/error_text.h"
 
 namespace quorvel {
 

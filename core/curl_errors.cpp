@@ -1,9 +1,9 @@
-#include "bench/curl_errors.h"
+#include "core/curl_errors.h"
 
 #include <cerrno>
 #include <mutex>
 
-#include "bench/error_numbers.h"
+#include "core/error_numbers.h"
 
 namespace quorvel {
 

@@ -1,10 +1,10 @@
-#include "app/message_box.h"
+#include "core/message_box.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <cstdio>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 namespace quorvel {
 

@@ -1,9 +1,9 @@
-#include "app/file_usability.h"
+#include "core/file_usability.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include "app/app_files.h"
+#include "core/app_files.h"
 
 namespace quorvel {
 

@@ -1,4 +1,4 @@
-#include "app/app_files.h"
+#include "core/app_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 namespace quorvel {
 

@@ -1,4 +1,4 @@
-#include "app/quiet_qt.h"
+#include "core/quiet_qt.h"
 
 #include <QString>
 #include <QtGlobal>

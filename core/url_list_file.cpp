@@ -1,10 +1,10 @@
-#include "app/url_list_file.h"
+#include "core/url_list_file.h"
 
 #include <QFile>
 
-#include "app/app_files.h"
-#include "app/line_reader.h"
-#include "app/number_format.h"
+#include "core/app_files.h"
+#include "core/line_reader.h"
+#include "core/number_format.h"
 
 namespace quorvel {
 

@@ -1,4 +1,4 @@
-#include "app/tick.h"
+#include "core/tick.h"
 
 #include <time.h>
 

@@ -8,17 +8,11 @@
 #include <QString>
 #include <functional>
 
+#include "core/message_icon.h"
+
 class QWidget;
 
 namespace quorvel {
-
-enum class MsgIcon { None, Information, Exclamation, Critical };
-
-struct MessageRecord {
-  QString title;
-  QString text;
-  MsgIcon icon = MsgIcon::None;
-};
 
 void showMessage(QWidget* parent, const QString& title, const QString& text, MsgIcon icon);
 

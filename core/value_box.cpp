@@ -1,4 +1,4 @@
-#include "app/value_box.h"
+#include "core/value_box.h"
 
 #include <QFontMetrics>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
-#include "app/limit_setting.h"
+#include "core/limit_setting.h"
 
 #include <cmath>
 
-#include "app/settings.h"
-#include "app/text_util.h"
+#include "core/settings.h"
+#include "core/text_util.h"
 
 namespace quorvel {
 

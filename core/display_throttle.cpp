@@ -1,6 +1,6 @@
-#include "app/display_throttle.h"
+#include "core/display_throttle.h"
 
-#include "app/tick.h"
+#include "core/tick.h"
 
 namespace quorvel {
 

@@ -1,6 +1,6 @@
-#include "app/event_pump.h"
+#include "core/event_pump.h"
 
-#include "app/tick.h"
+#include "core/tick.h"
 
 namespace quorvel {
 

@@ -1,12 +1,12 @@
-#include "app/settings.h"
+#include "core/settings.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
 
-#include "app/app_files.h"
-#include "app/app_state.h"
+#include "core/app_files.h"
+#include "core/app_state.h"
 
 namespace quorvel {
 

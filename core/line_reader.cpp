@@ -1,4 +1,4 @@
-#include "app/line_reader.h"
+#include "core/line_reader.h"
 
 #include <QIODevice>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "app/on_screen.h"
+#include "core/on_screen.h"
 
 #include <QGuiApplication>
 #include <QWidget>
