@@ -113,12 +113,6 @@ int loopbackListener(int& port) {
 
 }  // namespace
 
-int UnusedLoopbackPort() {
-  int port = 0;
-  ::close(loopbackListener(port));
-  return port;
-}
-
 RawTestServer::RawTestServer(Handler handler) : handler_(std::move(handler)) {
   listener_ = loopbackListener(port_);
   ::listen(listener_, 16);

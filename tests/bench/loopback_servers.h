@@ -87,7 +87,4 @@ class RawTestServer {
   std::thread thread_;
 };
 
-// A loopback port on which nothing listens (bound for a moment, then released).
-int UnusedLoopbackPort();
-
 }  // namespace quorvel::testing

@@ -14,13 +14,6 @@
 #include "bench/totals_text.h"
 #include "common/test_support.h"
 
-// Readable lists in failure messages.
-inline void PrintTo(const QStringList& l, std::ostream* os) {
-  *os << '{';
-  for (const QString& s : l) *os << "\n  \"" << s.toStdString() << '"';
-  *os << " }";
-}
-
 namespace quorvel::testing {
 
 inline const QString kRunDate = QStringLiteral("03-04-26 07:05");

@@ -14,7 +14,7 @@
 #include "bench/internet_url.h"
 #include "common/test_support.h"
 #include "loopback_servers.h"
-#include "tools/test_ftp_server.h"
+#include "common/ftp_server.h"
 
 namespace quorvel {
 namespace {
@@ -223,7 +223,7 @@ TEST(CurlInternet, EveryFailureHasItsNumber) {
   CurlInternet net(shortLimits());
   ASSERT_EQ(net.OpenInternet("Quorvel", ""), 0);
   const std::pair<QString, int> failures[] = {
-      {QStringLiteral("http://127.0.0.1:%1/").arg(testing::UnusedLoopbackPort()), 12029},
+      {QStringLiteral("http://127.0.0.1:%1/").arg(testing::freeLoopbackPort()), 12029},
       {http.url("/loop"), 12003},  // the first request and ten redirects
       {http.url("/to-file"), 12006},
       {"file:///etc/hostname", 12006},

@@ -6,7 +6,6 @@
 
 #include "bench/log_lines.h"
 #include "bench/result_logs.h"
-#include "qt_print.h"
 #include "run_fakes.h"
 
 namespace quorvel {

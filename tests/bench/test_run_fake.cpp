@@ -7,7 +7,6 @@
 #include "core/app_state.h"
 #include "core/settings.h"
 #include "bench/log_lines.h"
-#include "qt_print.h"
 #include "run_fakes.h"
 
 namespace quorvel {

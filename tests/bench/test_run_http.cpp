@@ -24,7 +24,6 @@
 #include "bench/curl_internet.h"
 #include "common/test_support.h"
 #include "loopback_servers.h"
-#include "qt_print.h"
 #include "run_fakes.h"
 
 namespace quorvel {
@@ -126,7 +125,7 @@ TEST_F(HttpRun, EveryAnswerIsCountedWhereItBelongs) {
   });
   view_.useFile = true;
   const QString refused =
-      QStringLiteral("http://127.0.0.1:%1/x").arg(testing::UnusedLoopbackPort());
+      QStringLiteral("http://127.0.0.1:%1/x").arg(testing::freeLoopbackPort());
   QByteArray list = refused.toLatin1() + "\n";
   for (const char* route : {"/stall", "/reset", "/cut", "/404", "/gone", "/good"})
     list += raw.url(route).toLatin1() + "\n";

@@ -17,7 +17,7 @@
 #include "core/settings.h"
 #include "cli/cli_fixture.h"
 #include "tools/frm_ftp.h"
-#include "tools/test_ftp_server.h"
+#include "common/ftp_server.h"
 
 namespace quorvel {
 namespace {

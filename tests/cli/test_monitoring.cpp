@@ -56,8 +56,8 @@ class Monitoring : public testing::CommandLineTest {
     if (exporter.isEmpty() || prometheus.isEmpty()) return;
     work_ = std::make_unique<QTemporaryDir>();
     QDir(work_->path()).mkdir("textfiles");
-    exporterPort_ = testing::UnusedLoopbackPort();
-    prometheusPort_ = testing::UnusedLoopbackPort();
+    exporterPort_ = testing::freeLoopbackPort();
+    prometheusPort_ = testing::freeLoopbackPort();
     exporter_ = startDaemon(exporter,
                             {QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(exporterPort_),
                              "--collector.disable-defaults", "--collector.textfile",

@@ -4,10 +4,12 @@
 #include <sys/file.h>
 #include <unistd.h>
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 #include <QTreeWidget>
 
 #include "core/app_state.h"
@@ -91,8 +93,37 @@ bool folderLocked(const QString& folder) {
   return held;
 }
 
+QWidget* tabTo(QWidget* window, const QString& name) {
+  QWidget* target = widget(window, name);
+  if (!window->isActiveWindow()) {
+    window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+  }
+  for (int i = 0; i < 20; ++i) {
+    QWidget* f = QApplication::focusWidget();
+    if (f == target || (f && f->parentWidget() == target)) return f;
+    QTest::keyClick(f ? f : window, Qt::Key_Tab);
+  }
+  ADD_FAILURE() << "Tab never reaches " << name.toStdString();
+  return target;
+}
+
+void type(QWidget* window, const QString& box, const QString& text) {
+  QWidget* f = tabTo(window, box);
+  QTest::keyClick(f, Qt::Key_A, Qt::ControlModifier);
+  if (text.isEmpty()) QTest::keyClick(f, Qt::Key_Delete);
+  QTest::keyClicks(f, text);
+}
+
+void click(const QWidget* window, const QString& button) {
+  QTest::mouseClick(widget<QAbstractButton>(window, button), Qt::LeftButton);
+}
+
 QString shown(const QObject* w, const QString& name) {
-  const QWidget* c = widget(w, name);
+  return shown(widget(w, name));
+}
+
+QString shown(const QWidget* c) {
   if (auto* e = qobject_cast<const QLineEdit*>(c)) return e->text();
   if (auto* l = qobject_cast<const QLabel*>(c)) return l->text();
   if (auto* b = qobject_cast<const QAbstractButton*>(c)) return b->text();
@@ -102,7 +133,8 @@ QString shown(const QObject* w, const QString& name) {
     for (int i = 0; i < t->columnCount(); ++i) headers << t->headerItem()->text(i);
     return headers.join(", ");
   }
-  ADD_FAILURE() << name.toStdString() << " shows no text";
+  if (auto* t = qobject_cast<const QPlainTextEdit*>(c)) return t->toPlainText();
+  ADD_FAILURE() << c->objectName().toStdString() << " shows no text";
   return {};
 }
 

@@ -12,6 +12,7 @@
 #endif
 
 #include <gtest/gtest.h>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -20,7 +21,18 @@
 #include <stdexcept>
 #include <vector>
 
+#include "common/ftp_server.h"
 #include "core/message_box.h"
+
+// Readable Qt texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+  *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+  *os << '{';
+  for (const QString& s : list) *os << "\n  \"" << s.toStdString() << '"';
+  *os << " }";
+}
 
 namespace quorvel::testing {
 
@@ -69,7 +81,18 @@ T* widget(const QObject* w, const QString& name) {
   }
   return c;
 }
-// The text a line edit, label, button, check box or combo box shows.
+// The text a line edit, label, button, check box, combo box or text box shows (a list's
+// headers).
+QString shown(const QWidget* control);
 QString shown(const QObject* w, const QString& name);
+// As a user does: Tab until the named control (or the line edit inside it) has the focus (that
+// widget is returned); type into a box over all it held (nothing: delete it); click a button.
+QWidget* tabTo(QWidget* window, const QString& name);
+void type(QWidget* window, const QString& box, const QString& text);
+void click(const QWidget* window, const QString& button);
+// The lines of a window's results box.
+inline QStringList resultLines(const QObject* w) {
+  return widget<QPlainTextEdit>(w, "txtResults")->toPlainText().split('\n');
+}
 
 }  // namespace quorvel::testing

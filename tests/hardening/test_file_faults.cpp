@@ -19,7 +19,7 @@
 #include "stats/summary_log_writer.h"
 #include "tools/ftp_curl.h"
 #include "tools/ftp_download.h"
-#include "tools/test_ftp_server.h"
+#include "common/ftp_server.h"
 
 namespace quorvel {
 namespace {

@@ -1,8 +1,6 @@
 // A scripted echo endpoint for the window tests: each request is answered by a function of
-// its destination and TTL, and every request is recorded.
+// the request and its number (from 1), and every request is recorded.
 #pragma once
-
-#include <arpa/inet.h>
 
 #include <QString>
 #include <functional>
@@ -15,61 +13,45 @@ namespace quorvel::testing {
 
 struct EchoCall {
   IpAddress destination;
-  int ttl;
-  int timeoutMs;
-  int payloadSize;
+  int ttl, timeoutMs, payloadSize;
 };
-
-class FakeEcho : public IcmpEcho {
- public:
-  using Script = std::function<EchoResult(const EchoCall& call, int index)>;
-  FakeEcho(Script script, std::vector<EchoCall>* calls)
-      : script_(std::move(script)), calls_(calls) {}
-  EchoResult SendEcho(const IpAddress& destination, int payloadSize, int ttl,
-                      int timeoutMs) override {
-    const EchoCall call{destination, ttl, timeoutMs, payloadSize};
-    calls_->push_back(call);
-    return script_(call, static_cast<int>(calls_->size()));
-  }
-
- private:
-  Script script_;
-  std::vector<EchoCall>* calls_;
-};
-
-inline IpAddress ipv4(const char* dotted) {
-  in_addr a{};
-  inet_pton(AF_INET, dotted, &a);
-  return IpAddress::v4(a.s_addr);
-}
+using EchoScript = std::function<EchoResult(const EchoCall& call, int index)>;
 
 // An address of either family from its text ("2001:db8::1", "192.0.2.2").
 inline IpAddress ip(const char* text) {
   return IpAddress::parse(QString::fromLatin1(text)).value_or(IpAddress());
 }
 
-inline EchoResult answer(const char* from, std::uint32_t ms, int status = 0, int ttl = 64) {
+inline EchoResult answer(const char* from, std::uint32_t ms, int status = 0) {
   EchoResult r;
   r.status = status;
   r.answered = true;
   r.address = ip(from);
   r.roundTripMs = ms;
-  r.ttl = ttl;
+  r.ttl = 64;
   return r;
 }
 
-inline EchoResult silence() {
-  return EchoResult{};
-}
+// An opener handing out endpoints that follow the script, recording the requests into `calls`
+// and the families asked for into `families`.
+inline IcmpOpener fakeOpener(EchoScript script, std::vector<EchoCall>* calls,
+                             std::vector<IpFamily>* families) {
+  class Fake : public IcmpEcho {
+   public:
+    Fake(EchoScript s, std::vector<EchoCall>* c) : script_(std::move(s)), calls_(c) {}
+    EchoResult SendEcho(const IpAddress& to, int payloadSize, int ttl, int timeoutMs) override {
+      calls_->push_back({to, ttl, timeoutMs, payloadSize});
+      return script_(calls_->back(), static_cast<int>(calls_->size()));
+    }
 
-// An opener handing out a FakeEcho with the script, recording into `calls`; the families it
-// was asked for go to `families` when given.
-inline IcmpOpener fakeOpener(FakeEcho::Script script, std::vector<EchoCall>* calls,
-                             std::vector<IpFamily>* families = nullptr) {
+   private:
+    EchoScript script_;
+    std::vector<EchoCall>* calls_;
+  };
   return [script, calls, families](IpFamily family) {
-    if (families) families->push_back(family);
+    families->push_back(family);
     IcmpOpenResult r;
-    r.echo = std::make_unique<FakeEcho>(script, calls);
+    r.echo = std::make_unique<Fake>(script, calls);
     return r;
   };
 }

@@ -9,61 +9,62 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QThread>
 
 #include <atomic>
 
 namespace quorvel::testing {
 
-QString netnsUnavailableReason() {
-  if (geteuid() != 0) return QStringLiteral("needs root to build network namespaces");
-  if (QStandardPaths::findExecutable(QStringLiteral("ip")).isEmpty() &&
-      !QFile::exists(QStringLiteral("/usr/sbin/ip")) && !QFile::exists(QStringLiteral("/sbin/ip")))
-    return QStringLiteral("the `ip` program (iproute2) is not installed");
-  return {};
-}
-
 namespace {
 QString ipProgram() {
   for (const char* p : {"/usr/sbin/ip", "/sbin/ip", "/usr/bin/ip", "/bin/ip"})
     if (QFile::exists(QString::fromLatin1(p))) return QString::fromLatin1(p);
-  return QStringLiteral("ip");
+  return {};
+}
+
+// Runs the `ip` commands in turn, up to the first that fails; `why` then says which.
+bool runAll(const QList<QStringList>& commands, QString* why) {
+  QString out;
+  for (const QStringList& c : commands) {
+    if (runIp(c, &out)) continue;
+    *why = QStringLiteral("`ip %1` failed: %2").arg(c.join(' '), out);
+    return false;
+  }
+  return true;
 }
 }  // namespace
+
+QString netnsUnavailableReason() {
+  if (geteuid() != 0) return QStringLiteral("needs root to build network namespaces");
+  if (ipProgram().isEmpty()) return QStringLiteral("the `ip` program (iproute2) is not installed");
+  return {};
+}
 
 bool runIp(const QStringList& args, QString* output) {
   QProcess p;
   p.setProcessChannelMode(QProcess::MergedChannels);
   p.start(ipProgram(), args);
-  if (!p.waitForStarted(10000)) {
-    if (output) *output = QStringLiteral("cannot start ip");
-    return false;
-  }
-  p.waitForFinished(30000);
+  const bool ended = p.waitForStarted(10000) && p.waitForFinished(30000);
   if (output) *output = QString::fromLocal8Bit(p.readAll());
-  return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+  return ended && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 bool runIn(const QString& ns, const QStringList& command, QString* output) {
   return runIp(QStringList{QStringLiteral("netns"), QStringLiteral("exec"), ns} + command, output);
 }
 
-// Namespaces left behind by a test program that died before it could delete them.
-void removeStaleNamespaces() {
-  static const QRegularExpression ours(QStringLiteral("^qv(\\d+)n\\d+[A-Z]$"));
-  const QStringList names = QDir(QStringLiteral("/run/netns")).entryList(QDir::Files);
-  for (const QString& ns : names) {
-    const QRegularExpressionMatch m = ours.match(ns);
-    if (!m.hasMatch()) continue;
-    if (QFile::exists(QStringLiteral("/proc/") + m.captured(1))) continue;  // still running
-    runIp({QStringLiteral("netns"), QStringLiteral("del"), ns});
-  }
-}
-
 NetnsLab::NetnsLab() {
   static std::atomic<int> counter{0};
-  static const bool swept = (removeStaleNamespaces(), true);
+  // Namespaces left behind by a test program that died before it could delete them.
+  static const bool swept = [] {
+    static const QRegularExpression ours(QStringLiteral("^qv(\\d+)n\\d+[A-Z]$"));
+    for (const QString& ns : QDir(QStringLiteral("/run/netns")).entryList(QDir::Files)) {
+      const QRegularExpressionMatch m = ours.match(ns);
+      if (m.hasMatch() && !QFile::exists(QStringLiteral("/proc/") + m.captured(1)))
+        runIp({QStringLiteral("netns"), QStringLiteral("del"), ns});
+    }
+    return true;
+  }();
   (void)swept;
   prefix_ = QStringLiteral("qv%1n%2").arg(getpid()).arg(counter++);
 }
@@ -86,87 +87,62 @@ bool NetnsLab::addNamespace(const QString& role) {
   const QString ns = name(role);
   if (!runIp({QStringLiteral("netns"), QStringLiteral("add"), ns})) return false;
   created_.append(ns);
-  return runIp({QStringLiteral("-n"), ns, QStringLiteral("link"), QStringLiteral("set"),
-                QStringLiteral("lo"), QStringLiteral("up")});
+  return runIp({"-n", ns, "link", "set", "lo", "up"});
 }
 
 bool NetnsLab::buildChain(QString* why) {
-  const QString s = name("S"), a = name("A"), b = name("B"), d = name("D");
   for (const char* role : {"S", "A", "B", "D"}) {
     if (!addNamespace(QString::fromLatin1(role))) {
       *why = QStringLiteral("`ip netns add` failed");
       return false;
     }
   }
-  const auto link = [&](const QString& ifa, const QString& nsa, const QString& ifb,
-                        const QString& nsb) {
-    return runIp(
-        {"link", "add", ifa, "netns", nsa, "type", "veth", "peer", "name", ifb, "netns", nsb});
-  };
-  const auto addr = [&](const QString& ns, const QString& cidr, const QString& dev) {
-    return runIp({"-n", ns, "addr", "add", cidr, "dev", dev}) &&
-           runIp({"-n", ns, "link", "set", dev, "up"});
-  };
-  const QString p = prefix_;
-  QString out;
-  const bool ok = link(p + "0", s, p + "1", a) && link(p + "2", a, p + "3", b) &&
-                  link(p + "4", b, p + "5", d) && addr(s, "192.0.2.1/26", p + "0") &&
-                  addr(a, "192.0.2.2/26", p + "1") && addr(a, "192.0.2.65/26", p + "2") &&
-                  addr(b, "192.0.2.66/26", p + "3") && addr(b, "198.51.100.1/24", p + "4") &&
-                  addr(d, "198.51.100.2/24", p + "5") &&
-                  runIp({"-n", s, "route", "add", "default", "via", "192.0.2.2"}) &&
-                  runIp({"-n", a, "route", "add", "198.51.100.0/24", "via", "192.0.2.66"}) &&
-                  runIp({"-n", b, "route", "add", "192.0.2.0/26", "via", "192.0.2.65"}) &&
-                  runIp({"-n", d, "route", "add", "default", "via", "198.51.100.1"}) &&
-                  runIn(a, {"sysctl", "-qw", "net.ipv4.ip_forward=1"}, &out) &&
-                  runIn(b, {"sysctl", "-qw", "net.ipv4.ip_forward=1"}, &out) &&
-                  // The routers answer every probe: no ICMP type is rate limited.
-                  runIn(a, {"sysctl", "-qw", "net.ipv4.icmp_ratemask=0"}, &out) &&
-                  runIn(b, {"sysctl", "-qw", "net.ipv4.icmp_ratemask=0"}, &out);
-  if (!ok) *why = QStringLiteral("building the veth chain failed: ") + out;
-  return ok;
-}
-
-bool dropNetRaw() {
-  __user_cap_header_struct hdr{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct data[2]{};
-  if (syscall(SYS_capget, &hdr, data) != 0) return false;
-  data[CAP_NET_RAW / 32].effective &= ~(1U << (CAP_NET_RAW % 32));
-  return syscall(SYS_capset, &hdr, data) == 0;
+  const QString s = name("S"), a = name("A"), b = name("B"), d = name("D");
+  const QString owner[6] = {s, a, a, b, b, d};
+  const char* const address[6] = {"192.0.2.1/26",  "192.0.2.2/26",    "192.0.2.65/26",
+                                  "192.0.2.66/26", "198.51.100.1/24", "198.51.100.2/24"};
+  QList<QStringList> steps;
+  for (int k = 0; k < 6; k += 2)
+    steps << QStringList{"link", "add",  linkName(k), "netns",         owner[k], "type",
+                         "veth", "peer", "name",      linkName(k + 1), "netns",  owner[k + 1]};
+  for (int k = 0; k < 6; ++k)
+    steps << QStringList{"-n", owner[k], "addr", "add", address[k], "dev", linkName(k)}
+          << QStringList{"-n", owner[k], "link", "set", linkName(k), "up"};
+  steps << QStringList{"-n", s, "route", "add", "default", "via", "192.0.2.2"}
+        << QStringList{"-n", a, "route", "add", "198.51.100.0/24", "via", "192.0.2.66"}
+        << QStringList{"-n", b, "route", "add", "192.0.2.0/26", "via", "192.0.2.65"}
+        << QStringList{"-n", d, "route", "add", "default", "via", "198.51.100.1"};
+  // The routers forward and answer every probe: no ICMP type is rate limited.
+  for (const QString& router : {a, b})
+    for (const char* key : {"net.ipv4.ip_forward=1", "net.ipv4.icmp_ratemask=0"})
+      steps << QStringList{"netns", "exec", router, "sysctl", "-qw", key};
+  return runAll(steps, why);
 }
 
 bool NetnsLab::addIpv6(QString* why) {
   const QString s = name("S"), a = name("A"), b = name("B"), d = name("D");
-  const QString p = prefix_;
+  const QString owner[6] = {s, a, a, b, b, d};
+  const char* const address[6] = {"2001:db8:1::1/64", "2001:db8:1::2/64", "2001:db8:2::1/64",
+                                  "2001:db8:2::2/64", "2001:db8:3::1/64", "2001:db8:3::2/64"};
+  QList<QStringList> steps;
   // No duplicate address detection: the addresses are usable at once.
-  const auto addr = [&](const QString& ns, const QString& cidr, const QString& dev) {
-    return runIp({"-n", ns, "-6", "addr", "add", cidr, "dev", dev, "nodad"});
-  };
-  const auto route = [&](const QString& ns, const QString& to, const QString& via) {
-    return runIp({"-n", ns, "-6", "route", "add", to, "via", via});
-  };
-  QString out;
-  const bool ok =
-      addr(s, "2001:db8:1::1/64", p + "0") && addr(a, "2001:db8:1::2/64", p + "1") &&
-      addr(a, "2001:db8:2::1/64", p + "2") && addr(b, "2001:db8:2::2/64", p + "3") &&
-      addr(b, "2001:db8:3::1/64", p + "4") && addr(d, "2001:db8:3::2/64", p + "5") &&
-      route(s, "default", "2001:db8:1::2") && route(a, "2001:db8:3::/64", "2001:db8:2::2") &&
-      route(b, "2001:db8:1::/64", "2001:db8:2::1") && route(d, "default", "2001:db8:3::1") &&
-      runIn(a, {"sysctl", "-qw", "net.ipv6.conf.all.forwarding=1"}, &out) &&
-      runIn(b, {"sysctl", "-qw", "net.ipv6.conf.all.forwarding=1"}, &out) &&
-      // Every probe is answered: no ICMPv6 message is rate limited.
-      runIn(a, {"sysctl", "-qw", "net.ipv6.icmp.ratelimit=0"}, &out) &&
-      runIn(b, {"sysctl", "-qw", "net.ipv6.icmp.ratelimit=0"}, &out) &&
-      runIn(d, {"sysctl", "-qw", "net.ipv6.icmp.ratelimit=0"}, &out);
-  if (!ok) {
-    *why = QStringLiteral("giving the chain IPv6 failed: ") + out;
-    return false;
-  }
+  for (int k = 0; k < 6; ++k)
+    steps << QStringList{"-n",       owner[k], "-6",        "addr", "add",
+                         address[k], "dev",    linkName(k), "nodad"};
+  steps << QStringList{"-n", s, "-6", "route", "add", "default", "via", "2001:db8:1::2"}
+        << QStringList{"-n", a, "-6", "route", "add", "2001:db8:3::/64", "via", "2001:db8:2::2"}
+        << QStringList{"-n", b, "-6", "route", "add", "2001:db8:1::/64", "via", "2001:db8:2::1"}
+        << QStringList{"-n", d, "-6", "route", "add", "default", "via", "2001:db8:3::1"};
+  // Every probe is answered: no ICMPv6 message is rate limited.
+  for (const QString& ns : {a, b, d})
+    for (const char* key : {"net.ipv6.conf.all.forwarding=1", "net.ipv6.icmp.ratelimit=0"})
+      steps << QStringList{"netns", "exec", ns, "sysctl", "-qw", key};
+  if (!runAll(steps, why)) return false;
   // The link-local addresses came with the links and are still being checked for duplicates;
   // until they are, neighbour discovery is not sure to work.
   for (const QString& ns : {s, a, b, d}) {
-    for (int tries = 0;; ++tries) {
-      if (!runIp({"-n", ns, "-6", "addr", "show", "tentative"}, &out)) return false;
+    QString out;
+    for (int tries = 0; runIp({"-n", ns, "-6", "addr", "show", "tentative"}, &out); ++tries) {
       if (out.trimmed().isEmpty()) break;
       if (tries == 100) {
         *why = QStringLiteral("IPv6 addresses stay tentative in ") + ns;
@@ -176,6 +152,14 @@ bool NetnsLab::addIpv6(QString* why) {
     }
   }
   return true;
+}
+
+bool dropNetRaw() {
+  __user_cap_header_struct hdr{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2]{};
+  if (syscall(SYS_capget, &hdr, data) != 0) return false;
+  data[CAP_NET_RAW / 32].effective &= ~(1U << (CAP_NET_RAW % 32));
+  return syscall(SYS_capset, &hdr, data) == 0;
 }
 
 ScopedNetns::ScopedNetns(const QString& name) {

@@ -1,6 +1,6 @@
 // Shows the FTP window after a download from a loopback server and saves a picture of it.
 // Not a test: run under Xvfb, e.g.
-//   xvfb-run -a -s "-screen 0 1280x1024x24" build/tests/tools/test_ftp_screenshot out.png
+//   xvfb-run -a -s "-screen 0 1280x1024x24" build/docs/tools/ftp_screenshot out.png
 #include <QApplication>
 #include <QComboBox>
 #include <QScreen>
@@ -11,7 +11,7 @@
 #include "core/app_state.h"
 #include "tools/frm_ftp.h"
 #include "tools/ftp_curl.h"
-#include "tools/test_ftp_server.h"
+#include "common/ftp_server.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -1,4 +1,4 @@
-#include "tools/test_ftp_server.h"
+#include "common/ftp_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -8,38 +8,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 
 namespace quorvel::testing {
 
 namespace {
 
-// A socket bound to 127.0.0.1:port (0 = any free port); -1 on failure.
-int boundSocket(quint16 port, quint16* boundPort) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  *boundPort = ntohs(addr.sin_port);
-  return fd;
-}
-
 bool accepts(quint16 port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(port);
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
   ::close(fd);
   return ok;
 }
@@ -47,10 +27,15 @@ bool accepts(quint16 port) {
 }  // namespace
 
 quint16 freeLoopbackPort() {
-  quint16 port = 0;
-  const int fd = boundSocket(0, &port);
-  if (fd >= 0) ::close(fd);
-  return port;
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+                     ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0;
+  ::close(fd);
+  return bound ? ntohs(addr.sin_port) : 0;
 }
 
 FtpServer::FtpServer() {
@@ -117,19 +102,6 @@ QByteArray FtpServer::log() {
   process_.waitForReadyRead(200);
   log_ += process_.readAll();
   return log_;
-}
-
-SilentListener::SilentListener() {
-  fd_ = boundSocket(0, &port_);
-  if (fd_ >= 0 && ::listen(fd_, 8) != 0) {
-    ::close(fd_);
-    fd_ = -1;
-    port_ = 0;
-  }
-}
-
-SilentListener::~SilentListener() {
-  if (fd_ >= 0) ::close(fd_);
 }
 
 }  // namespace quorvel::testing

@@ -1,5 +1,5 @@
-// Loopback servers for the FTP tests: a real FTP server (pyftpdlib) serving a folder to
-// anonymous users, read-only, and plain TCP ports that refuse or never answer.
+// A real FTP server (pyftpdlib) on loopback, serving a folder of its own to anonymous users,
+// read-only; or a Python server of the test's own.
 #pragma once
 
 #include <QByteArray>
@@ -7,16 +7,10 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <ostream>
-
-// Readable texts in the failure messages of the tests.
-inline void PrintTo(const QString& text, std::ostream* os) {
-  *os << '"' << text.toStdString() << '"';
-}
 
 namespace quorvel::testing {
 
-// A free TCP port on 127.0.0.1 (bound once, then released).
+// A free TCP port on 127.0.0.1 (bound once, then released): nothing listens there.
 quint16 freeLoopbackPort();
 
 class FtpServer {
@@ -33,7 +27,6 @@ class FtpServer {
   void stop();
 
   quint16 port() const { return port_; }
-  QString root() const { return root_.path(); }  // the folder it serves
   void addFile(const QString& relativePath, const QByteArray& data) const;
   QByteArray log();  // what the server wrote so far
 
@@ -45,19 +38,6 @@ class FtpServer {
   QProcess process_;
   quint16 port_ = 0;
   QByteArray log_;
-};
-
-// A socket that listens on 127.0.0.1 and never accepts: connections complete and then hear
-// nothing, as from a server that stopped answering.
-class SilentListener {
- public:
-  SilentListener();
-  ~SilentListener();
-  quint16 port() const { return port_; }
-
- private:
-  int fd_ = -1;
-  quint16 port_ = 0;
 };
 
 }  // namespace quorvel::testing
