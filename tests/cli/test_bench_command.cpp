@@ -112,12 +112,9 @@ TEST_F(BenchCommand, CsvHarAndMetricsOfOneRun) {
   ASSERT_EQ(rows.size(), 1 + 4);
   EXPECT_TRUE(rows[0].startsWith("started,iteration,entry,kind,page,url,bytes,seconds,error,"));
   EXPECT_TRUE(rows[4].contains(",resource,") && rows[4].contains(",12029,")) << rows[4].constData();
-  const QJsonObject log = jsonOf(readFile("run.har"))["log"].toObject();
-  EXPECT_EQ(log["version"].toString(), "1.2");
-  EXPECT_EQ(log["pages"].toArray().size(), 2);
-  const QJsonArray entries = log["entries"].toArray();
+  // (What the HAR holds is checked whole, and by the validator, below.)
+  const QJsonArray entries = jsonOf(readFile("run.har"))["log"].toObject()["entries"].toArray();
   ASSERT_EQ(entries.size(), 4);
-  EXPECT_EQ(entries[1].toObject()["request"].toObject()["url"].toString(), url("/a.gif"));
   EXPECT_EQ(entries[3].toObject()["pageref"].toString(), "page_1_2");
   const QByteArray metrics = readFile("bench.prom");
   for (const QByteArray& sample :

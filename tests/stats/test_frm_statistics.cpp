@@ -100,22 +100,6 @@ TEST_F(FrmStatisticsTest, ComputeFillsSixRowsAndTheDatesLimitThem) {
   click(w, "cmdGraph");
 }
 
-// A summary log whose lines end with CR alone (or any mix) counts every run.
-TEST_F(FrmStatisticsTest, LogWithOtherLineEndsCountsEveryRun) {
-  const QByteArray a = summaryLine(QDate(2026, 12, 1), 8, 0, 100, 4);
-  const QByteArray b = summaryLine(QDate(2026, 12, 1), 9, 0, 300, 2);
-  const QByteArray c = summaryLine(QDate(2026, 12, 2), 10, 0, 200, 3);
-  for (const QByteArray& log : {a + "\r" + b + "\r" + c + "\r", a + "\n" + b + "\r\n" + c}) {
-    writeFile("QVSum.log", log);
-    frmStatistics w;
-    w.show();
-    click(w, "cmdCompute");
-    EXPECT_TRUE(messages_.empty());
-    EXPECT_EQ(rows(w).value(5), "Total 3 200.0 200.0 3.0 3.0");
-    EXPECT_EQ(shown(&w, "lblTimePeriodStat"), "12-01-26 to 12-02-26");
-  }
-}
-
 TEST_F(FrmStatisticsTest, WhatIsRefusedBeforeAnyPass) {
   writeSampleLog();
   writeFile("other.txt", "hello\r\n");
@@ -159,10 +143,7 @@ TEST_F(FrmStatisticsTest, WhatIsRefusedBeforeAnyPass) {
 }
 
 TEST_F(FrmStatisticsTest, BrowseChoosesAnotherLog) {
-  writeFile("qvsum.LOG", "x");  // the log is found in any letter case
-  EXPECT_EQ(frmStatistics::defaultLogPath(), path("qvsum.LOG"));
   writeSampleLog();
-  EXPECT_EQ(frmStatistics::defaultLogPath(), path("QVSum.log"));
   writeFile("Other.log", "x");
   frmStatistics w;
   w.show();

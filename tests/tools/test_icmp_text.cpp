@@ -73,14 +73,11 @@ TEST(EchoInput, AddressesNamesAndFamilies) {
     EXPECT_EQ(ResolveHost(c.typed, c.choice).text(), c.address) << c.typed;
 
   // The IPv4 routines of the sockets module.
-  EXPECT_TRUE(StartSockets());
   EXPECT_EQ(GetAddressText(ip("127.0.0.1").v4Value()), "127.0.0.1");
   EXPECT_EQ(GetHostAddress("198.51.100.7"), "198.51.100.7");  // dotted text: no look-up
   EXPECT_EQ(GetHostAddress("localhost"), "127.0.0.1");
   EXPECT_EQ(GetHostAddress("::1"), "");
   EXPECT_FALSE(GetHostNameFromAddress(ip("127.0.0.1").v4Value()).isEmpty());  // the hosts file
-  EXPECT_EQ(GetTextFromPointer(nullptr), "");
-  StopSockets();
 
   // The address list of the windows: the host part of each source, once.
   EXPECT_EQ(hostPart("ftp://user@host:2121/x"), "user@host:2121");
