@@ -11,11 +11,11 @@
 #include <QStyle>
 #include <QTest>
 
-#include "core/app_state.h"
 #include "app/frm_quorvel.h"
-#include "core/settings.h"
 #include "bench/loopback_servers.h"
 #include "common/test_support.h"
+#include "core/app_state.h"
+#include "core/settings.h"
 
 namespace quorvel {
 namespace {

@@ -2,10 +2,10 @@
 // file reads and writes safely (one key changed, nothing else) is the job of fuzz_settings.
 #include <gtest/gtest.h>
 
+#include "common/test_support.h"
 #include "core/number_format.h"
 #include "core/settings.h"
 #include "core/tick.h"
-#include "common/test_support.h"
 
 namespace quorvel {
 namespace {

@@ -8,9 +8,9 @@
 
 #include "bench/curl_internet.h"
 #include "bench/internet_url.h"
+#include "common/ftp_server.h"
 #include "common/test_support.h"
 #include "loopback_servers.h"
-#include "common/ftp_server.h"
 
 namespace quorvel {
 namespace {
@@ -158,9 +158,8 @@ TEST(CurlInternet, EveryFailureHasItsNumber) {
   ASSERT_EQ(listen(ftp, 4), 0);
   RawTestServer raw([&](int s, const std::string& head) {
     if (head.rfind("GET /toftp ", 0) != 0) return testing::badAnswer(s, head);
-    RawTestServer::sendAll(
-        s, "HTTP/1.1 302 Found\r\nLocation: ftp://127.0.0.1:" + std::to_string(ftpPort) +
-               "/x\r\nContent-Length: 0\r\n\r\n");
+    RawTestServer::sendAll(s, "HTTP/1.1 302 Found\r\nLocation: ftp://127.0.0.1:" +
+                                  std::to_string(ftpPort) + "/x\r\nContent-Length: 0\r\n\r\n");
   });
 
   CurlInternet net(shortLimits());
@@ -229,7 +228,8 @@ TEST(CurlInternet, SlowTricklingAndEndlessAnswersEnd) {
   });
   http.start();
   long peakKb = 0;
-  limited.setEventPump([&] { return (peakKb = std::max(peakKb, testing::procStatusKb("VmRSS:"))) >= 0; });
+  limited.setEventPump(
+      [&] { return (peakKb = std::max(peakKb, testing::procStatusKb("VmRSS:"))) >= 0; });
   [[maybe_unused]] const long beforeKb = testing::procStatusKb("VmRSS:");
   const Fetch f = fetch(limited, http.url("/endless"), false);
   EXPECT_EQ(f.error, 12002);

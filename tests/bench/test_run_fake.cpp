@@ -4,9 +4,9 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include "bench/log_lines.h"
 #include "core/app_state.h"
 #include "core/settings.h"
-#include "bench/log_lines.h"
 #include "run_fakes.h"
 
 namespace quorvel {

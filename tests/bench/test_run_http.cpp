@@ -14,11 +14,11 @@
 #include <QTimer>
 #include <atomic>
 
-#include "core/app_state.h"
 #include "app/frm_quorvel.h"
 #include "bench/benchmark.h"
 #include "bench/curl_internet.h"
 #include "common/test_support.h"
+#include "core/app_state.h"
 #include "loopback_servers.h"
 #include "run_fakes.h"
 
@@ -98,8 +98,7 @@ TEST_F(HttpRun, TheFilesOfAnHttpsPageAreFetchedOverHttps) {
 TEST_F(HttpRun, EveryAnswerIsCountedWhereItBelongs) {
   RawTestServer raw(testing::badAnswer);
   view_.useFile = true;
-  const QString refused =
-      QStringLiteral("http://127.0.0.1:%1/x").arg(testing::freeLoopbackPort());
+  const QString refused = QStringLiteral("http://127.0.0.1:%1/x").arg(testing::freeLoopbackPort());
   QByteArray list = refused.toLatin1() + "\n";
   for (const char* route : {"/stall", "/reset", "/cut", "/404", "/gone", "/good"})
     list += raw.url(route).toLatin1() + "\n";

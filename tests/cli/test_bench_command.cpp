@@ -12,9 +12,9 @@
 #include <QStandardPaths>
 #include <QTest>
 
-#include "core/exit_codes.h"
 #include "app/frm_quorvel.h"
 #include "cli/cli_fixture.h"
+#include "core/exit_codes.h"
 #include "loopback_servers.h"
 
 namespace quorvel {

@@ -15,8 +15,8 @@
 #include <cmath>
 #include <memory>
 
-#include "core/exit_codes.h"
 #include "cli/cli_fixture.h"
+#include "core/exit_codes.h"
 #include "loopback_servers.h"
 
 namespace quorvel {

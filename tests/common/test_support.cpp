@@ -98,7 +98,9 @@ QString promtoolComplaint(const QString& file) {
   p.start(promtool, {QStringLiteral("check"), QStringLiteral("metrics")});
   if (!p.waitForFinished(60000)) return QStringLiteral("promtool did not finish");
   const QString said = QString::fromLocal8Bit(p.readAll()).trimmed();
-  return p.exitCode() == 0 && said.isEmpty() ? QString() : said + QStringLiteral(" (exit %1)").arg(p.exitCode());
+  return p.exitCode() == 0 && said.isEmpty()
+             ? QString()
+             : said + QStringLiteral(" (exit %1)").arg(p.exitCode());
 }
 
 long procStatusKb(const char* field) {

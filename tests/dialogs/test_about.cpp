@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "common/test_support.h"
 #include "core/app_state.h"
 #include "core/settings.h"
-#include "common/test_support.h"
 #include "dialogs/about_text.h"
 #include "dialogs/frm_about.h"
 #include "dialogs/hyper_text.h"
@@ -103,11 +103,10 @@ TEST_F(AboutTest, LinksOpenThroughTheDesktopsHandlerAndTurnVisitedWhenItSucceeds
     const char* said;  // "": opened
     bool visited;
   };
-  for (const Step& c : {Step{web, 4, "Error: Could not start browser!", false},
-                        Step{web, 0, "", true},
-                        Step{web, 4, "Error: Could not start browser!", true},
-                        Step{mail, 1, "Error: Could not start e-mail program!", false},
-                        Step{mail, 0, "", true}}) {
+  for (const Step& c :
+       {Step{web, 4, "Error: Could not start browser!", false}, Step{web, 0, "", true},
+        Step{web, 4, "Error: Could not start browser!", true},
+        Step{mail, 1, "Error: Could not start e-mail program!", false}, Step{mail, 0, "", true}}) {
     SCOPED_TRACE(c.link->text().toStdString() + " " + std::to_string(c.exitStatus));
     xdgOpen(c.exitStatus);
     QTest::mouseClick(c.link, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
@@ -146,7 +145,8 @@ TEST_F(AboutTest, LinksOpenThroughTheDesktopsHandlerAndTurnVisitedWhenItSucceeds
   link.onLabelClicked();
   EXPECT_TRUE(QTest::qWaitFor([&] { return link.visited(); }, 10000));
   EXPECT_EQ(said(), "");
-  EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(bin_.path() + "/xdg-open.done"); }, 10000));
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return QFile::exists(bin_.path() + "/xdg-open.done"); }, 10000));
   QTest::qWait(200);
   // No xdg-open at all: not even the shell's search finds one.
   QFile::remove(bin_.path() + "/xdg-open");
