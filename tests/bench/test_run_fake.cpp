@@ -296,28 +296,6 @@ TEST_F(FakeRun, UrlHistoryAndProxy) {
             "h/new HTTP://U4/ http://u9/");
 }
 
-TEST_F(FakeRun, LogsThatCannotBeRotatedOrOpenedAreSaidOnceAndTheRunGoesOn) {
-  view_.url = "h/a";
-  answer("h/a", "a");
-  writeFile("QuorvelLog.txt", QByteArray(500001, 'x'));
-  ASSERT_TRUE(QDir(dir_.path()).mkdir("QuorvelLog.bak"));  // the copy cannot go there
-  ASSERT_TRUE(QDir(dir_.path()).mkdir("QVSum.log"));       // the summary log cannot be opened
-  run();
-  ASSERT_EQ(view_.messages.size(), 1u);
-  EXPECT_EQ(view_.messages[0].text,
-            "QuorvelLog.txt could not be copied to QuorvelLog.bak (it is not a regular file); new "
-            "results are added to QuorvelLog.txt.\nQVSum.log could not be opened for writing (it "
-            "is not a regular file).");
-  const QByteArray log = readFile("QuorvelLog.txt");
-  EXPECT_TRUE(log.startsWith(QByteArray(500001, 'x')));
-  EXPECT_TRUE(log.endsWith(" secs h/a\r\n \r\n" + kRunDate.toLatin1() + " URL Summary for h:\r\n" +
-                           k25.toLatin1() + "Total Files   =          1\r\n" + k25.toLatin1() +
-                           "Total Bytes   =          1\r\n" + k25.toLatin1() +
-                           "Total Seconds =          0\r\n" + k25.toLatin1() +
-                           "Total Errors  =          0\r\n \r\n"));
-  EXPECT_EQ(view_.statuses.last(), "Done");
-}
-
 TEST_F(FakeRun, DebugLog) {
   appState().debug1 = appState().debug2 = true;
   view_.logging = false;
