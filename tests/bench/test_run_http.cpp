@@ -26,9 +26,11 @@ namespace quorvel {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::click;
 using testing::kRunDate;
 using testing::RawTestServer;
 using testing::shown;
+using testing::type;
 using testing::widget;
 
 const QString k36(36, u' ');
@@ -174,15 +176,7 @@ TEST_F(HttpRun, APageAtTheMemoryLimitIsHeldOnce) {
 }
 
 // The main window with the real run, driven as a user drives it.
-class WindowRun : public testing::RunFixture {
- protected:
-  static QPushButton* go(frmQuorvel& w) { return widget<QPushButton>(&w, "cmdGo"); }
-  static void type(QLineEdit* edit, const QString& text) {
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
-  }
-};
+using WindowRun = testing::RunFixture;
 
 // Cancel and the close box end a trickling read at once; the request counts nowhere; the
 // close box ends the program once the run has stopped.
@@ -192,18 +186,18 @@ TEST_F(WindowRun, CancelAndCloseDuringATricklingReadEndAtOnce) {
     SCOPED_TRACE(closeBox ? "close box" : "Cancel");
     frmQuorvel w;
     w.show();
-    QTest::mouseClick(widget<QCheckBox>(&w, "chkLoggingOn"), Qt::LeftButton);
-    QTest::mouseClick(widget<QCheckBox>(&w, "chkImagesOn"), Qt::LeftButton);
-    type(widget<QComboBox>(&w, "cboURLToUse")->lineEdit(), t.url("/body"));
+    click(&w, "chkLoggingOn");
+    click(&w, "chkImagesOn");
+    type(&w, "cboURLToUse", t.url("/body"));
     QElapsedTimer sinceClick;
     QTimer::singleShot(1000, &w, [&] {
       sinceClick.start();
       if (closeBox)
         w.close();
       else
-        QTest::mouseClick(go(w), Qt::LeftButton);
+        click(&w, "cmdGo");
     });
-    QTest::mouseClick(go(w), Qt::LeftButton);  // returns when the run is over
+    click(&w, "cmdGo");  // returns when the run is over
     ASSERT_TRUE(sinceClick.isValid());
     EXPECT_LT(sinceClick.elapsed(), 3000);
     EXPECT_EQ(shown(&w, "txtStatus"), "Cancelled");
@@ -220,10 +214,10 @@ TEST_F(WindowRun, TotalsBoxesShowTheRunsFinalFigures) {
   s.start();
   frmQuorvel w;
   w.show();
-  QTest::mouseClick(widget<QCheckBox>(&w, "chkLoggingOn"), Qt::LeftButton);
-  type(widget<QLineEdit>(&w, "txtIterations"), "300");
-  type(widget<QComboBox>(&w, "cboURLToUse")->lineEdit(), s.url("/p.htm"));
-  QTest::mouseClick(go(w), Qt::LeftButton);
+  click(&w, "chkLoggingOn");
+  type(&w, "txtIterations", "300");
+  type(&w, "cboURLToUse", s.url("/p.htm"));
+  click(&w, "cmdGo");
   EXPECT_EQ(shown(&w, "txtStatus") + " " + shown(&w, "txtValidURLs") + " " +
                 shown(&w, "txtTotalErrors") + " " + shown(&w, "txtTotalBytes"),
             "Done 300 0 600,000");

@@ -143,6 +143,17 @@ void click(const QWidget* window, const QString& button) {
   QTest::mouseClick(widget<QAbstractButton>(window, button), Qt::LeftButton);
 }
 
+QStringList tableRows(const QObject* w, const QString& name) {
+  const auto* list = widget<QTreeWidget>(w, name);
+  QStringList rows;
+  for (int r = 0; r < list->topLevelItemCount(); ++r) {
+    QStringList cells;
+    for (int c = 0; c < list->columnCount(); ++c) cells << list->topLevelItem(r)->text(c);
+    rows << cells.join(' ');
+  }
+  return rows;
+}
+
 QString shown(const QObject* w, const QString& name) {
   return shown(widget(w, name));
 }

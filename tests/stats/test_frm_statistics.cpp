@@ -16,8 +16,10 @@
 namespace quorvel {
 namespace {
 
+using testing::click;
 using testing::shown;
 using testing::summaryLine;
+using testing::type;
 using testing::widget;
 
 class FrmStatisticsTest : public testing::AppFolderTest {
@@ -38,26 +40,10 @@ class FrmStatisticsTest : public testing::AppFolderTest {
       data += l + "\r\n";
     writeFile("QVSum.log", data);
   }
-  static QStringList rows(QWidget& w) {
-    QStringList out;
-    const auto* lvw = widget<QTreeWidget>(&w, "lvwStatistics");
-    for (int r = 0; r < lvw->topLevelItemCount(); ++r) {
-      QStringList cells;
-      for (int c = 0; c < lvw->columnCount(); ++c) cells << lvw->topLevelItem(r)->text(c);
-      out << cells.join(' ');
-    }
-    return out;
-  }
-  static void click(QWidget& w, const char* name) {
-    QTest::mouseClick(widget<QAbstractButton>(&w, name), Qt::LeftButton);
-  }
+  static QStringList rows(QWidget& w) { return testing::tableRows(&w, "lvwStatistics"); }
   static void typeDates(QWidget& w, const QString& first, const QString& last) {
-    for (const auto& [name, text] : {std::pair{"txtFirstDate", first}, {"txtLastDate", last}}) {
-      auto* box = widget<QLineEdit>(&w, name);
-      box->selectAll();
-      QTest::keyClick(box, Qt::Key_Delete);
-      QTest::keyClicks(box, text);
-    }
+    type(&w, "txtFirstDate", first);
+    type(&w, "txtLastDate", last);
   }
 };
 
@@ -68,7 +54,7 @@ TEST_F(FrmStatisticsTest, ComputeFillsSixRowsAndTheDatesLimitThem) {
   EXPECT_EQ(shown(&w, "txtLogFileName"), path("QVSum.log"));
   EXPECT_FALSE(widget(&w, "cmdGraph")->isEnabled());
   EXPECT_FALSE(widget(&w, "txtFirstDate")->isEnabled() || widget(&w, "txtLastDate")->isEnabled());
-  click(w, "cmdCompute");
+  click(&w, "cmdCompute");
   EXPECT_TRUE(messages_.empty());
   EXPECT_EQ(
       rows(w),
@@ -81,23 +67,23 @@ TEST_F(FrmStatisticsTest, ComputeFillsSixRowsAndTheDatesLimitThem) {
   EXPECT_TRUE(readFile("chart.dat").startsWith("11-30-26 12-05-26\r\n 4\r\n"));
 
   // All unticked: the dates typed, in any usual form, give one day.
-  click(w, "chkAllDates");
+  click(&w, "chkAllDates");
   typeDates(w, "12/1/2026", "12-01-26");
-  click(w, "cmdCompute");
+  click(&w, "cmdCompute");
   EXPECT_TRUE(messages_.empty());
   EXPECT_EQ(rows(w).value(5), "Total 2 200.0 300.0 3.0 4.0");
   EXPECT_EQ(shown(&w, "lblTimePeriodStat"), "11-30-26 to 12-05-26");
   EXPECT_EQ(shown(&w, "txtFirstDate"), "12/1/2026");
   // First after last: no run falls in the range.
   typeDates(w, "12/05/2026", "11/30/2026");
-  click(w, "cmdCompute");
+  click(&w, "cmdCompute");
   EXPECT_EQ(rows(w).value(5), "Total 0 0.0 0.0 0.0 0.0");
 
   // The graph opens modally over the statistics, and closes.
   QTimer::singleShot(0, [] {
     if (QWidget* m = QApplication::activeModalWidget()) m->close();
   });
-  click(w, "cmdGraph");
+  click(&w, "cmdGraph");
 }
 
 // (The command refuses the same, other files and dates; test_stats_command.cpp.)
@@ -122,14 +108,12 @@ TEST_F(FrmStatisticsTest, WhatIsRefusedBeforeAnyPass) {
     messages_.clear();
     frmStatistics w;
     w.show();
-    auto* name = widget<QLineEdit>(&w, "txtLogFileName");
-    name->selectAll();
-    QTest::keyClicks(name, path(c.log));
+    type(&w, "txtLogFileName", path(c.log));
     if (!c.first.isNull()) {
-      click(w, "chkAllDates");
+      click(&w, "chkAllDates");
       typeDates(w, c.first, c.last);
     }
-    click(w, "cmdCompute");
+    click(&w, "cmdCompute");
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0].title + ": " + messages_[0].text, QStringLiteral("Oops: ") + c.said);
     EXPECT_EQ(messages_[0].icon, MsgIcon::Exclamation);
@@ -144,21 +128,21 @@ TEST_F(FrmStatisticsTest, BrowseChoosesAnotherLog) {
   writeFile("Other.log", "x");
   frmStatistics w;
   w.show();
-  click(w, "cmdCompute");
+  click(&w, "cmdCompute");
   QString start;
   std::optional<QString> choice;
   frmStatistics::setLogFileChooser([&](QWidget*, const QString& s) {
     start = s;
     return choice;
   });
-  click(w, "cmdLogFileBrowse");  // cancelled
+  click(&w, "cmdLogFileBrowse");  // cancelled
   EXPECT_EQ(start, path("QVSum.log"));
   EXPECT_TRUE(widget(&w, "cmdGraph")->isEnabled()) << "cancel changes nothing";
   choice = path("QVSum.log");  // the same file keeps the results
-  click(w, "cmdLogFileBrowse");
+  click(&w, "cmdLogFileBrowse");
   EXPECT_EQ(rows(w).size(), 6);
   choice = path("Other.log");  // another resets the window
-  click(w, "cmdLogFileBrowse");
+  click(&w, "cmdLogFileBrowse");
   EXPECT_EQ(shown(&w, "txtLogFileName"), path("Other.log"));
   EXPECT_TRUE(rows(w).isEmpty());
   EXPECT_FALSE(widget(&w, "cmdGraph")->isEnabled());
@@ -167,7 +151,7 @@ TEST_F(FrmStatisticsTest, BrowseChoosesAnotherLog) {
   // A current file that is gone starts the dialog with no name.
   QFile::remove(path("Other.log"));
   choice.reset();
-  click(w, "cmdLogFileBrowse");
+  click(&w, "cmdLogFileBrowse");
   EXPECT_TRUE(start.isEmpty());
 }
 
