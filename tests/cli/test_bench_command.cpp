@@ -3,14 +3,10 @@
 // scripts/install-npm.sh installs into QUORVEL_NPM_DIR).
 #include <gtest/gtest.h>
 
-#include <QComboBox>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QStandardPaths>
-#include <QTest>
 
 #include "app/frm_quorvel.h"
 #include "cli/cli_fixture.h"
@@ -64,8 +60,8 @@ TEST_F(BenchCommand, TextJsonLogsAndTheWindowAgree) {
   {  // The window first, as a user runs it, then the command on the same page.
     frmQuorvel w;
     w.show();
-    QTest::keyClicks(testing::widget<QComboBox>(&w, "cboURLToUse")->lineEdit(), url("/index.htm"));
-    QTest::mouseClick(testing::widget<QPushButton>(&w, "cmdGo"), Qt::LeftButton);
+    testing::type(&w, "cboURLToUse", url("/index.htm"));
+    testing::click(&w, "cmdGo");
     const Ended text = run({"bench", "--no-log", url("/index.htm")});
     ASSERT_EQ(text.code, kExitOk) << text.err.toStdString();
     for (const auto& [label, box] : {std::pair{"Valid URLs:", "txtValidURLs"},

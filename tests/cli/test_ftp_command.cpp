@@ -2,12 +2,8 @@
 // text, JSON and the window, and the window's list of recent files left alone.
 #include <gtest/gtest.h>
 
-#include <QComboBox>
 #include <QFile>
 #include <QJsonArray>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTest>
 
 #include "cli/cli_fixture.h"

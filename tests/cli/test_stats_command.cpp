@@ -3,14 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <QCheckBox>
 #include <QDir>
 #include <QJsonArray>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QRegularExpression>
-#include <QTest>
-#include <QTreeWidget>
 
 #include "cli/cli_fixture.h"
 #include "core/exit_codes.h"

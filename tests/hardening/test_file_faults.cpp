@@ -3,9 +3,6 @@
 // its own (skipped where it cannot be mounted).
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 #include <QTreeWidget>
 
 #include "app/startup.h"

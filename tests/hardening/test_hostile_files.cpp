@@ -7,7 +7,6 @@
 #include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <atomic>

@@ -3,7 +3,6 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
-#include <QDir>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QTest>

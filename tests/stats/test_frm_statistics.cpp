@@ -2,12 +2,7 @@
 // table read as it shows.
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include "common/test_support.h"
 #include "stats/frm_statistics.h"

@@ -1,7 +1,6 @@
 // The statistics over the summary log: dates, parts of the day, which runs count, medians, and
 // the reading of long logs. Any line or file of any bytes is fuzz_summary_log's; typed dates of
 // any form, fuzz_url_list's.
-#include <QFile>
 
 #include "bench/log_lines.h"
 #include "common/test_support.h"

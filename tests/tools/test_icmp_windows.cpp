@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFontMetricsF>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
