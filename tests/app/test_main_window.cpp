@@ -11,11 +11,11 @@
 #include <QStyle>
 #include <QTest>
 
-#include "core/app_state.h"
 #include "app/frm_quorvel.h"
-#include "core/settings.h"
 #include "bench/loopback_servers.h"
 #include "common/test_support.h"
+#include "core/app_state.h"
+#include "core/settings.h"
 
 namespace quorvel {
 namespace {
@@ -64,14 +64,10 @@ class MainWindowTest : public testing::AppFolderTest {
 };
 
 TEST_F(MainWindowTest, ShowsTheSettingsFileOrItsDefaults) {
-  {
+  {  // (The check boxes of a missing or edited file are the start-up tests'.)
     frmQuorvel w;
     EXPECT_EQ(readFile("Quorvel.ini"), "[URLInfo]\nURLFile=URLS.DAT\n");
-    EXPECT_FALSE(checked(w, "chkLoggingOn"));
-    EXPECT_TRUE(checked(w, "chkImagesOn") && checked(w, "chkSoundsOn"));
-    EXPECT_FALSE(checked(w, "chkUseURLFile"));
     EXPECT_EQ(box(w)->count(), 0);
-    EXPECT_TRUE(box(w)->isEnabled());
   }
   // A history with gaps is listed without them; start-up changes nothing in the file.
   QByteArray ini = "[URLInfo]\n";
@@ -116,15 +112,6 @@ TEST_F(MainWindowTest, ErasingTheUrlBoxEditsTheHistory) {
   // The run's refill of the list deletes nothing.
   w.setUrlList({"http://a/"}, "");
   EXPECT_EQ(stored("URL1"), "http://h2/");
-}
-
-TEST_F(MainWindowTest, UseUrlFileGreysTheUrlBox) {
-  frmQuorvel w;
-  w.show();
-  QTest::mouseClick(widget<QCheckBox>(&w, "chkUseURLFile"), Qt::LeftButton);
-  EXPECT_FALSE(box(w)->isEnabled());
-  QTest::mouseClick(widget<QCheckBox>(&w, "chkUseURLFile"), Qt::LeftButton);
-  EXPECT_TRUE(box(w)->isEnabled());
 }
 
 TEST_F(MainWindowTest, RunBecomesCancelAndTheMenusThatLeaveTheRunAreOff) {
@@ -265,13 +252,16 @@ TEST_F(MainWindowTest, ProxyTypedWithBlanksServesTheRun) {
   EXPECT_EQ(proxy.targets(), QStringList(2, "http://quorvel-proxy-test.invalid/page.htm"));
 }
 
-TEST_F(MainWindowTest, QuitAndExitCloseTheWindowAndStoreTheCheckBoxes) {
+TEST_F(MainWindowTest, TheUrlFileGreysTheUrlBoxAndQuitAndExitStoreTheCheckBoxes) {
   writeFile("Quorvel.ini", "[URLInfo]\nLogResults=7\nGetImages=0\n");
   {
     frmQuorvel w;
     w.show();
     QTest::mouseClick(widget<QCheckBox>(&w, "chkSoundsOn"), Qt::LeftButton);
-    QTest::mouseClick(widget<QCheckBox>(&w, "chkUseURLFile"), Qt::LeftButton);
+    for (const bool greyed : {true, false, true}) {  // the URL file greys the URL box
+      QTest::mouseClick(widget<QCheckBox>(&w, "chkUseURLFile"), Qt::LeftButton);
+      EXPECT_EQ(box(w)->isEnabled(), !greyed);
+    }
     QTest::mouseClick(widget<QPushButton>(&w, "cmdCancel"), Qt::LeftButton);
     EXPECT_FALSE(w.isVisible());
   }

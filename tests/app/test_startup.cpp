@@ -1,6 +1,5 @@
 // The start-up rules: what the settings file, the command line and debug.txt switch on.
 #include <QCheckBox>
-#include <QComboBox>
 
 #include "core/app_state.h"
 #include "app/frm_quorvel.h"

@@ -1,7 +1,5 @@
 #include "loopback_servers.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,7 +7,10 @@
 #include <QFile>
 #include <QProcess>
 #include <chrono>
+#include <map>
 #include <stdexcept>
+
+#include "common/ftp_server.h"
 
 namespace quorvel::testing {
 
@@ -90,32 +91,11 @@ QStringList HttpTestServer::targets() {
   return targets_;
 }
 
-namespace {
-
-int loopbackListener(int& port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error("socket");
-  const int one = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = 0;
-  socklen_t len = sizeof addr;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-    ::close(fd);
-    throw std::runtime_error("bind");
-  }
-  port = ntohs(addr.sin_port);
-  return fd;
-}
-
-}  // namespace
-
 RawTestServer::RawTestServer(Handler handler) : handler_(std::move(handler)) {
-  listener_ = loopbackListener(port_);
-  ::listen(listener_, 16);
+  quint16 port = 0;
+  listener_ = boundLoopbackSocket(&port);
+  if (listener_ < 0 || ::listen(listener_, 16) != 0) throw std::runtime_error("cannot listen");
+  port_ = port;
   thread_ = std::thread([this] { run(); });
 }
 
@@ -183,6 +163,39 @@ void RawTestServer::trickle(int socket, bool inHead, std::chrono::milliseconds e
   for (int i = 0; i < count && !(stop && *stop); ++i) {
     std::this_thread::sleep_for(every);
     if (::send(socket, inHead ? "X-A: b\r\n" : "t", inHead ? 8 : 1, MSG_NOSIGNAL) <= 0) return;
+  }
+}
+
+void badAnswer(int s, const std::string& head) {
+  using namespace std::chrono_literals;
+  const std::string route = head.substr(4, head.find(' ', 4) - 4);
+  const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
+  const std::string close = "Connection: close\r\nContent-Length: ";
+  std::string many = "HTTP/1.1 200 OK\r\n";
+  for (int i = 0; i < 40000; ++i) many += "X-A: b\r\n";
+  const std::map<std::string, std::string> answers = {
+      {"/good", "HTTP/1.1 200 OK\r\n" + close + "5\r\n\r\nhello"},
+      {"/404", "HTTP/1.1 404 Not Found\r\n" + close + "7\r\n\r\nmissing"},
+      {"/gone", "HTTP/1.1 200 OK\r\n" + close + "24\r\n\r\n<TITLE>not found</TITLE>"},
+      {"/stall", ok},
+      {"/cut", ok + std::string(10000, 'r')},
+      {"/reset", ok + std::string(10000, 'r')},
+      {"/slow", "HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\nslow"},
+      {"/09", "hello, no status line\r\n\r\nbody"},
+      {"/garbage", "HTTP/1.1 abc def\r\n\r\nbody"},
+      {"/long", "HTTP/1.1 200 OK\r\nX-Long: " + std::string(200000, 'a') + "\r\n\r\nbody"},
+      {"/many", many + "\r\nbody"}};
+  if (route.rfind("/trickle", 0) == 0)
+    return RawTestServer::trickle(s, route == "/trickle-head", 100ms, 100);
+  if (answers.count(route)) RawTestServer::sendAll(s, answers.at(route));
+  if (route == "/silent" || route == "/stall") RawTestServer::waitForClose(s, 10);
+  if (route == "/slow") {
+    std::this_thread::sleep_for(400ms);
+    RawTestServer::sendAll(s, "body");
+  }
+  if (route == "/reset") {
+    std::this_thread::sleep_for(200ms);
+    RawTestServer::resetConnection(s);
   }
 }
 

@@ -87,4 +87,11 @@ class RawTestServer {
   std::thread thread_;
 };
 
+// A RawTestServer handler of answers by route, good and bad: "/good" (5 bytes), "/404" (7),
+// "/gone" (a not-found page), "/slow" (its body late), "/stall" and "/silent" (a head, or not even
+// that, then nothing), "/cut" and "/reset" (10,000 bytes of the body, then closed or reset),
+// "/09", "/garbage", "/long" and "/many" (no HTTP), "/trickle" and "/trickle-head" (never ending);
+// any other is closed at once.
+void badAnswer(int socket, const std::string& requestHead);
+
 }  // namespace quorvel::testing

@@ -30,9 +30,6 @@ TEST_F(LogLines, FieldsKeepTheirColumnsAndTheirRightmostDigits) {
   const QString k36(36, u' '), k25(25, u' ');
   const RunTotals big = totals(3'000'000'123LL, 3'000'000'000, 1200, 123456, 1005);
   const std::pair<QString, QString> lines[] = {
-      {ReportDate(QDateTime(QDate(1999, 12, 31), QTime(23, 0))), "12-31-99 23:00"},
-      {ReplaceExtension("a.b.txt", "bak") + " " + ReplaceExtension("name", "bak"),
-       "a.b.bak name.bak"},
       {FileLogLines(kRunDate, "h/a.gif", 1234567, 123456000, 0).join('|'),
        kRunDate + " 234567 bytes 123.5 secs h/a.gif"},  // seconds rounded halves to even
       {FileLogLines(kRunDate, "h/x", 0, 0, 5).join('|'),

@@ -1,28 +1,19 @@
 // Benchmark runs with the real Internet layer against servers on 127.0.0.1, in this process,
 // through the main window, and as the real program.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QRegularExpression>
-#include <QTest>
 #include <QTimer>
 #include <atomic>
-#include <mutex>
-#include <thread>
 
-#include "core/app_state.h"
 #include "app/frm_quorvel.h"
 #include "bench/benchmark.h"
 #include "bench/curl_internet.h"
 #include "common/test_support.h"
+#include "core/app_state.h"
 #include "loopback_servers.h"
 #include "run_fakes.h"
 
@@ -30,9 +21,11 @@ namespace quorvel {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::click;
 using testing::kRunDate;
 using testing::RawTestServer;
 using testing::shown;
+using testing::type;
 using testing::widget;
 
 const QString k36(36, u' ');
@@ -100,32 +93,9 @@ TEST_F(HttpRun, TheFilesOfAnHttpsPageAreFetchedOverHttps) {
 
 // Every kind of answer is counted where it belongs and logged with its number; the run goes on.
 TEST_F(HttpRun, EveryAnswerIsCountedWhereItBelongs) {
-  RawTestServer raw([](int sock, const std::string& head) {
-    const auto is = [&](const char* route) {
-      return head.rfind(std::string("GET ") + route + " ", 0) == 0;
-    };
-    const std::string close = "Connection: close\r\n";
-    if (is("/stall")) {
-      RawTestServer::waitForClose(sock, 10);  // never answers
-    } else if (is("/reset")) {
-      RawTestServer::resetConnection(sock);
-    } else if (is("/cut")) {
-      RawTestServer::sendAll(sock,
-                             "HTTP/1.1 200 OK\r\n" + close + "Content-Length: 99\r\n\r\npart");
-    } else if (is("/404")) {  // an error status is a page like any other
-      RawTestServer::sendAll(
-          sock, "HTTP/1.1 404 Not Found\r\n" + close + "Content-Length: 7\r\n\r\nmissing");
-    } else if (is("/gone")) {  // a page that begins so is not one
-      RawTestServer::sendAll(sock, "HTTP/1.1 200 OK\r\n" + close +
-                                       "Content-Length: 24\r\n\r\n<TITLE>not found</TITLE>");
-    } else {
-      RawTestServer::sendAll(sock,
-                             "HTTP/1.1 200 OK\r\n" + close + "Content-Length: 5\r\n\r\nhello");
-    }
-  });
+  RawTestServer raw(testing::badAnswer);
   view_.useFile = true;
-  const QString refused =
-      QStringLiteral("http://127.0.0.1:%1/x").arg(testing::freeLoopbackPort());
+  const QString refused = QStringLiteral("http://127.0.0.1:%1/x").arg(testing::freeLoopbackPort());
   QByteArray list = refused.toLatin1() + "\n";
   for (const char* route : {"/stall", "/reset", "/cut", "/404", "/gone", "/good"})
     list += raw.url(route).toLatin1() + "\n";
@@ -149,36 +119,20 @@ TEST_F(HttpRun, EveryAnswerIsCountedWhereItBelongs) {
             "      12 Bytes    0 Secs   2 URLS    2 Files   5 Errs");
 }
 
-TEST_F(HttpRun, TricklingServersEndAtTheRequestLimitAndTheRunGoesOn) {
+// The unattended run of the real program, its limits from the settings file: a trickling body
+// and a trickling head end at the limit of the whole request, and the run goes on and ends.
+TEST_F(HttpRun, UnattendedRunAgainstTricklingServersEndsByItself) {
   TricklingServer t;
-  view_.useFile = true;
   writeFile("URLS.DAT",
             (t.url("/body") + "\n" + t.url("/head") + "\n" + t.url("/good") + "\n").toLatin1());
-  writeFile("Quorvel.ini", "[URLInfo]\nRequestLimit=2\n");
-  RunBenchmark(view_);  // the window's run: its limits come from the settings file
+  writeFile("Quorvel.ini", "[URLInfo]\nURLFile=URLS.DAT\nRequestLimit=2\n");
+  const testing::Ended e = testing::runQuorvel(dir_.path(), {"auto"});
+  ASSERT_TRUE(e.finished) << "quorvel auto did not end";
   const QStringList log = logLines("QuorvelLog.txt");
   EXPECT_EQ(log.filter(k36 + "The request has timed out.").size(), 2);  // 12002
   EXPECT_TRUE(log.value(16).endsWith(" secs " + t.url("/good"))) << log.join('\n').toStdString();
   EXPECT_TRUE(logLines("QVSum.log").value(0).endsWith("   1 URLS    1 Files   2 Errs"));
-}
-
-TEST_F(HttpRun, UnattendedRunAgainstATricklingServerEndsByItself) {
-  TricklingServer t;
-  writeFile("URLS.DAT", (t.url("/body") + "\n" + t.url("/good") + "\n").toLatin1());
-  writeFile("Quorvel.ini", "[URLInfo]\nURLFile=URLS.DAT\nRequestLimit=2\n");
-  const testing::Ended e = testing::runQuorvel(dir_.path(), {"auto"});
-  ASSERT_TRUE(e.finished) << "quorvel auto did not end";
-  EXPECT_EQ(logLines("QuorvelLog.txt").value(0), k36 + "The request has timed out.");
-  EXPECT_TRUE(logLines("QVSum.log").value(0).endsWith("   1 URLS    1 Files   1 Errs"));
   EXPECT_EQ(e.out, readFile("QVSum.log").replace("\r\n", "\n"));  // the summary line, printed
-}
-
-long peakRssKb() {
-  QFile f(QStringLiteral("/proc/self/status"));
-  if (!f.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : f.readAll().split('\n'))
-    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ')[0].toLong();
-  return 0;
 }
 
 // A page at the in-memory limit is held once, also while its comments are stripped.
@@ -209,23 +163,15 @@ TEST_F(HttpRun, APageAtTheMemoryLimitIsHeldOnce) {
   if (!clear.open(QIODevice::WriteOnly) || clear.write("5") != 1)
     GTEST_SKIP() << "cannot reset the peak memory figure";
   clear.close();
-  const long before = peakRssKb();
+  const long before = testing::procStatusKb("VmHWM:");
   run(options);
-  const long grewKb = peakRssKb() - before;
+  const long grewKb = testing::procStatusKb("VmHWM:") - before;
   EXPECT_LT(grewKb, (kLimit >> 10) + 32 * 1024) << "peak grew by " << grewKb << " KiB";
   EXPECT_EQ(s.targets(), QStringList({"/big.htm", "/a.gif"}));  // and it was still scanned
 }
 
 // The main window with the real run, driven as a user drives it.
-class WindowRun : public testing::RunFixture {
- protected:
-  static QPushButton* go(frmQuorvel& w) { return widget<QPushButton>(&w, "cmdGo"); }
-  static void type(QLineEdit* edit, const QString& text) {
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
-  }
-};
+using WindowRun = testing::RunFixture;
 
 // Cancel and the close box end a trickling read at once; the request counts nowhere; the
 // close box ends the program once the run has stopped.
@@ -235,18 +181,18 @@ TEST_F(WindowRun, CancelAndCloseDuringATricklingReadEndAtOnce) {
     SCOPED_TRACE(closeBox ? "close box" : "Cancel");
     frmQuorvel w;
     w.show();
-    QTest::mouseClick(widget<QCheckBox>(&w, "chkLoggingOn"), Qt::LeftButton);
-    QTest::mouseClick(widget<QCheckBox>(&w, "chkImagesOn"), Qt::LeftButton);
-    type(widget<QComboBox>(&w, "cboURLToUse")->lineEdit(), t.url("/body"));
+    click(&w, "chkLoggingOn");
+    click(&w, "chkImagesOn");
+    type(&w, "cboURLToUse", t.url("/body"));
     QElapsedTimer sinceClick;
     QTimer::singleShot(1000, &w, [&] {
       sinceClick.start();
       if (closeBox)
         w.close();
       else
-        QTest::mouseClick(go(w), Qt::LeftButton);
+        click(&w, "cmdGo");
     });
-    QTest::mouseClick(go(w), Qt::LeftButton);  // returns when the run is over
+    click(&w, "cmdGo");  // returns when the run is over
     ASSERT_TRUE(sinceClick.isValid());
     EXPECT_LT(sinceClick.elapsed(), 3000);
     EXPECT_EQ(shown(&w, "txtStatus"), "Cancelled");
@@ -263,10 +209,10 @@ TEST_F(WindowRun, TotalsBoxesShowTheRunsFinalFigures) {
   s.start();
   frmQuorvel w;
   w.show();
-  QTest::mouseClick(widget<QCheckBox>(&w, "chkLoggingOn"), Qt::LeftButton);
-  type(widget<QLineEdit>(&w, "txtIterations"), "300");
-  type(widget<QComboBox>(&w, "cboURLToUse")->lineEdit(), s.url("/p.htm"));
-  QTest::mouseClick(go(w), Qt::LeftButton);
+  click(&w, "chkLoggingOn");
+  type(&w, "txtIterations", "300");
+  type(&w, "cboURLToUse", s.url("/p.htm"));
+  click(&w, "cmdGo");
   EXPECT_EQ(shown(&w, "txtStatus") + " " + shown(&w, "txtValidURLs") + " " +
                 shown(&w, "txtTotalErrors") + " " + shown(&w, "txtTotalBytes"),
             "Done 300 0 600,000");

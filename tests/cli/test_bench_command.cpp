@@ -3,18 +3,14 @@
 // scripts/install-npm.sh installs into QUORVEL_NPM_DIR).
 #include <gtest/gtest.h>
 
-#include <QComboBox>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QStandardPaths>
-#include <QTest>
 
-#include "core/exit_codes.h"
 #include "app/frm_quorvel.h"
 #include "cli/cli_fixture.h"
+#include "core/exit_codes.h"
 #include "loopback_servers.h"
 
 namespace quorvel {
@@ -64,8 +60,8 @@ TEST_F(BenchCommand, TextJsonLogsAndTheWindowAgree) {
   {  // The window first, as a user runs it, then the command on the same page.
     frmQuorvel w;
     w.show();
-    QTest::keyClicks(testing::widget<QComboBox>(&w, "cboURLToUse")->lineEdit(), url("/index.htm"));
-    QTest::mouseClick(testing::widget<QPushButton>(&w, "cmdGo"), Qt::LeftButton);
+    testing::type(&w, "cboURLToUse", url("/index.htm"));
+    testing::click(&w, "cmdGo");
     const Ended text = run({"bench", "--no-log", url("/index.htm")});
     ASSERT_EQ(text.code, kExitOk) << text.err.toStdString();
     for (const auto& [label, box] : {std::pair{"Valid URLs:", "txtValidURLs"},
@@ -112,12 +108,9 @@ TEST_F(BenchCommand, CsvHarAndMetricsOfOneRun) {
   ASSERT_EQ(rows.size(), 1 + 4);
   EXPECT_TRUE(rows[0].startsWith("started,iteration,entry,kind,page,url,bytes,seconds,error,"));
   EXPECT_TRUE(rows[4].contains(",resource,") && rows[4].contains(",12029,")) << rows[4].constData();
-  const QJsonObject log = jsonOf(readFile("run.har"))["log"].toObject();
-  EXPECT_EQ(log["version"].toString(), "1.2");
-  EXPECT_EQ(log["pages"].toArray().size(), 2);
-  const QJsonArray entries = log["entries"].toArray();
+  // (What the HAR holds is checked whole, and by the validator, below.)
+  const QJsonArray entries = jsonOf(readFile("run.har"))["log"].toObject()["entries"].toArray();
   ASSERT_EQ(entries.size(), 4);
-  EXPECT_EQ(entries[1].toObject()["request"].toObject()["url"].toString(), url("/a.gif"));
   EXPECT_EQ(entries[3].toObject()["pageref"].toString(), "page_1_2");
   const QByteArray metrics = readFile("bench.prom");
   for (const QByteArray& sample :

@@ -2,22 +2,18 @@
 // text, JSON and the window, and the window's list of recent files left alone.
 #include <gtest/gtest.h>
 
-#include <QComboBox>
 #include <QFile>
 #include <QJsonArray>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTest>
 
+#include "cli/cli_fixture.h"
+#include "common/ftp_server.h"
 #include "core/app_state.h"
 #include "core/exit_codes.h"
 #include "core/instance_lock.h"
 #include "core/number_format.h"
 #include "core/settings.h"
-#include "cli/cli_fixture.h"
 #include "tools/frm_ftp.h"
-#include "common/ftp_server.h"
 
 namespace quorvel {
 namespace {
@@ -55,11 +51,9 @@ TEST_F(FtpCommand, TextJsonAndTheWindowAgree) {
   {  // The window, as a user runs it: the entry typed over the default one, then Run.
     frmFTP w;
     w.show();
-    QLineEdit* edit = testing::widget<QComboBox>(&w, "cboRemoteFile")->lineEdit();
-    edit->selectAll();
-    QTest::keyClicks(edit, entry("/pub/big.bin"));
-    QTest::mouseClick(testing::widget<QPushButton>(&w, "cmdRun"), Qt::LeftButton);
-    window = testing::widget<QPlainTextEdit>(&w, "txtResults")->toPlainText().split('\n');
+    testing::type(&w, "cboRemoteFile", entry("/pub/big.bin"));
+    testing::click(&w, "cmdRun");
+    window = testing::resultLines(&w);
   }
   const QStringList windowList = recentFiles();
   EXPECT_EQ(windowList[0], entry("/pub/big.bin"));  // the window keeps what it fetched

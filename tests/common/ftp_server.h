@@ -10,7 +10,9 @@
 
 namespace quorvel::testing {
 
-// A free TCP port on 127.0.0.1 (bound once, then released): nothing listens there.
+// A non-blocking TCP socket bound to a free port on 127.0.0.1 (-1 when there is none), and a
+// free port (bound once, then released): nothing listens there.
+int boundLoopbackSocket(quint16* port);
 quint16 freeLoopbackPort();
 
 class FtpServer {

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -59,20 +60,23 @@ QByteArray get(const QString& path) {
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-void startQuorvel(QProcess& p, const QString& folder, const QStringList& args, bool offscreen) {
+void startQuorvel(QProcess& p, const QString& folder, const QStringList& args, bool offscreen,
+                  const QStringList& wrapper) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("QUORVEL_HOME"), folder);
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
     env.remove(QLatin1String(name));
   if (offscreen) env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   p.setProcessEnvironment(env);
-  p.start(QStringLiteral(QUORVEL_EXE), args);
+  const QStringList line = wrapper + QStringList{QStringLiteral(QUORVEL_EXE)} + args;
+  p.start(line[0], line.mid(1));
   EXPECT_TRUE(p.waitForStarted(10000));
 }
 
-Ended runQuorvel(const QString& folder, const QStringList& args, int timeoutMs, bool offscreen) {
+Ended runQuorvel(const QString& folder, const QStringList& args, int timeoutMs, bool offscreen,
+                 const QStringList& wrapper) {
   QProcess p;
-  startQuorvel(p, folder, args, offscreen);
+  startQuorvel(p, folder, args, offscreen, wrapper);
   Ended e;
   e.finished = p.waitForFinished(timeoutMs);
   if (!e.finished) {
@@ -83,6 +87,26 @@ Ended runQuorvel(const QString& folder, const QStringList& args, int timeoutMs, 
   e.out = p.readAllStandardOutput();
   e.err = p.readAllStandardError();
   return e;
+}
+
+QString promtoolComplaint(const QString& file) {
+  const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool"));
+  if (promtool.isEmpty()) return {};
+  QProcess p;
+  p.setStandardInputFile(file);
+  p.setProcessChannelMode(QProcess::MergedChannels);
+  p.start(promtool, {QStringLiteral("check"), QStringLiteral("metrics")});
+  if (!p.waitForFinished(60000)) return QStringLiteral("promtool did not finish");
+  const QString said = QString::fromLocal8Bit(p.readAll()).trimmed();
+  return p.exitCode() == 0 && said.isEmpty()
+             ? QString()
+             : said + QStringLiteral(" (exit %1)").arg(p.exitCode());
+}
+
+long procStatusKb(const char* field) {
+  for (const QByteArray& line : get(QStringLiteral("/proc/self/status")).split('\n'))
+    if (line.startsWith(field)) return line.mid(qstrlen(field)).trimmed().split(' ')[0].toLong();
+  return 0;
 }
 
 bool folderLocked(const QString& folder) {
@@ -117,6 +141,17 @@ void type(QWidget* window, const QString& box, const QString& text) {
 
 void click(const QWidget* window, const QString& button) {
   QTest::mouseClick(widget<QAbstractButton>(window, button), Qt::LeftButton);
+}
+
+QStringList tableRows(const QObject* w, const QString& name) {
+  const auto* list = widget<QTreeWidget>(w, name);
+  QStringList rows;
+  for (int r = 0; r < list->topLevelItemCount(); ++r) {
+    QStringList cells;
+    for (int c = 0; c < list->columnCount(); ++c) cells << list->topLevelItem(r)->text(c);
+    rows << cells.join(' ');
+  }
+  return rows;
 }
 
 QString shown(const QObject* w, const QString& name) {

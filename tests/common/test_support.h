@@ -58,18 +58,23 @@ void put(const QString& path, const QByteArray& data);
 QByteArray get(const QString& path);
 
 // The real program with `folder` as its application folder, on the offscreen platform or
-// with no display at all.
+// with no display at all; started by `wrapper` when one is given (`ip netns exec NS`).
 struct Ended {
   bool finished = false;
   int code = -1;
   QByteArray out, err;
 };
 void startQuorvel(QProcess& p, const QString& folder, const QStringList& args,
-                  bool offscreen = true);
+                  bool offscreen = true, const QStringList& wrapper = {});
 Ended runQuorvel(const QString& folder, const QStringList& args, int timeoutMs = 60000,
-                 bool offscreen = true);
+                 bool offscreen = true, const QStringList& wrapper = {});
 // Whether some process holds the instance lock of the folder (tried without keeping it).
 bool folderLocked(const QString& folder);
+
+// promtool's verdict on a metrics file ("" when it is fine or promtool is not installed).
+QString promtoolComplaint(const QString& file);
+// A figure of this process from /proc/self/status in KiB ("VmRSS:", "VmHWM:"); 0 when unknown.
+long procStatusKb(const char* field);
 
 // A child widget by object name; a test failure (and a throw) when there is none.
 template <typename T = QWidget>
@@ -90,6 +95,8 @@ QString shown(const QObject* w, const QString& name);
 QWidget* tabTo(QWidget* window, const QString& name);
 void type(QWidget* window, const QString& box, const QString& text);
 void click(const QWidget* window, const QString& button);
+// The rows of a list (a QTreeWidget), each its cells joined by blanks.
+QStringList tableRows(const QObject* w, const QString& name);
 // The lines of a window's results box.
 inline QStringList resultLines(const QObject* w) {
   return widget<QPlainTextEdit>(w, "txtResults")->toPlainText().split('\n');

@@ -4,9 +4,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "common/test_support.h"
 #include "core/app_state.h"
 #include "core/settings.h"
-#include "common/test_support.h"
 #include "dialogs/frm_options.h"
 
 namespace quorvel {
@@ -63,12 +63,8 @@ TEST_F(OptionsTest, WhatOKCancelAndTheCloseBoxKeep) {
     const bool on = use->isChecked();
     if (c.toggle && !on) QTest::mouseClick(use, Qt::LeftButton);
     for (const auto& [box, text] :
-         {std::pair{txtAddress, c.typedAddress}, {txtPort, c.typedPort}}) {
-      if (text.isNull()) continue;
-      box->selectAll();
-      QTest::keyClick(box, Qt::Key_Delete);
-      QTest::keyClicks(box, text);
-    }
+         {std::pair{"txtAddress", c.typedAddress}, {"txtPort", c.typedPort}})
+      if (!text.isNull()) testing::type(&d, box, text);
     if (c.toggle && on) QTest::mouseClick(use, Qt::LeftButton);
     EXPECT_EQ(txtAddress->isEnabled(), use->isChecked());
     EXPECT_EQ(txtPort->isEnabled(), use->isChecked());

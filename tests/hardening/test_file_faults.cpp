@@ -3,23 +3,20 @@
 // its own (skipped where it cannot be mounted).
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 #include <QTreeWidget>
 
-#include "core/app_state.h"
-#include "core/settings.h"
 #include "app/startup.h"
 #include "bench/result_logs.h"
 #include "bench/run_fakes.h"
+#include "common/ftp_server.h"
+#include "core/app_state.h"
+#include "core/settings.h"
 #include "dialogs/frm_options.h"
 #include "hardening/small_fs.h"
 #include "stats/frm_statistics.h"
 #include "stats/summary_log_writer.h"
 #include "tools/ftp_curl.h"
 #include "tools/ftp_download.h"
-#include "common/ftp_server.h"
 
 namespace quorvel {
 namespace {
@@ -107,10 +104,8 @@ TEST_F(FileFaults, ChartFileThatCannotBeWrittenIsReportedAndKept) {
     messages_.clear();
     frmStatistics w;
     w.show();
-    auto* name = testing::widget<QLineEdit>(&w, "txtLogFileName");
-    name->selectAll();
-    QTest::keyClicks(name, path("QVSum.log"));
-    QTest::mouseClick(testing::widget<QPushButton>(&w, "cmdCompute"), Qt::LeftButton);
+    testing::type(&w, "txtLogFileName", path("QVSum.log"));
+    testing::click(&w, "cmdCompute");
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_TRUE(messages_[0].text.startsWith("Could not write the chart file"))
         << messages_[0].text.toStdString();

@@ -7,11 +7,9 @@
 #include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <condition_variable>
-#include <mutex>
+#include <atomic>
 #include <thread>
 
 #include "common/test_support.h"
@@ -23,6 +21,7 @@
 namespace quorvel {
 namespace {
 
+using namespace std::chrono_literals;
 using testing::Ended;
 using testing::get;
 using testing::put;
@@ -37,33 +36,25 @@ bool isFifo(const QString& path) {
   return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
 }
 
-// Releases a reader stuck opening a FIFO after a while, so that the test fails, not hangs.
+// Releases a reader stuck opening a FIFO after 20 seconds, so that the test fails, not hangs.
 class FifoWatchdog {
  public:
-  explicit FifoWatchdog(const QString& fifo) : fifo_(QFile::encodeName(fifo)) {
-    thread_ = std::thread([this] {
-      std::unique_lock<std::mutex> lock(m_);
-      if (cv_.wait_for(lock, std::chrono::seconds(20), [this] { return done_; })) return;
-      fired_ = true;
-      const int fd = ::open(fifo_.constData(), O_RDWR | O_NONBLOCK);
-      if (fd >= 0) ::close(fd);
-    });
-  }
+  explicit FifoWatchdog(const QString& fifo)
+      : thread_([this, name = QFile::encodeName(fifo)] {
+          for (int i = 0; i < 400 && !done_; ++i) std::this_thread::sleep_for(50ms);
+          if (done_) return;
+          fired_ = true;
+          const int fd = ::open(name.constData(), O_RDWR | O_NONBLOCK);
+          if (fd >= 0) ::close(fd);
+        }) {}
   ~FifoWatchdog() {
-    {
-      std::lock_guard<std::mutex> lock(m_);
-      done_ = true;
-    }
-    cv_.notify_all();
+    done_ = true;
     thread_.join();
   }
   bool fired() const { return fired_; }
 
  private:
-  QByteArray fifo_;
-  std::mutex m_;
-  std::condition_variable cv_;
-  bool done_ = false, fired_ = false;
+  std::atomic<bool> done_{false}, fired_{false};
   std::thread thread_;
 };
 

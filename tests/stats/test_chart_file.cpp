@@ -3,7 +3,6 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
-#include <QDir>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QTest>
@@ -59,6 +58,7 @@ TEST_F(ChartTest, TheGraphDrawsTheRunsUnderTheirTitle) {
 }
 
 // What a broken file still shows: the rows there are, up to the count, each with a number.
+// (Files of any bytes and counts of any size are fuzz_chart_file's.)
 TEST_F(ChartTest, BrokenChartFilesShowWhatTheyCan) {
   const QByteArray head = "01-05-03 02-10-03\r\n", three = "a 01 10\r\nb 02 20\r\nc 03 30\r\n";
   const std::pair<QByteArray, qsizetype> files[] = {
@@ -66,12 +66,9 @@ TEST_F(ChartTest, BrokenChartFilesShowWhatTheyCan) {
       {head + " 0\r\n" + three, 0},
       {head + " 2\r\n" + three, 2},  // the surplus is left out
       {head + " 9\r\n" + three, 3},  // fewer lines than the count
-      {head + " 2000000000\r\n" + three, 3},
       {"x y\n 99999999999999999999999999\n" + three, 3},
       {head + " lots\r\n" + three, 0},
-      {head + " -4\r\n" + three, 0},
       {head + " 4\r\na 09 fast\r\nb 10\r\n\r\nc 11 30.5kbps\r\n", 1},
-      {QByteArray(300000, '\xff'), 0},
       {"a b\r\n 3\r\n" + QByteArray(200000, '7') + "\r\nb 10 20\r\n", 1},
   };
   for (const auto& [file, points] : files)

@@ -2,11 +2,14 @@
 // the request and its number (from 1), and every request is recorded.
 #pragma once
 
+#include <QLineEdit>
 #include <QString>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "tools/frm_ping.h"
+#include "tools/frm_tracert.h"
 #include "tools/icmp_echo.h"
 
 namespace quorvel::testing {
@@ -54,6 +57,18 @@ inline IcmpOpener fakeOpener(EchoScript script, std::vector<EchoCall>* calls,
     r.echo = std::make_unique<Fake>(script, calls);
     return r;
   };
+}
+
+// The ping or the trace-route window, its address box showing `source`; and the ping's five
+// figures as its boxes show them.
+inline std::unique_ptr<EchoToolWindow> echoWindow(bool ping, const QString& source) {
+  if (ping) return std::make_unique<frmPing>(QStringList{source});
+  return std::make_unique<frmTraceRt>(QStringList{source});
+}
+inline QStringList statsShown(const QWidget* w) {
+  QStringList out;
+  for (QLineEdit* e : w->findChildren<QLineEdit*>("txtStats")) out << e->text();
+  return out;
 }
 
 }  // namespace quorvel::testing

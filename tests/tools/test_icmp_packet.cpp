@@ -1,6 +1,7 @@
-// The echo packet builder and the decoders of what comes back, on crafted packets: which
-// answers are ours and what they mean. (Random and mutated bytes are the fuzz target's,
-// fuzz/fuzz_icmp.cpp; the answers real routers send are met in the namespace lab.)
+// The decoders of what comes back, on crafted packets: which answers are ours and what they
+// mean. (Random, mutated and cut bytes, other identifiers and sequence numbers, and the checksum
+// of a request are the fuzz target's, fuzz/fuzz_icmp.cpp; that real hosts answer our requests
+// and what real routers send is met on loopback and in the namespace lab.)
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -63,16 +64,6 @@ Bytes errorPacket(std::uint8_t type, std::uint8_t code, std::uint16_t id = 9, st
   return ipPacket(kRouter, addr("192.0.2.1"), 63, icmpMessage(type, code, id, seq, dest));
 }
 
-TEST(IcmpPacket, EchoRequestLayoutAndChecksum) {
-  const Bytes p = buildEchoRequest(0x1234, 0xabcd, Bytes(32, 'a'));
-  ASSERT_EQ(p.size(), 40u);
-  EXPECT_EQ(Bytes(p.begin(), p.begin() + 8), (Bytes{8, 0, p[2], p[3], 0x12, 0x34, 0xab, 0xcd}));
-  EXPECT_EQ(Bytes(p.begin() + 8, p.end()), Bytes(32, 'a'));
-  EXPECT_EQ(icmpChecksum(p), 0);  // a correct checksum sums to zero
-  // Odd length: the last byte counts as the high half of a word.
-  EXPECT_EQ(icmpChecksum(buildEchoRequest(1, 2, Bytes{0x61, 0x62, 0x63})), 0);
-}
-
 TEST(IcmpPacket, RawAnswersMatchOnlyOurRequest) {
   const Bytes reply = ipPacket(kDest, addr("192.0.2.1"), 62, icmpMessage(0, 0, 0x4242, 7));
   IcmpAnswer a = decodeRawPacket(reply, 0x4242, 7, kDest);
@@ -98,32 +89,15 @@ TEST(IcmpPacket, RawAnswersMatchOnlyOurRequest) {
     EXPECT_TRUE(a.matches && a.status == c.status) << int(c.type) << "/" << int(c.code);
   }
 
-  Bytes corrupt = reply, v6 = reply, longHeader = reply, udp = reply;
+  Bytes corrupt = reply;
   corrupt[30] ^= 0x01;  // the checksum no longer agrees
-  v6[0] = 0x65;
-  longHeader[0] = 0x4f;  // 60 bytes: the ICMP part would start inside the payload
-  udp[9] = 17;
   const std::tuple<Bytes, std::uint16_t, std::uint16_t> notOurs[] = {
       {corrupt, 0x4242, 7},
-      {v6, 0x4242, 7},
-      {longHeader, 0x4242, 7},
-      {udp, 0x4242, 7},
-      {reply, 0x4243, 7},  // another program's
-      {reply, 0x4242, 8},  // an old one
       {ipPacket(addr("192.0.2.1"), kDest, 64, buildEchoRequest(0x4242, 7, {})), 0x4242, 7},  // ours
-      {errorPacket(11, 0, 10, 3), 9, 3},                       // about someone else's request
-      {errorPacket(11, 0, 9, 2), 9, 3},                        // about an older one
       {errorPacket(11, 0, 9, 3, addr("198.51.100.9")), 9, 3},  // to another destination
       {errorPacket(5, 1), 9, 3},                               // a redirect is advice
   };
   for (const auto& [p, id, seq] : notOurs) EXPECT_FALSE(decodeRawPacket(p, id, seq, kDest).matches);
-
-  // Every cut of a reply or of an error is ignored without reading past the end.
-  const Bytes error = errorPacket(11, 0);
-  for (std::size_t n = 0; n < error.size(); ++n) {
-    EXPECT_FALSE(decodeRawPacket(std::span(error.data(), n), 9, 3, kDest).matches) << n;
-    EXPECT_FALSE(n < 28 && decodeRawPacket(std::span(reply.data(), n), 0x4242, 7, kDest).matches);
-  }
 }
 
 TEST(IcmpPacket, DatagramRepliesAndQueuedErrors) {
@@ -134,8 +108,6 @@ TEST(IcmpPacket, DatagramRepliesAndQueuedErrors) {
   EXPECT_EQ(a.status, 0);
   EXPECT_EQ(a.from, from);
   EXPECT_EQ(a.ttl, 64);
-  EXPECT_FALSE(decodeDatagramReply(reply, 6, from, 64).matches);
-  EXPECT_FALSE(decodeDatagramReply(std::span(reply.data(), 7), 5, from, 64).matches);
 
   // Entries of the error queue: from a router (origin 2: ICMP type and code) or from this
   // machine (origin 1: an errno, and no node answered).
@@ -160,8 +132,6 @@ TEST(IcmpPacket, DatagramRepliesAndQueuedErrors) {
     const IcmpAnswer e = decodeDatagramError(c.error, ours, 5);
     EXPECT_EQ(e.matches ? e.status : -1, c.status);
     EXPECT_EQ(e.from, c.status < 0 ? e.from : c.error.offender);
-    EXPECT_FALSE(decodeDatagramError(c.error, ours, 4).matches);
-    EXPECT_FALSE(decodeDatagramError(c.error, std::span(ours.data(), 7), 5).matches);
   }
 }
 

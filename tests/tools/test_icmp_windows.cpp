@@ -5,8 +5,6 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFontMetricsF>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -30,15 +28,11 @@ using testing::EchoCall;
 using testing::ip;
 using testing::resultLines;
 using testing::shown;
+using testing::statsShown;
 using testing::tabTo;
 using testing::type;
 using testing::widget;
 
-QStringList statsShown(QWidget* w) {
-  QStringList out;
-  for (QLineEdit* e : w->findChildren<QLineEdit*>("txtStats")) out << e->text();
-  return out;
-}
 QString setting(const char* section, const QString& key) {
   return ReadSetting(appState().settingsPath, section, key).value;
 }
@@ -46,12 +40,7 @@ QString setting(const char* section, const QString& key) {
 class EchoWindows : public testing::AppFolderTest {
  protected:
   std::unique_ptr<EchoToolWindow> open(bool ping, const QString& source = "127.0.0.1") {
-    std::unique_ptr<EchoToolWindow> w;
-    if (ping) {
-      w = std::make_unique<frmPing>(QStringList{source});
-    } else {
-      w = std::make_unique<frmTraceRt>(QStringList{source});
-    }
+    std::unique_ptr<EchoToolWindow> w = testing::echoWindow(ping, source);
     calls_.clear();
     families_.clear();
     w->setEchoOpener(testing::fakeOpener([this](const EchoCall& c, int i) { return script_(c, i); },
