@@ -10,7 +10,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "common/ftp_server.h"
+#include "common/loopback_port.h"
 
 namespace quorvel::testing {
 

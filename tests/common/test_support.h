@@ -21,7 +21,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "common/ftp_server.h"
+#include "common/loopback_port.h"
 #include "core/message_box.h"
 
 // Readable Qt texts in failure messages.

@@ -10,6 +10,7 @@
 #include <functional>
 #include <random>
 
+#include "common/ftp_server.h"
 #include "common/test_support.h"
 #include "core/app_state.h"
 #include "core/limit_setting.h"
