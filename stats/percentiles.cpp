@@ -1,7 +1,10 @@
 #include "stats/percentiles.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 #include "core/number_format.h"
@@ -20,6 +23,31 @@ float percentileOfSorted(const float* sorted, std::size_t n, int p) {
 }
 
 namespace {
+// Ascending order of values that are never negative (a throughput, a page load: the log's
+// numbers have no sign). Their bit patterns then order as the numbers do, so a radix sort of
+// three passes on 11 bits each orders a million runs in a fraction of a comparison sort's time;
+// a pass whose digit is the same for every value (the top bits of values of one range) is left
+// out.
+void sortNonNegative(std::vector<float>& values) {
+  if (values.size() < 4096) {
+    std::sort(values.begin(), values.end());
+    return;
+  }
+  std::vector<std::uint32_t> keys(values.size()), spare(values.size());
+  std::memcpy(keys.data(), values.data(), values.size() * sizeof(float));
+  std::array<std::size_t, 1 << 11> start;
+  for (int shift : {0, 11, 22}) {
+    start.fill(0);
+    for (std::uint32_t k : keys) ++start[(k >> shift) & 0x7FF];
+    if (std::find(start.begin(), start.end(), keys.size()) != start.end()) continue;
+    std::size_t at = 0;
+    for (std::size_t& s : start) at += std::exchange(s, at);
+    for (std::uint32_t k : keys) spare[start[(k >> shift) & 0x7FF]++] = k;
+    keys.swap(spare);
+  }
+  std::memcpy(values.data(), keys.data(), values.size() * sizeof(float));
+}
+
 // The throughputs and page loads of a set of runs, each in ascending order.
 struct SortedRuns {
   std::vector<float> kbps, pageLoad;
@@ -30,26 +58,13 @@ SortedRuns sortedRunsOf(const SummaryLog& log, const std::vector<std::uint32_t>&
   s.kbps.reserve(runList.size());
   s.pageLoad.reserve(runList.size());
   for (std::uint32_t i : runList) {
-    s.kbps.push_back(log.runs[i].kbps);
-    s.pageLoad.push_back(log.runs[i].pageAvg);
+    // A run's numbers are never negative; 0 stands for anything else all the same.
+    s.kbps.push_back(std::max(log.runs[i].kbps, 0.0f));
+    s.pageLoad.push_back(std::max(log.runs[i].pageAvg, 0.0f));
   }
-  std::sort(s.kbps.begin(), s.kbps.end());
-  std::sort(s.pageLoad.begin(), s.pageLoad.end());
+  sortNonNegative(s.kbps);
+  sortNonNegative(s.pageLoad);
   return s;
-}
-
-// The five parts of the day share out the Total's runs: their sorted values merge into the
-// Total's, which is quicker than sorting them again.
-std::vector<float> mergedParts(const std::array<SortedRuns, 5>& parts,
-                               std::vector<float> SortedRuns::*values) {
-  std::vector<float> all;
-  for (const SortedRuns& part : parts) {
-    const std::vector<float>& v = part.*values;
-    const auto middle = static_cast<std::ptrdiff_t>(all.size());
-    all.insert(all.end(), v.begin(), v.end());
-    std::inplace_merge(all.begin(), all.begin() + middle, all.end());
-  }
-  return all;
 }
 
 Percentiles percentilesOf(const SortedRuns& s) {
@@ -64,23 +79,9 @@ Percentiles percentilesOf(const SortedRuns& s) {
 }  // namespace
 
 std::array<Percentiles, 6> tablePercentiles(const SummaryLog& log, const StatisticsTable& table) {
-  static_assert(kDayPartRows.size() == 6 && kDayPartRows[5].part == kAllDayParts);
   std::array<Percentiles, 6> out;
-  std::array<SortedRuns, 5> parts;
-  std::size_t inParts = 0;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    parts[i] = sortedRunsOf(log, table.rows[i].runList);
-    out[i] = percentilesOf(parts[i]);
-    inParts += parts[i].kbps.size();
-  }
-  SortedRuns total;
-  if (inParts == table.rows[5].runList.size()) {
-    total.kbps = mergedParts(parts, &SortedRuns::kbps);
-    total.pageLoad = mergedParts(parts, &SortedRuns::pageLoad);
-  } else {
-    total = sortedRunsOf(log, table.rows[5].runList);
-  }
-  out[5] = percentilesOf(total);
+  for (std::size_t i = 0; i < out.size(); ++i)
+    out[i] = percentilesOf(sortedRunsOf(log, table.rows[i].runList));
   return out;
 }
 
