@@ -170,8 +170,7 @@ QJsonObject statsJson(const StatsReport& report) {
         {"med_kbps", single(r.medKbps)},
         {"avg_page_load_seconds", single(r.avgPageLoad)},
         {"med_page_load_seconds", single(r.medPageLoad)},
-        {"kbps_percentiles",
-         percentileJson(kKbpsPercentileRanks, report.percentiles[i].kbps)},
+        {"kbps_percentiles", percentileJson(kKbpsPercentileRanks, report.percentiles[i].kbps)},
         {"page_load_percentiles",
          percentileJson(kPageLoadPercentileRanks, report.percentiles[i].pageLoad)},
         {"shown", QJsonArray::fromStringList(shown[i])}});

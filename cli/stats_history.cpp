@@ -35,12 +35,9 @@ struct RunFields {
   QByteArray date, dayPart, weekday, hour, kbps, pageLoad;
 };
 RunFields runFields(const SummaryRun& run) {
-  return {run.date.toString(Qt::ISODate).toLatin1(),
-          dayPartLabel(run.dayPart),
-          QByteArray::number(run.date.dayOfWeek()),
-          QByteArray::number(run.hour),
-          shortestSingle(run.kbps).toLatin1(),
-          shortestSingle(run.pageAvg).toLatin1()};
+  return {run.date.toString(Qt::ISODate).toLatin1(), dayPartLabel(run.dayPart),
+          QByteArray::number(run.date.dayOfWeek()),  QByteArray::number(run.hour),
+          shortestSingle(run.kbps).toLatin1(),       shortestSingle(run.pageAvg).toLatin1()};
 }
 
 constexpr qsizetype kPiece = 1 << 20;
@@ -71,13 +68,12 @@ QString weekdayHoursText(const WeekdayHours& cells) {
 }
 
 QByteArray weekdayHoursCsv(const WeekdayHours& cells) {
-  QString out = CsvRecord({QStringLiteral("weekday"), QStringLiteral("hour"),
-                           QStringLiteral("count"), QStringLiteral("median_kbps"),
-                           QStringLiteral("median_page_load_seconds")});
+  QString out =
+      CsvRecord({QStringLiteral("weekday"), QStringLiteral("hour"), QStringLiteral("count"),
+                 QStringLiteral("median_kbps"), QStringLiteral("median_page_load_seconds")});
   forCellsWithRuns(cells, [&](const HourCell& c) {
-    out += CsvRecord({QString::number(c.weekday), QString::number(c.hour),
-                      QString::number(c.count), shortestSingle(c.medKbps),
-                      shortestSingle(c.medPageLoad)});
+    out += CsvRecord({QString::number(c.weekday), QString::number(c.hour), QString::number(c.count),
+                      shortestSingle(c.medKbps), shortestSingle(c.medPageLoad)});
   });
   return out.toUtf8();
 }

@@ -107,15 +107,17 @@ int main(int argc, char** argv) {
     float p95 = 0.0f;
     double h = computeWithHistorySeconds(log, chart, &p95);
     for (int i = 0; i < 2; ++i) h = std::min(h, computeWithHistorySeconds(log, chart, &p95));
-    std::printf("%8ld lines: the same with percentiles and weekday by hour:       %7.3f s "
-                "(%+.0f%%; Total p95 %.1f Kbps)\n",
-                n, h, 100.0 * (h - s) / s, double(p95));
+    std::printf(
+        "%8ld lines: the same with percentiles and weekday by hour:       %7.3f s "
+        "(%+.0f%%; Total p95 %.1f Kbps)\n",
+        n, h, 100.0 * (h - s) / s, double(p95));
     QElapsedTimer t;
     t.start();
     const ChartData data = readChartFile(chart);
-    std::printf("%8ld lines: graph reading chart.dat back (%d runs):            %7.3f s "
-                "(mean %.1f, median %.1f Kbps)\n",
-                n, data.rows, t.nsecsElapsed() / 1e9, data.mean, double(data.median));
+    std::printf(
+        "%8ld lines: graph reading chart.dat back (%d runs):            %7.3f s "
+        "(mean %.1f, median %.1f Kbps)\n",
+        n, data.rows, t.nsecsElapsed() / 1e9, data.mean, double(data.median));
     std::printf("%8ld lines: six passes reading the file each time:            %7.3f s\n", n,
                 sixFileReadsSeconds(log, chart));
     std::fflush(stdout);

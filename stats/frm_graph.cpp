@@ -51,8 +51,8 @@ QList<QPointF> plotPoints(std::vector<ChartPoint> pts, bool dated) {
 }
 
 // A level line across the chart, named for the legend.
-QLineSeries* levelLine(const QString& name, double level, double from, double to, Qt::PenStyle style,
-                       const QColor& colour) {
+QLineSeries* levelLine(const QString& name, double level, double from, double to,
+                       Qt::PenStyle style, const QColor& colour) {
   auto* line = new QLineSeries();
   line->setName(name + QLatin1Char(' ') + formatMask(level, "###0.0"));
   line->append(from, level);
@@ -131,8 +131,8 @@ void frmGraph::loadChart() {
                               : static_cast<QValueAxis*>(axisX)->min();
     const double to = dated ? static_cast<QDateTimeAxis*>(axisX)->max().toMSecsSinceEpoch()
                             : static_cast<QValueAxis*>(axisX)->max();
-    all.push_back(levelLine(QStringLiteral("Mean"), runs.mean, from, to, Qt::DashLine,
-                            QColor(200, 60, 40)));
+    all.push_back(
+        levelLine(QStringLiteral("Mean"), runs.mean, from, to, Qt::DashLine, QColor(200, 60, 40)));
     if (runs.medianKnown)
       all.push_back(levelLine(QStringLiteral("Median"), runs.median, from, to, Qt::DotLine,
                               QColor(40, 140, 60)));
@@ -151,7 +151,8 @@ void frmGraph::loadChart() {
 QAbstractAxis* frmGraph::dateAxis(const QLineSeries* series) const {
   auto* axis = new QDateTimeAxis();
   double first = series->at(0).x(), last = first;
-  for (const QPointF& p : series->points()) first = std::min(first, p.x()), last = std::max(last, p.x());
+  for (const QPointF& p : series->points())
+    first = std::min(first, p.x()), last = std::max(last, p.x());
   constexpr double kHour = 3600.0 * 1000.0;
   if (last - first < kHour) first -= kHour, last += kHour;  // one hour of runs: room either side
   axis->setRange(QDateTime::fromMSecsSinceEpoch(qint64(first)),
@@ -160,8 +161,8 @@ QAbstractAxis* frmGraph::dateAxis(const QLineSeries* series) const {
   const bool hours = last - first <= 8 * 24 * kHour;
   axis->setFormat(hours ? QStringLiteral("MM-dd hh:mm") : QStringLiteral("MM-dd-yy"));
   // As many labels as fit the chart's width, two at least.
-  const int labelWidth =
-      fontMetrics().horizontalAdvance(hours ? QStringLiteral("00-00 00:00") : QStringLiteral("00-00-00"));
+  const int labelWidth = fontMetrics().horizontalAdvance(hours ? QStringLiteral("00-00 00:00")
+                                                               : QStringLiteral("00-00-00"));
   const int fit = MSChart1_->width() / (labelWidth + fontMetrics().averageCharWidth() * 4);
   axis->setTickCount(std::clamp(fit, 2, kGraphMaxLabels));
   return axis;

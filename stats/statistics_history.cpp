@@ -14,8 +14,9 @@ namespace quorvel {
 
 namespace {
 QString scaleText(float low, float high) {
-  return QStringLiteral("Median Kbps of each hour: red %1 (slowest) to green %2 (fastest); "
-                        "blank hours have no runs.")
+  return QStringLiteral(
+             "Median Kbps of each hour: red %1 (slowest) to green %2 (fastest); "
+             "blank hours have no runs.")
       .arg(formatMask(low, "###0.0"), formatMask(high, "###0.0"));
 }
 
@@ -94,8 +95,8 @@ void StatisticsHistory::fitColumns() {
   const int number = lvw->fontMetrics().horizontalAdvance(QStringLiteral("00000.0")) + pad;
   int label = lvw->header()->sectionSizeHint(0);
   for (const DayPartRow& row : kDayPartRows)
-    label = std::max(label, lvw->fontMetrics().horizontalAdvance(QString::fromLatin1(row.label)) +
-                                pad);
+    label =
+        std::max(label, lvw->fontMetrics().horizontalAdvance(QString::fromLatin1(row.label)) + pad);
   lvw->setColumnWidth(0, label);
   for (int c = 1; c < lvw->columnCount(); ++c)
     lvw->setColumnWidth(c, std::max(number, lvw->header()->sectionSizeHint(c)));
@@ -105,10 +106,9 @@ void StatisticsHistory::fitColumns() {
   for (int h = 0; h < 24; ++h) grid->setColumnWidth(h, cell);
   const int row = grid->fontMetrics().height() + 6;
   for (int d = 0; d < 7; ++d) grid->setRowHeight(d, row);
-  grid->setFixedSize(grid->verticalHeader()->sizeHint().width() + 24 * cell +
-                         2 * grid->frameWidth() + 1,
-                     grid->horizontalHeader()->sizeHint().height() + 7 * row +
-                         2 * grid->frameWidth() + 1);
+  grid->setFixedSize(
+      grid->verticalHeader()->sizeHint().width() + 24 * cell + 2 * grid->frameWidth() + 1,
+      grid->horizontalHeader()->sizeHint().height() + 7 * row + 2 * grid->frameWidth() + 1);
 }
 
 QSize StatisticsHistory::sizeHint() const {
@@ -121,8 +121,8 @@ QSize StatisticsHistory::sizeHint() const {
   const int margins = 24;
   const int note = 2 * fontMetrics().height() + 8;
   const int width = std::max(columns, grdWeekdayHours_->width()) + margins;
-  const int height = std::max(rows, grdWeekdayHours_->height()) + note + margins +
-                     tabBar()->sizeHint().height();
+  const int height =
+      std::max(rows, grdWeekdayHours_->height()) + note + margins + tabBar()->sizeHint().height();
   return {width, height};
 }
 

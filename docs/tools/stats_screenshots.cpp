@@ -49,10 +49,10 @@ int main(int argc, char** argv) {
     const bool evening = hour >= 19 && day.dayOfWeek() <= 5;
     const double kbps = 900 + 500 * ((i * 37) % 11) / 10.0 - (evening ? 650 : 0) + 40 * hour;
     const double page = 2.0 + ((i * 13) % 9) / 2.0 + (evening ? 5 : 0);
-    log += QString::asprintf("%s %02d:%02d%7.1f Kbps%6.1f PageAvg   50000 Bytes    4 Secs   1 URLS"
-                             "    3 Files   0 Errs\r\n",
-                             qPrintable(day.toString(QStringLiteral("MM-dd-yy"))), hour,
-                             (i * 7) % 60, kbps, page)
+    log += QString::asprintf(
+               "%s %02d:%02d%7.1f Kbps%6.1f PageAvg   50000 Bytes    4 Secs   1 URLS"
+               "    3 Files   0 Errs\r\n",
+               qPrintable(day.toString(QStringLiteral("MM-dd-yy"))), hour, (i * 7) % 60, kbps, page)
                .toLatin1();
   }
   QFile f(appState().filePath(QStringLiteral("QVSum.log")));
@@ -71,6 +71,7 @@ int main(int argc, char** argv) {
   frmGraph graph;
   graph.show();
   if (!save(graph, QDir(out).filePath(QStringLiteral("graph.png")))) return 1;
-  std::printf("saved statistics.png, statistics-heatmap.png and graph.png in %s\n", qPrintable(out));
+  std::printf("saved statistics.png, statistics-heatmap.png and graph.png in %s\n",
+              qPrintable(out));
   return 0;
 }

@@ -111,22 +111,43 @@ TEST_F(StatsHistory, PercentilesAtTheEdges) {
     double median;  // the table's own
   };
   const Case cases[] = {
-      {"one run", {120.5}, {3.5}, {120.5, 120.5, 120.5, 120.5, 120.5, 120.5, 120.5},
-       {3.5, 3.5, 3.5, 3.5, 3.5}, 120.5},
-      {"two runs", {20, 10}, {3, 1}, {10.5, 11, 12.5, 15, 17.5, 19, 19.5},
-       {2, 2.5, 2.8, 2.9, 2.98}, 20},
-      {"three runs", {40, 10, 20}, {6, 2, 4}, {11, 12, 15, 20, 30, 36, 38},
-       {4, 5, 5.6, 5.8, 5.96}, 20},
-      {"ties", {10, 20, 10, 10}, {5, 5, 5, 5}, {10, 10, 10, 10, 12.5, 17, 18.5},
-       {5, 5, 5, 5, 5}, 10},
-      {"all equal", std::vector<double>(7, 55.5), std::vector<double>(7, 2.5),
-       {55.5, 55.5, 55.5, 55.5, 55.5, 55.5, 55.5}, {2.5, 2.5, 2.5, 2.5, 2.5}, 55.5},
+      {"one run",
+       {120.5},
+       {3.5},
+       {120.5, 120.5, 120.5, 120.5, 120.5, 120.5, 120.5},
+       {3.5, 3.5, 3.5, 3.5, 3.5},
+       120.5},
+      {"two runs",
+       {20, 10},
+       {3, 1},
+       {10.5, 11, 12.5, 15, 17.5, 19, 19.5},
+       {2, 2.5, 2.8, 2.9, 2.98},
+       20},
+      {"three runs",
+       {40, 10, 20},
+       {6, 2, 4},
+       {11, 12, 15, 20, 30, 36, 38},
+       {4, 5, 5.6, 5.8, 5.96},
+       20},
+      {"ties",
+       {10, 20, 10, 10},
+       {5, 5, 5, 5},
+       {10, 10, 10, 10, 12.5, 17, 18.5},
+       {5, 5, 5, 5, 5},
+       10},
+      {"all equal",
+       std::vector<double>(7, 55.5),
+       std::vector<double>(7, 2.5),
+       {55.5, 55.5, 55.5, 55.5, 55.5, 55.5, 55.5},
+       {2.5, 2.5, 2.5, 2.5, 2.5},
+       55.5},
   };
   const QDate tuesday(2026, 12, 1);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<RefRun> runs{{tuesday, 8, 0, 0.9, 2}};
-    for (size_t i = 0; i < c.kbps.size(); ++i) runs.push_back({tuesday, 9, 0, c.kbps[i], c.page[i]});
+    for (size_t i = 0; i < c.kbps.size(); ++i)
+      runs.push_back({tuesday, 9, 0, c.kbps[i], c.page[i]});
     runs.push_back({tuesday, 10, 0, 500, 60.1});
     writeRuns(runs);
     const QJsonObject doc = json({"stats", "--json"});
@@ -137,13 +158,14 @@ TEST_F(StatsHistory, PercentilesAtTheEdges) {
       EXPECT_EQ(row["count"].toInt(), int(c.kbps.size()));
       EXPECT_EQ(row["med_kbps"].toDouble(), c.median) << "the table's median keeps its rule";
       for (int i = 0; i < 7; ++i)
-        expectClose(row["kbps_percentiles"].toObject()["p" + QString::number(kKbpsRanks[i])]
-                        .toDouble(-1),
-                    c.kbpsWant[i], "kbps p" + std::to_string(kKbpsRanks[i]));
+        expectClose(
+            row["kbps_percentiles"].toObject()["p" + QString::number(kKbpsRanks[i])].toDouble(-1),
+            c.kbpsWant[i], "kbps p" + std::to_string(kKbpsRanks[i]));
       for (int i = 0; i < 5; ++i)
-        expectClose(row["page_load_percentiles"].toObject()["p" + QString::number(kPageRanks[i])]
-                        .toDouble(-1),
-                    c.pageWant[i], "page p" + std::to_string(kPageRanks[i]));
+        expectClose(
+            row["page_load_percentiles"].toObject()["p" + QString::number(kPageRanks[i])].toDouble(
+                -1),
+            c.pageWant[i], "page p" + std::to_string(kPageRanks[i]));
       expectPercentiles(row, c.kbps, c.page, c.name);  // the reference agrees by hand
     }
     // A part of the day without runs has 0 everywhere.
@@ -158,8 +180,9 @@ TEST_F(StatsHistory, PercentilesAtTheEdges) {
             "Day Part,N,Avg Kbps,Med Kbps,Avg Pg Load,Med Pg Load,Kbps p5,Kbps p10,Kbps p25,"
             "Kbps p50,Kbps p75,Kbps p90,Kbps p95,Pg Load p50,Pg Load p75,Pg Load p90,Pg Load p95,"
             "Pg Load p99");
-  EXPECT_TRUE(wide.out.contains("\r\nTotal,7,55.5,55.5,2.5,2.5,55.5,55.5,55.5,55.5,55.5,55.5,"
-                                "55.5,2.5,2.5,2.5,2.5,2.5\r\n"))
+  EXPECT_TRUE(
+      wide.out.contains("\r\nTotal,7,55.5,55.5,2.5,2.5,55.5,55.5,55.5,55.5,55.5,55.5,"
+                        "55.5,2.5,2.5,2.5,2.5,2.5\r\n"))
       << wide.out.toStdString();
   const Ended text = run({"stats", "--percentiles"});
   EXPECT_TRUE(text.out.contains("Pg Load p99\n")) << text.out.toStdString();
@@ -169,8 +192,7 @@ TEST_F(StatsHistory, PercentilesAtTheEdges) {
 // The weekday and hour of each run as its line gives them: 23:59 is still its day's last hour,
 // 00:00 the next day's first; Friday 23:00 is the weekend in the table but Friday in the map.
 TEST_F(StatsHistory, WeekdaysAndHoursAtTheEdges) {
-  const QDate thursday(2026, 12, 3), friday(2026, 12, 4), sunday(2026, 12, 6),
-      monday(2026, 12, 7);
+  const QDate thursday(2026, 12, 3), friday(2026, 12, 4), sunday(2026, 12, 6), monday(2026, 12, 7);
   writeRuns({{thursday, 23, 59, 100, 4},
              {friday, 0, 0, 200, 5},
              {friday, 23, 0, 10, 8},
@@ -229,11 +251,11 @@ TEST_F(StatsHistory, WeekdaysAndHoursAtTheEdges) {
 TEST_F(StatsHistory, AGeneratedLogAgreesWithTheReference) {
   std::mt19937 rng(20261207);
   std::vector<RefRun> runs;
-  const QDate start(2026, 9, 28);  // a Monday
+  const QDate start(2026, 9, 28);   // a Monday
   for (int i = 0; i < 9000; ++i) {  // the Total of the four weeks chosen counts over 4,096 runs
     RefRun r{start.addDays(i / 200), int(rng() % 24), int(rng() % 60),
-             (rng() % 30000) / 10.0,  // some below 1.0 Kbps
-             (rng() % 650) / 10.0};   // some above 60.0 s
+             (rng() % 30000) / 10.0,   // some below 1.0 Kbps
+             (rng() % 650) / 10.0};    // some above 60.0 s
     if (i % 97 == 0) r.kbps = r.page;  // ties across runs
     runs.push_back(r);
   }
@@ -252,13 +274,15 @@ TEST_F(StatsHistory, AGeneratedLogAgreesWithTheReference) {
   for (int part = 1; part <= 6; ++part) {
     std::vector<double> kbps, page;
     for (const RefRun& r : counted)
-      if (part == 6 || refPart(r) == part) kbps.push_back(asLogged(r.kbps)), page.push_back(asLogged(r.page));
+      if (part == 6 || refPart(r) == part)
+        kbps.push_back(asLogged(r.kbps)), page.push_back(asLogged(r.page));
     const QJsonObject row = rows[part - 1].toObject();
     EXPECT_EQ(row["count"].toInt(), int(kbps.size())) << part;
     if (part == 6) {
       EXPECT_GT(kbps.size(), 4096u) << "long enough to be sorted by its digits";
     }
-    expectClose(row["med_kbps"].toDouble(), refMedian(kbps), "median of part " + std::to_string(part));
+    expectClose(row["med_kbps"].toDouble(), refMedian(kbps),
+                "median of part " + std::to_string(part));
     expectPercentiles(row, kbps, page, "part " + std::to_string(part));
   }
 
@@ -286,8 +310,9 @@ TEST_F(StatsHistory, AGeneratedLogAgreesWithTheReference) {
   const Ended all = runProgram(QStringList{"stats", "--runs", "--csv"} + limits);
   ASSERT_EQ(all.code, kExitOk) << all.err.toStdString();
   QStringList want{"date,day_part,weekday,hour,kbps,page_load_seconds"};
-  const char* parts[] = {"", "Weekday morning", "Weekday afternoon", "Weekday evening",
-                         "Weekday late night", "Weekend"};
+  const char* parts[] = {
+      "",       "Weekday morning", "Weekday afternoon", "Weekday evening", "Weekday late night",
+      "Weekend"};
   for (const RefRun& r : counted)
     want << QStringLiteral("%1,%2,%3,%4,%5,%6")
                 .arg(r.date.toString(Qt::ISODate), parts[refPart(r)])
