@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -24,64 +24,65 @@ float percentileOfSorted(const float* sorted, std::size_t n, int p) {
 
 namespace {
 // Ascending order of values that are never negative (a throughput, a page load: the log's
-// numbers have no sign). Their bit patterns then order as the numbers do, so a radix sort of
-// three passes on 11 bits each orders a million runs in a fraction of a comparison sort's time;
-// a pass whose digit is the same for every value (the top bits of values of one range) is left
-// out.
-void sortNonNegative(std::vector<float>& values) {
-  if (values.size() < 4096) {
+// numbers have no sign). Their bit patterns then order as the numbers do, so a radix sort on
+// three digits of 11 bits orders a million runs in a fraction of a comparison sort's time: one
+// pass counts all three digits, then one pass a digit moves the values (none for a digit that
+// is the same in every value). `spare` is room for the moves; the two may trade buffers.
+void sortNonNegative(std::vector<float>& values, std::vector<float>& spare) {
+  const std::size_t n = values.size();
+  if (n < 4096) {
     std::sort(values.begin(), values.end());
     return;
   }
-  std::vector<std::uint32_t> keys(values.size()), spare(values.size());
-  std::memcpy(keys.data(), values.data(), values.size() * sizeof(float));
-  std::array<std::size_t, 1 << 11> start;
-  for (int shift : {0, 11, 22}) {
-    start.fill(0);
-    for (std::uint32_t k : keys) ++start[(k >> shift) & 0x7FF];
-    if (std::find(start.begin(), start.end(), keys.size()) != start.end()) continue;
+  spare.resize(n);
+  std::array<std::array<std::size_t, 1 << 11>, 3> count{};
+  for (float v : values) {
+    const auto k = std::bit_cast<std::uint32_t>(v);
+    ++count[0][k & 0x7FF];
+    ++count[1][(k >> 11) & 0x7FF];
+    ++count[2][k >> 22];
+  }
+  for (int digit = 0; digit < 3; ++digit) {
+    auto& start = count[size_t(digit)];
+    if (std::find(start.begin(), start.end(), n) != start.end()) continue;
     std::size_t at = 0;
-    for (std::size_t& s : start) at += std::exchange(s, at);
-    for (std::uint32_t k : keys) spare[start[(k >> shift) & 0x7FF]++] = k;
-    keys.swap(spare);
+    for (std::size_t& c : start) at += std::exchange(c, at);
+    const int shift = 11 * digit;
+    for (float v : values) spare[start[(std::bit_cast<std::uint32_t>(v) >> shift) & 0x7FF]++] = v;
+    values.swap(spare);
   }
-  std::memcpy(values.data(), keys.data(), values.size() * sizeof(float));
 }
 
-// The throughputs and page loads of a set of runs, each in ascending order.
-struct SortedRuns {
-  std::vector<float> kbps, pageLoad;
-};
-
-SortedRuns sortedRunsOf(const SummaryLog& log, const std::vector<std::uint32_t>& runList) {
-  SortedRuns s;
-  s.kbps.reserve(runList.size());
-  s.pageLoad.reserve(runList.size());
-  for (std::uint32_t i : runList) {
-    // A run's numbers are never negative; 0 stands for anything else all the same.
-    s.kbps.push_back(std::max(log.runs[i].kbps, 0.0f));
-    s.pageLoad.push_back(std::max(log.runs[i].pageAvg, 0.0f));
-  }
-  sortNonNegative(s.kbps);
-  sortNonNegative(s.pageLoad);
-  return s;
+// One figure of every run of the list, in ascending order, in `values`.
+template <typename Field>
+void sortedField(const SummaryLog& log, const std::vector<std::uint32_t>& runList, Field field,
+                 std::vector<float>& values, std::vector<float>& spare) {
+  values.clear();
+  // A run's numbers are never negative; 0 stands for anything else all the same.
+  for (std::uint32_t i : runList) values.push_back(std::max(log.runs[i].*field, 0.0f));
+  sortNonNegative(values, spare);
 }
 
-Percentiles percentilesOf(const SortedRuns& s) {
-  Percentiles p;
-  for (std::size_t i = 0; i < kKbpsPercentileRanks.size(); ++i)
-    p.kbps[i] = percentileOfSorted(s.kbps.data(), s.kbps.size(), kKbpsPercentileRanks[i]);
-  for (std::size_t i = 0; i < kPageLoadPercentileRanks.size(); ++i)
-    p.pageLoad[i] =
-        percentileOfSorted(s.pageLoad.data(), s.pageLoad.size(), kPageLoadPercentileRanks[i]);
-  return p;
+template <size_t N>
+void fillPercentiles(const std::array<int, N>& ranks, const std::vector<float>& sorted,
+                     std::array<float, N>& out) {
+  for (size_t i = 0; i < N; ++i)
+    out[i] = percentileOfSorted(sorted.data(), sorted.size(), ranks[i]);
 }
 }  // namespace
 
 std::array<Percentiles, 6> tablePercentiles(const SummaryLog& log, const StatisticsTable& table) {
   std::array<Percentiles, 6> out;
-  for (std::size_t i = 0; i < out.size(); ++i)
-    out[i] = percentilesOf(sortedRunsOf(log, table.rows[i].runList));
+  // Two buffers for every row and figure, as long as the longest row.
+  std::vector<float> values, spare;
+  values.reserve(table.rows.back().runList.size());
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const std::vector<std::uint32_t>& runs = table.rows[i].runList;
+    sortedField(log, runs, &SummaryRun::kbps, values, spare);
+    fillPercentiles(kKbpsPercentileRanks, values, out[i].kbps);
+    sortedField(log, runs, &SummaryRun::pageAvg, values, spare);
+    fillPercentiles(kPageLoadPercentileRanks, values, out[i].pageLoad);
+  }
   return out;
 }
 

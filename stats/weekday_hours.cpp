@@ -1,5 +1,7 @@
 #include "stats/weekday_hours.h"
 
+#include <algorithm>
+
 #include "core/number_format.h"
 
 namespace quorvel {
@@ -15,20 +17,16 @@ WeekdayHours weekdayHours(const SummaryLog& log, const std::vector<std::uint32_t
     const SummaryRun& run = log.runs[i];
     return std::size_t(run.date.dayOfWeek() - 1) * 24 + std::size_t(run.hour);
   };
-  std::vector<std::uint32_t> cellOfRun(runList.size());
   std::array<std::size_t, 7 * 24 + 1> start{};
-  for (std::size_t k = 0; k < runList.size(); ++k) {
-    cellOfRun[k] = std::uint32_t(cellOf(runList[k]));
-    ++start[cellOfRun[k] + 1];
-  }
+  for (std::uint32_t i : runList) ++start[cellOf(i) + 1];
   for (std::size_t c = 0; c < cells.size(); ++c) start[c + 1] += start[c];
   std::vector<float> kbps(runList.size()), page(runList.size());
   std::array<std::size_t, 7 * 24> next{};
-  for (std::size_t c = 0; c < cells.size(); ++c) next[c] = start[c];
-  for (std::size_t k = 0; k < runList.size(); ++k) {
-    const std::size_t at = next[cellOfRun[k]]++;
-    kbps[at] = log.runs[runList[k]].kbps;
-    page[at] = log.runs[runList[k]].pageAvg;
+  std::copy(start.begin(), start.end() - 1, next.begin());
+  for (std::uint32_t i : runList) {
+    const std::size_t at = next[cellOf(i)]++;
+    kbps[at] = log.runs[i].kbps;
+    page[at] = log.runs[i].pageAvg;
   }
   for (std::size_t c = 0; c < cells.size(); ++c) {
     cells[c].count = std::int32_t(start[c + 1] - start[c]);
