@@ -53,16 +53,6 @@ void sortNonNegative(std::vector<float>& values, std::vector<float>& spare) {
   }
 }
 
-// One figure of every run of the list, in ascending order, in `values`.
-template <typename Field>
-void sortedField(const SummaryLog& log, const std::vector<std::uint32_t>& runList, Field field,
-                 std::vector<float>& values, std::vector<float>& spare) {
-  values.clear();
-  // A run's numbers are never negative; 0 stands for anything else all the same.
-  for (std::uint32_t i : runList) values.push_back(std::max(log.runs[i].*field, 0.0f));
-  sortNonNegative(values, spare);
-}
-
 template <size_t N>
 void fillPercentiles(const std::array<int, N>& ranks, const std::vector<float>& sorted,
                      std::array<float, N>& out) {
@@ -73,16 +63,37 @@ void fillPercentiles(const std::array<int, N>& ranks, const std::vector<float>& 
 
 std::array<Percentiles, 6> tablePercentiles(const SummaryLog& log, const StatisticsTable& table) {
   std::array<Percentiles, 6> out;
-  // Two buffers for every row and figure, as long as the longest row.
-  std::vector<float> values, spare;
-  values.reserve(table.rows.back().runList.size());
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    const std::vector<std::uint32_t>& runs = table.rows[i].runList;
-    sortedField(log, runs, &SummaryRun::kbps, values, spare);
-    fillPercentiles(kKbpsPercentileRanks, values, out[i].kbps);
-    sortedField(log, runs, &SummaryRun::pageAvg, values, spare);
-    fillPercentiles(kPageLoadPercentileRanks, values, out[i].pageLoad);
+  // The Total's runs read once (the log's runs are large records); each part of the day's are
+  // those of its class among them, in the same order, as statisticsPass counts them.
+  const std::vector<std::uint32_t>& all = table.rows[5].runList;
+  std::vector<float> kbps, page, values, spare;
+  std::vector<DayPart> part;
+  kbps.reserve(all.size());
+  page.reserve(all.size());
+  part.reserve(all.size());
+  for (std::uint32_t i : all) {
+    // A run's numbers are never negative; 0 stands for anything else all the same.
+    kbps.push_back(std::max(log.runs[i].kbps, 0.0f));
+    page.push_back(std::max(log.runs[i].pageAvg, 0.0f));
+    part.push_back(log.runs[i].dayPart);
   }
+  const auto sortedOfPart = [&](const std::vector<float>& figures,
+                                DayPart p) -> const std::vector<float>& {
+    values.clear();
+    for (std::size_t k = 0; k < figures.size(); ++k)
+      if (part[k] == p) values.push_back(figures[k]);
+    sortNonNegative(values, spare);
+    return values;
+  };
+  for (std::size_t r = 0; r < 5; ++r) {
+    fillPercentiles(kKbpsPercentileRanks, sortedOfPart(kbps, kDayPartRows[r].part), out[r].kbps);
+    fillPercentiles(kPageLoadPercentileRanks, sortedOfPart(page, kDayPartRows[r].part),
+                    out[r].pageLoad);
+  }
+  sortNonNegative(kbps, spare);
+  fillPercentiles(kKbpsPercentileRanks, kbps, out[5].kbps);
+  sortNonNegative(page, spare);
+  fillPercentiles(kPageLoadPercentileRanks, page, out[5].pageLoad);
   return out;
 }
 
