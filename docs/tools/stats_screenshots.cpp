@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     const QDate day = QDate(2026, 11, 2).addDays(i / 5);
     const int hour = hours[i % 5];
     const bool evening = hour >= 19 && day.dayOfWeek() <= 5;
-    const double kbps = 900 + 500 * ((i * 37) % 11) / 10.0 - (evening ? 650 : 0) + 40 * hour;
+    const double kbps = 1400 + 500 * ((i * 37) % 11) / 10.0 - (evening ? 800 : 0);
     const double page = 2.0 + ((i * 13) % 9) / 2.0 + (evening ? 5 : 0);
     log += QString::asprintf(
                "%s %02d:%02d%7.1f Kbps%6.1f PageAvg   50000 Bytes    4 Secs   1 URLS"
