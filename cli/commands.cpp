@@ -144,11 +144,25 @@ std::vector<Command> makeCommands() {
             "Dates are written as in the window's date boxes: MM/DD/YYYY, M/D/YYYY, the log's "
             "own MM-DD-YY or YYYY-MM-DD; both limits are included; a date in the future is "
             "refused. Without them every date counts (the window's \"All\")."),
+        QStringLiteral(
+            "Percentiles interpolate linearly between the closest ranks (type 7, numpy's "
+            "default), so their p50 may differ from the median column, which is always one "
+            "run. --by-hour sorts the same runs by the weekday (1 Monday to 7 Sunday) and hour "
+            "of their local time; its medians are taken as the table's."),
         QStringLiteral("Exit status 2 when the log or a date is refused, 3 when chart.dat "
                        "could not be written (the table is shown all the same).")},
        {valued("first-date", QChar(), "DATE", "count no run before DATE"),
         valued("last-date", QChar(), "DATE", "count no run after DATE"), kJson,
-        flag("csv", QChar(), "write the table as CSV (RFC 4180) to standard output")},
+        flag("csv", QChar(), "write the table as CSV (RFC 4180) to standard output"),
+        flag("percentiles", QChar(),
+             "add the throughput's p5 to p95 and the page load's p50 to p99 to the table "
+             "(JSON has them always)"),
+        flag("by-hour", QChar(),
+             "show, for each weekday and hour that has runs, the count and the median "
+             "throughput and page load instead of the table"),
+        flag("runs", QChar(),
+             "write every run the table counted (date, day part, weekday, hour, Kbps, page "
+             "load) instead of the table; with --csv or --json")},
        &RunStats});
   return c;
 }

@@ -9,10 +9,13 @@
 #include "core/exit_codes.h"
 #include "cli/commands.h"
 #include "cli/report_forms.h"
+#include "cli/stats_history.h"
 #include "stats/chart_file.h"
 #include "stats/log_date.h"
 #include "stats/log_statistics.h"
+#include "stats/percentiles.h"
 #include "stats/summary_log.h"
+#include "stats/weekday_hours.h"
 
 namespace quorvel::cli {
 
@@ -33,6 +36,8 @@ struct StatsReport {
   bool truncated = false;
   StatisticsTable table;
   QString chartPath;
+  bool withPercentiles = false;  // --percentiles: their columns in the text and the CSV
+  std::array<Percentiles, 6> percentiles;
 };
 
 // Checks one limit as the window checks its box; false with the sentence to say.
@@ -63,6 +68,12 @@ QString periodLabel(const StatisticsResult& total) {
   return total.firstDate + QStringLiteral(" to ") + total.lastDate;
 }
 
+QStringList columnTitles(const StatsReport& report) {
+  QStringList titles = statisticsColumnTitles();
+  if (report.withPercentiles) titles += percentileColumnTitles();
+  return titles;
+}
+
 std::vector<QStringList> tableTexts(const StatsReport& report) {
   std::vector<QStringList> rows;
   for (size_t i = 0; i < kDayPartRows.size(); ++i)
@@ -71,9 +82,15 @@ std::vector<QStringList> tableTexts(const StatsReport& report) {
   return rows;
 }
 
-// The window's labels and list view as text: the labels on the left, the table's first
-// column left-aligned, the figures right-aligned under their titles.
-QString statsText(const StatsReport& report) {
+std::vector<QStringList> shownRows(const StatsReport& report) {
+  std::vector<QStringList> rows = tableTexts(report);
+  if (report.withPercentiles)
+    for (size_t i = 0; i < rows.size(); ++i) rows[i] += percentileRowTexts(report.percentiles[i]);
+  return rows;
+}
+
+// The window's labels as text, then a blank line.
+QString headText(const StatsReport& report) {
   QList<QPair<QString, QString>> head{{QStringLiteral("Log File:"), report.logPath}};
   if (report.first.text.isEmpty() && report.last.text.isEmpty())
     head.append({QStringLiteral("Dates To Include:"), QStringLiteral("All")});
@@ -82,34 +99,35 @@ QString statsText(const StatsReport& report) {
   head.append({QStringLiteral("Time Period of Log File:"), periodLabel(report.table.rows.back())});
   QString out;
   for (const auto& [label, value] : head) out += label.leftJustified(25) + value + '\n';
-  out += '\n';
+  return out + '\n';
+}
 
-  std::vector<QStringList> lines{statisticsColumnTitles()};
-  for (const QStringList& row : tableTexts(report)) lines.push_back(row);
-  std::vector<qsizetype> widths(6, 0);
-  for (const QStringList& line : lines)
-    for (int c = 0; c < 6; ++c) widths[c] = std::max(widths[c], line[c].size());
-  for (const QStringList& line : lines) {
-    QString text = line[0].leftJustified(widths[0]);
-    for (int c = 1; c < 6; ++c) text += QStringLiteral("  ") + line[c].rightJustified(widths[c]);
-    out += text + '\n';
-  }
-  out.chop(1);
+// The window's labels and list view as text: the labels on the left, the table's first
+// column left-aligned, the figures right-aligned under their titles. With --percentiles, the
+// percentile columns follow, a note on them after the table.
+QString statsText(const StatsReport& report) {
+  std::vector<QStringList> lines{columnTitles(report)};
+  for (const QStringList& row : shownRows(report)) lines.push_back(row);
+  QString out = headText(report) + alignedColumns(lines);
+  if (report.withPercentiles) out += QStringLiteral("\n\n") + percentileNote();
   return out;
 }
 
 QByteArray statsCsv(const StatsReport& report) {
-  QString out = CsvRecord(statisticsColumnTitles());
-  for (const QStringList& row : tableTexts(report)) out += CsvRecord(row);
+  QString out = CsvRecord(columnTitles(report));
+  for (const QStringList& row : shownRows(report)) out += CsvRecord(row);
   return out.toUtf8();
 }
 
-// A single-precision figure as the shortest decimal that reads back as it (13.214286, not
-// 13.214285850524902).
 QJsonValue single(float value) {
-  char buf[32];
-  const auto end = std::to_chars(buf, buf + sizeof buf, value).ptr;
-  return std::strtod(std::string(buf, end).c_str(), nullptr);
+  return jsonSingle(value);
+}
+
+template <size_t N>
+QJsonObject percentileJson(const std::array<int, N>& ranks, const std::array<float, N>& values) {
+  QJsonObject o;
+  for (size_t i = 0; i < N; ++i) o.insert(percentileKey(ranks[i]), single(values[i]));
+  return o;
 }
 
 QJsonValue dateOrNull(const std::optional<QDate>& d) {
@@ -119,7 +137,8 @@ QJsonValue textOrNull(const QString& text) {
   return text.isEmpty() ? QJsonValue() : QJsonValue(text);
 }
 
-QJsonObject statsJson(const StatsReport& report) {
+// What every JSON document of the command begins with: the log, the limits and the period.
+QJsonObject jsonHead(const StatsReport& report) {
   QJsonObject doc = JsonHead(QStringLiteral("stats"));
   const StatisticsResult& total = report.table.rows.back();
   doc.insert("log", report.logPath);
@@ -132,6 +151,12 @@ QJsonObject statsJson(const StatsReport& report) {
                                    {"shown", periodLabel(total)}});
   doc.insert("runs_read", static_cast<double>(report.runsRead));
   doc.insert("truncated", report.truncated);
+  return doc;
+}
+
+QJsonObject statsJson(const StatsReport& report) {
+  QJsonObject doc = jsonHead(report);
+  doc.insert("percentile_method", percentileNote());
   QJsonArray rows;
   const std::vector<QStringList> shown = tableTexts(report);
   for (size_t i = 0; i < kDayPartRows.size(); ++i) {
@@ -145,12 +170,48 @@ QJsonObject statsJson(const StatsReport& report) {
         {"med_kbps", single(r.medKbps)},
         {"avg_page_load_seconds", single(r.avgPageLoad)},
         {"med_page_load_seconds", single(r.medPageLoad)},
+        {"kbps_percentiles", percentileJson(kKbpsPercentileRanks, report.percentiles[i].kbps)},
+        {"page_load_percentiles",
+         percentileJson(kPageLoadPercentileRanks, report.percentiles[i].pageLoad)},
         {"shown", QJsonArray::fromStringList(shown[i])}});
   }
   doc.insert("rows", rows);
   doc.insert("chart_file", report.chartPath);
   doc.insert("chart_written", report.table.chartWritten);
   return doc;
+}
+
+// The options of the history views that do not go together; "" when they do.
+QString historyMistake(const ParsedArgs& args, bool jsonOrCsv) {
+  const bool byHour = args.has(QStringLiteral("by-hour")), runs = args.has(QStringLiteral("runs"));
+  if (byHour && runs) return QStringLiteral("Choose one of --by-hour and --runs.");
+  if (runs && !jsonOrCsv) return QStringLiteral("--runs writes CSV or JSON: add --csv or --json.");
+  if (args.has(QStringLiteral("percentiles")) && (byHour || runs))
+    return QStringLiteral("--percentiles goes with the table, not with --by-hour or --runs.");
+  return {};
+}
+
+// --by-hour: the cells of the week that have runs.
+void writeWeekdayHours(const StatsReport& report, const WeekdayHours& cells, bool json, bool csv,
+                       Console& console) {
+  if (json) {
+    QJsonObject doc = jsonHead(report);
+    doc.insert("hours", weekdayHoursJson(cells));
+    console.printRaw(QJsonDocument(doc).toJson(QJsonDocument::Indented));
+  } else if (csv) {
+    console.printRaw(weekdayHoursCsv(cells));
+  } else {
+    console.print(headText(report) + weekdayHoursText(cells));
+  }
+}
+
+// --runs: every run of the Total row.
+void writeRuns(const StatsReport& report, const SummaryLog& log, bool json, Console& console) {
+  const auto write = [&](const QByteArray& piece) { console.printRaw(piece); };
+  if (json)
+    writeRunsJson(jsonHead(report), log, report.table.rows.back().runList, write);
+  else
+    writeRunsCsv(log, report.table.rows.back().runList, write);
 }
 
 }  // namespace
@@ -163,6 +224,11 @@ int RunStats(const ParsedArgs& args, Console& console) {
   }
   if (args.positional.size() > 1) {
     console.error(QStringLiteral("Give one log file at most."));
+    return kExitCannotStart;
+  }
+  const bool byHour = args.has(QStringLiteral("by-hour")), runs = args.has(QStringLiteral("runs"));
+  if (const QString mistake = historyMistake(args, json || csv); !mistake.isEmpty()) {
+    console.error(mistake);
     return kExitCannotStart;
   }
   StatsReport report;
@@ -189,8 +255,15 @@ int RunStats(const ParsedArgs& args, Console& console) {
   report.runsRead = log.runs.size();
   report.truncated = log.truncated;
   report.table = computeStatistics(log, report.limits, report.chartPath);
+  report.withPercentiles = args.has(QStringLiteral("percentiles"));
+  if (json || report.withPercentiles) report.percentiles = tablePercentiles(log, report.table);
 
-  if (json)
+  if (byHour)
+    writeWeekdayHours(report, weekdayHours(log, report.table.rows.back().runList), json, csv,
+                      console);
+  else if (runs)
+    writeRuns(report, log, json, console);
+  else if (json)
     console.printRaw(QJsonDocument(statsJson(report)).toJson(QJsonDocument::Indented));
   else if (csv)
     console.printRaw(statsCsv(report));

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +13,8 @@
 #include "core/app_state.h"
 #include "core/line_reader.h"
 #include "core/text_util.h"
+#include "stats/log_date.h"
+#include "stats/log_statistics.h"
 
 namespace quorvel {
 
@@ -140,8 +143,7 @@ void ChartThinner::place(const ChartPoint& p) {
   include(groups_[index], p);
 }
 
-void ChartThinner::add(std::int32_t row, double value) {
-  const ChartPoint p{row, value};
+void ChartThinner::add(const ChartPoint& p) {
   if (width_ == 0) {
     if (static_cast<std::int64_t>(exact_.size()) < maxPoints_) {
       exact_.push_back(p);
@@ -203,19 +205,47 @@ bool numberValue(QByteArrayView text, double* v) {
   return r.ec == std::errc() && std::isfinite(*v);
 }
 
-// The third blank-separated piece of a line.
-QByteArrayView thirdPiece(QByteArrayView line) {
+// The first three blank-separated pieces of a line (empty ones where it has fewer).
+std::array<QByteArrayView, 3> firstThreePieces(QByteArrayView line) {
+  std::array<QByteArrayView, 3> out;
   qsizetype i = 0;
-  for (int piece = 0; piece < 3; ++piece) {
+  for (QByteArrayView& piece : out) {
     while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
     const qsizetype start = i;
     while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-    if (i == start) return {};
-    if (piece == 2) return line.sliced(start, i - start);
+    if (i == start) break;
+    piece = line.sliced(start, i - start);
   }
-  return {};
+  return out;
+}
+
+// Consecutive runs mostly share their date: the last one read and its day number.
+struct DateMemo {
+  char text[8] = {};
+  std::int64_t day = -1;  // -1: not a date
+  bool filled = false;
+};
+
+std::int64_t lineHour(QByteArrayView date, QByteArrayView hour, DateMemo* memo) {
+  if (date.size() != 8 || hour.size() != 2 || hour[0] < '0' || hour[0] > '2' || hour[1] < '0' ||
+      hour[1] > '9')
+    return kNoHour;
+  const int h = (hour[0] - '0') * 10 + (hour[1] - '0');
+  if (h > 23) return kNoHour;
+  if (!memo->filled || std::memcmp(memo->text, date.data(), 8) != 0) {
+    std::memcpy(memo->text, date.data(), 8);
+    const std::optional<QDate> d = parseLogDate(date);
+    memo->day = d ? d->toJulianDay() : -1;
+    memo->filled = true;
+  }
+  return memo->day < 0 ? kNoHour : memo->day * 24 + h;
 }
 }  // namespace
+
+std::int64_t chartLineHour(QByteArrayView date, QByteArrayView hour) {
+  DateMemo memo;
+  return lineHour(date, hour, &memo);
+}
 
 ChartData readChartFile(const QString& path, std::int32_t cap, std::int32_t maxPoints) {
   ChartData d;
@@ -233,13 +263,24 @@ ChartData readChartFile(const QString& path, std::int32_t cap, std::int32_t maxP
   d.declaredCount = countValue(line);
   const std::int64_t want = std::min<std::int64_t>(d.declaredCount, cap);
   ChartThinner thinner(maxPoints);
+  DateMemo memo;
+  std::vector<float> values;  // for the median
+  double sum = 0.0;
   while (d.rows < want && reader.next(&line)) {
     ++d.rows;
+    const auto piece = firstThreePieces(line);
     double v = 0.0;
-    if (numberValue(thirdPiece(line), &v)) thinner.add(d.rows, v);
+    if (!numberValue(piece[2], &v)) continue;
+    thinner.add(ChartPoint{d.rows, v, lineHour(piece[0], piece[1], &memo)});
+    ++d.valued;
+    sum += v;
+    if (d.valued <= kChartMedianCap) values.push_back(float(v));
   }
   d.points = thinner.points();
   d.thinned = thinner.thinned();
+  if (d.valued > 0) d.mean = sum / double(d.valued);
+  d.medianKnown = d.valued > 0 && d.valued <= kChartMedianCap;
+  if (d.medianKnown) d.median = medianOf(values);
   if (d.rows == cap && d.declaredCount > cap && reader.next(&line)) d.capped = true;
   return d;
 }

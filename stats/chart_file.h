@@ -42,9 +42,14 @@ inline constexpr std::int32_t kChartRunCap = std::numeric_limits<std::int32_t>::
 // The most points kept for drawing, however many runs there are.
 inline constexpr std::int32_t kChartMaxPoints = 4000;
 
+// A run's local date and hour as one number, hours since the start of the Julian day count
+// (julianDay * 24 + hour); kNoHour when its line gives no date and hour.
+inline constexpr std::int64_t kNoHour = -1;
+
 struct ChartPoint {
   std::int32_t row = 0;  // 1-based position among the run lines
   double value = 0.0;
+  std::int64_t hour = kNoHour;
 };
 
 // Keeps a series of any length for drawing in bounded memory: every point while there are no
@@ -54,7 +59,8 @@ class ChartThinner {
  public:
   explicit ChartThinner(std::int32_t maxPoints);
   // Rows come in ascending order.
-  void add(std::int32_t row, double value);
+  void add(std::int32_t row, double value) { add(ChartPoint{row, value}); }
+  void add(const ChartPoint& p);
   bool thinned() const { return width_ > 0; }
   // In row order.
   std::vector<ChartPoint> points() const;
@@ -84,12 +90,24 @@ struct ChartData {
   std::vector<ChartPoint> points;
   bool thinned = false;  // points holds the low and high of groups of rows, not every row
   bool capped = false;   // more run lines than the cap were declared and present
+  // Over every row with a number (not only the points kept): how many, their mean, and their
+  // median by the statistics table's rule (medianOf), which is then the Total row's.
+  std::int64_t valued = 0;
+  double mean = 0.0;
+  float median = 0.0f;
+  bool medianKnown = false;  // false when there were none, or more than kChartMedianCap
 };
+
+// The most values kept for the median: as many runs as the statistics read from a log.
+inline constexpr std::int64_t kChartMedianCap = 10'000'000;
 
 // Reads the file as far as it makes sense; never fails, never allocates by the declared count,
 // and keeps at most about maxPoints points whatever the file holds.
 ChartData readChartFile(const QString& path, std::int32_t cap = kChartRunCap,
                         std::int32_t maxPoints = kChartMaxPoints);
+
+// The date and hour of a run line's first two pieces ("MM-DD-YY", "HH"), or kNoHour.
+std::int64_t chartLineHour(QByteArrayView date, QByteArrayView hour);
 
 // The label of chart row r: "x " and r with a blank for its sign ("x  1", "x  12").
 QString chartRowLabel(std::int32_t row);

@@ -1,13 +1,19 @@
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
+
+class QAbstractAxis;
+class QLineSeries;
 
 class QLabel;
 class QPushButton;
 
 namespace quorvel {
 
-// Window "Log File Graph": the throughput of each run of chart.dat, one after the other.
+// Window "Log File Graph": the throughput of each run of chart.dat over the runs' dates and
+// hours, with the period's mean and median. A chart file whose lines carry no usable date is
+// drawn one run after the other, the time axis labelled "x  1", "x  2", ...
 class frmGraph : public QDialog {
   Q_OBJECT
  public:
@@ -17,7 +23,7 @@ class frmGraph : public QDialog {
   // kGraphMaxPoints / 2 equal groups of consecutive runs (ChartThinner), so that the chart
   // stays quick and its memory bounded however long chart.dat is; every run is drawn.
   static constexpr int kGraphMaxPoints = 4000;
-  // At most this many row labels ("x  1", ...) stand under the time axis.
+  // At most this many labels (dates, or "x  1", ...) stand under the time axis.
   static constexpr int kGraphMaxLabels = 12;
 
  public slots:
@@ -25,6 +31,10 @@ class frmGraph : public QDialog {
 
  private:
   void loadChart();
+  // The time axis: the runs' dates over the range of the series, labels as many as fit.
+  QAbstractAxis* dateAxis(const QLineSeries* series) const;
+  // The time axis without dates: rows 1 to n, every so many labelled.
+  QAbstractAxis* rowAxis(std::int32_t rows) const;
 
   QLabel* lblTitle_;
   QWidget* MSChart1_;

@@ -20,7 +20,10 @@
 #include "stats/frm_graph.h"
 #include "stats/log_date.h"
 #include "stats/log_statistics.h"
+#include "stats/percentiles.h"
+#include "stats/statistics_history.h"
 #include "stats/summary_log.h"
+#include "stats/weekday_hours.h"
 
 namespace quorvel {
 
@@ -168,6 +171,8 @@ frmStatistics::frmStatistics(QWidget* parent) : QDialog(parent) {
   for (int c = 0; c < 6; ++c) lvwStatistics_->setColumnWidth(c, twipsToPixels(this, widths[c]));
 
   fitToFont();
+  history_ = new StatisticsHistory(this);
+  placeHistory();
 
   connect(cmdCompute_, &QPushButton::clicked, this, &frmStatistics::onComputeClicked);
   connect(cmdLogFileBrowse_, &QPushButton::clicked, this, &frmStatistics::onBrowseClicked);
@@ -225,6 +230,16 @@ void frmStatistics::fitToFont() {
   resize(std::max(width(), right + 1 + twipsToPixels(this, 240)), height() + taller);
 }
 
+void frmStatistics::placeHistory() {
+  // Under the buttons, as wide as it needs; the window grows to hold it with its margins.
+  const int margin = twipsToPixels(this, 240);
+  const QSize need = history_->sizeHint();
+  history_->setGeometry(lvwStatistics_->x(), cmdQuit_->geometry().bottom() + margin,
+                        std::max(need.width(), lvwStatistics_->width()), need.height());
+  resize(std::max(width(), history_->geometry().right() + 1 + margin),
+         history_->geometry().bottom() + 1 + margin);
+}
+
 void frmStatistics::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   // The last column takes at least the width of its header, and the rest of the list's width.
@@ -277,6 +292,7 @@ void frmStatistics::onComputeClicked() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const SummaryLog log = readSummaryLog(path);
   const StatisticsTable table = computeStatistics(log, limits, chartFilePath());
+  history_->showResults(tablePercentiles(log, table), weekdayHours(log, table.rows.back().runList));
   QApplication::restoreOverrideCursor();
 
   lvwStatistics_->clear();
@@ -302,6 +318,7 @@ void frmStatistics::onComputeClicked() {
 
 void frmStatistics::resetResults() {
   lvwStatistics_->clear();
+  history_->clearResults();
   cmdGraph_->setEnabled(false);
   lblTimePeriodStat_->clear();
   chkAllDates_->setChecked(true);

@@ -13,6 +13,8 @@ class QTreeWidget;
 
 namespace quorvel {
 
+class StatisticsHistory;
+
 // Window "Log File Statistics": the runs of the summary log by part of the day.
 class frmStatistics : public QDialog {
   Q_OBJECT
@@ -43,6 +45,7 @@ class frmStatistics : public QDialog {
  private:
   void resetResults();
   void fitToFont();
+  void placeHistory();
   bool readDateLimit(QLineEdit* box, std::optional<QDate>* limit);
 
   QLabel* lblLogFile_;
@@ -60,6 +63,7 @@ class frmStatistics : public QDialog {
   QPushButton* cmdCompute_;
   QPushButton* cmdGraph_;
   QPushButton* cmdQuit_;
+  StatisticsHistory* history_;  // percentiles and the weekday-by-hour map, below the buttons
 };
 
 }  // namespace quorvel

@@ -23,11 +23,15 @@ std::int32_t medianIndex(std::int32_t count) {
 }
 
 float medianOf(std::vector<float>& values) {
-  const auto idx = medianIndex(static_cast<std::int32_t>(values.size()));
+  return medianOf(values.data(), values.data() + values.size());
+}
+
+float medianOf(float* first, float* last) {
+  const auto idx = medianIndex(static_cast<std::int32_t>(last - first));
   if (idx == 0) return 0.0f;
   // The element that an ascending sort would put at position idx (1-based).
-  const auto nth = values.begin() + (idx - 1);
-  std::nth_element(values.begin(), nth, values.end());
+  float* nth = first + (idx - 1);
+  std::nth_element(first, nth, last);
   return *nth;
 }
 

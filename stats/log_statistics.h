@@ -47,6 +47,8 @@ std::int32_t medianIndex(std::int32_t count);
 // The median of the values as defined above: the value at medianIndex(n) of the ascending
 // order (no two values averaged); 0 for no values. Reorders the values.
 float medianOf(std::vector<float>& values);
+// The same over [first, last).
+float medianOf(float* first, float* last);
 
 // The six rows of the statistics table, in order.
 struct DayPartRow {

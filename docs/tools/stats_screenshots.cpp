@@ -1,5 +1,6 @@
-// Shows the statistics window after a computation and the graph window over a log of a few
-// dozen runs, and saves what the screen shows of each (run under Xvfb for the documentation):
+// Shows the statistics window after a computation (its percentiles, then its weekday-by-hour
+// map) and the graph window over a log of four weeks, and saves what the screen shows of each
+// (run under Xvfb for the documentation):
 //
 //   stats_screenshots <output folder>
 
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
@@ -38,17 +40,19 @@ int main(int argc, char** argv) {
   QTemporaryDir home;
   resetAppState(home.path());
 
-  // Three runs a day over two weeks of November 2026, at changing times and speeds.
+  // Five runs a day over four weeks of November 2026, slower on weekday evenings.
   QByteArray log;
-  const int hours[] = {8, 14, 20, 23, 2};
-  for (int i = 0; i < 36; ++i) {
-    const QDate day = QDate(2026, 11, 2).addDays(i / 3);
-    const double kbps = 600 + 400 * ((i * 37) % 11) / 10.0 + (i % 5 == 3 ? -450 : 0);
-    const double page = 2.0 + ((i * 13) % 9) / 2.0;
-    log += QString::asprintf("%s %02d:%02d%7.1f Kbps%6.1f PageAvg   50000 Bytes    4 Secs   1 URLS"
-                             "    3 Files   0 Errs\r\n",
-                             qPrintable(day.toString(QStringLiteral("MM-dd-yy"))), hours[i % 5],
-                             (i * 7) % 60, kbps, page)
+  const int hours[] = {2, 8, 13, 20, 22};
+  for (int i = 0; i < 140; ++i) {
+    const QDate day = QDate(2026, 11, 2).addDays(i / 5);
+    const int hour = hours[i % 5];
+    const bool evening = hour >= 19 && day.dayOfWeek() <= 5;
+    const double kbps = 1400 + 500 * ((i * 37) % 11) / 10.0 - (evening ? 800 : 0);
+    const double page = 2.0 + ((i * 13) % 9) / 2.0 + (evening ? 5 : 0);
+    log += QString::asprintf(
+               "%s %02d:%02d%7.1f Kbps%6.1f PageAvg   50000 Bytes    4 Secs   1 URLS"
+               "    3 Files   0 Errs\r\n",
+               qPrintable(day.toString(QStringLiteral("MM-dd-yy"))), hour, (i * 7) % 60, kbps, page)
                .toLatin1();
   }
   QFile f(appState().filePath(QStringLiteral("QVSum.log")));
@@ -59,10 +63,15 @@ int main(int argc, char** argv) {
   stats.show();
   stats.onComputeClicked();
   if (!save(stats, QDir(out).filePath(QStringLiteral("statistics.png")))) return 1;
+  auto* tabs = stats.findChild<QTabWidget*>(QStringLiteral("tabHistory"));
+  if (!tabs) return 1;
+  tabs->setCurrentIndex(1);
+  if (!save(stats, QDir(out).filePath(QStringLiteral("statistics-heatmap.png")))) return 1;
 
   frmGraph graph;
   graph.show();
   if (!save(graph, QDir(out).filePath(QStringLiteral("graph.png")))) return 1;
-  std::printf("saved statistics.png and graph.png in %s\n", qPrintable(out));
+  std::printf("saved statistics.png, statistics-heatmap.png and graph.png in %s\n",
+              qPrintable(out));
   return 0;
 }

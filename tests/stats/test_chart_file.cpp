@@ -3,6 +3,7 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QDateTimeAxis>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QTest>
@@ -24,7 +25,11 @@ class ChartTest : public testing::AppFolderTest {
     QString title;
     qsizetype points = 0;
     double axisEnd = 0, lastX = 0, top = 0;
-    QStringList labels;
+    QStringList labels;  // of an axis of rows
+    QStringList legend;  // the runs' line, then the mean's and the median's
+    bool dated = false;
+    QDateTime first, last;  // of a date axis
+    int ticks = 0;
   };
   Drawn draw(const QByteArray& chartFile) {
     writeFile("chart.dat", chartFile);
@@ -33,28 +38,47 @@ class ChartTest : public testing::AppFolderTest {
     Drawn d;
     d.title = shown(&g, "lblTitle");
     QChart* chart = widget<QChartView>(&g, "MSChart1")->chart();
-    EXPECT_EQ(chart->series().size(), 1);
+    for (QAbstractSeries* s : chart->series()) d.legend << s->name();
     auto* line = qobject_cast<QLineSeries*>(chart->series().value(0));
     d.points = line->count();
     for (const QPointF& p : line->points())
       d.lastX = std::max(d.lastX, p.x()), d.top = std::max(d.top, p.y());
-    auto* x = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Horizontal).value(0));
-    d.labels = x->categoriesLabels();
-    d.axisEnd = x->max();
-    EXPECT_EQ(x->titleText() + " " + chart->axes(Qt::Vertical).value(0)->titleText(), "Time Kbps");
+    QAbstractAxis* time = chart->axes(Qt::Horizontal).value(0);
+    if (auto* x = qobject_cast<QCategoryAxis*>(time)) {
+      d.labels = x->categoriesLabels();
+      d.axisEnd = x->max();
+    } else if (auto* dates = qobject_cast<QDateTimeAxis*>(time)) {
+      d.dated = true;
+      d.first = dates->min();
+      d.last = dates->max();
+      d.ticks = dates->tickCount();
+    }
+    EXPECT_EQ(time->titleText() + " " + chart->axes(Qt::Vertical).value(0)->titleText(),
+              "Time Kbps");
     QTest::mouseClick(widget<QPushButton>(&g, "cmdClose"), Qt::LeftButton);
     EXPECT_FALSE(g.isVisible());
     return d;
   }
 };
 
-TEST_F(ChartTest, TheGraphDrawsTheRunsUnderTheirTitle) {
+// Over the runs' dates and hours, with the period's mean and its median (the table's: one run).
+TEST_F(ChartTest, TheGraphDrawsTheRunsOverTheirDatesUnderTheirTitle) {
   const Drawn d =
       draw("01-05-03 02-10-03\r\n 3\r\n01-05-03 09 100\r\n01-06-03 10 25.5\r\n02-10-03 21 60\r\n");
   EXPECT_EQ(d.title, "Average Download Speed for Period 01-05-03 to 02-10-03");
   EXPECT_EQ(d.points, 3);
-  EXPECT_EQ(d.labels, QStringList({"x  1", "x  2", "x  3"}));
+  EXPECT_TRUE(d.dated);
+  EXPECT_EQ(d.first, QDateTime(QDate(2003, 1, 5), QTime(9, 0)));
+  EXPECT_EQ(d.last, QDateTime(QDate(2003, 2, 10), QTime(21, 0)));
+  EXPECT_GE(d.ticks, 2);
+  EXPECT_LE(d.ticks, frmGraph::kGraphMaxLabels);
+  EXPECT_EQ(d.legend, QStringList({"Kbps", "Mean 61.8", "Median 60.0"}));
   EXPECT_EQ(d.top, 100.0);
+  // Lines without dates are drawn one after the other, as "x  1", "x  2", ...
+  const Drawn rows = draw("a b\r\n 3\r\nx 09 100\r\ny 10 25.5\r\n02-10-03 21 60\r\n");
+  EXPECT_FALSE(rows.dated);
+  EXPECT_EQ(rows.labels, QStringList({"x  1", "x  2", "x  3"}));
+  EXPECT_EQ(rows.legend.size(), 3);
 }
 
 // What a broken file still shows: the rows there are, up to the count, each with a number.
@@ -77,7 +101,7 @@ TEST_F(ChartTest, BrokenChartFilesShowWhatTheyCan) {
 }
 
 // Runs beyond the millionth are drawn too: the chart spans every run its title's period names,
-// thinned for drawing, with few labels.
+// thinned for drawing, with few labels; the mean and median are of every run.
 TEST_F(ChartTest, EveryRunOfALongPeriodIsDrawn) {
   constexpr int kRuns = 1'200'000;
   QByteArray data = "01-05-03 02-10-03\r\n " + QByteArray::number(kRuns) + "\r\n";
@@ -87,11 +111,11 @@ TEST_F(ChartTest, EveryRunOfALongPeriodIsDrawn) {
   const Drawn d = draw(data);
   EXPECT_LE(d.points, frmGraph::kGraphMaxPoints);
   EXPECT_GT(d.points, 100);
-  EXPECT_LE(d.labels.size(), frmGraph::kGraphMaxLabels);
-  EXPECT_EQ(d.labels.value(0), "x  1");
-  EXPECT_GT(d.lastX, 1'199'000.0);
+  EXPECT_LE(d.ticks, frmGraph::kGraphMaxLabels);
+  EXPECT_EQ(d.first, QDateTime(QDate(2003, 1, 5), QTime(9, 0)));
+  EXPECT_EQ(d.last, QDateTime(QDate(2003, 2, 10), QTime(21, 0)));
   EXPECT_EQ(d.top, 9000.0);
-  EXPECT_EQ(d.axisEnd, double(kRuns));
+  EXPECT_EQ(d.legend, QStringList({"Kbps", "Mean 841.7", "Median 100.0"}));
 }
 
 TEST_F(ChartTest, ALineEndAcrossTheReadersBlocksEndsOneLine) {

@@ -2,6 +2,11 @@
 // table read as it shows.
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
 #include <QTimer>
 
 #include "common/test_support.h"
@@ -79,6 +84,56 @@ TEST_F(FrmStatisticsTest, ComputeFillsSixRowsAndTheDatesLimitThem) {
     if (QWidget* m = QApplication::activeModalWidget()) m->close();
   });
   click(&w, "cmdGraph");
+}
+
+// Below the table, from the same computation: the percentiles of its rows (p50 of four runs is
+// the average of the middle two, where the median column takes the second), and the hours of
+// the week that had runs coloured from the slowest to the fastest, their figures in tooltips.
+TEST_F(FrmStatisticsTest, PercentilesAndTheHeatMapBesideTheTable) {
+  writeSampleLog();
+  frmStatistics w;
+  w.show();
+  click(&w, "cmdCompute");
+  EXPECT_EQ(rows(w).value(5), "Total 4 132.6 80.0 5.5 4.0");
+  const QStringList percentiles = testing::tableRows(&w, "lvwPercentiles");
+  ASSERT_EQ(percentiles.size(), 6);
+  EXPECT_EQ(percentiles[5], "Total 54.8 59.2 72.6 90.0 150.0 240.0 270.0 5.0 7.0 8.8 9.4 9.9");
+  EXPECT_EQ(percentiles[1], "Weekday afternoon 0.0 0.0 0.0 0.0 0.0 0.0 0.0 0.0 0.0 0.0 0.0 0.0");
+  EXPECT_TRUE(shown(&w, "lblPercentileNote").contains("p50 may differ from Med"));
+
+  auto* tabs = widget<QTabWidget>(&w, "tabHistory");
+  QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+  ASSERT_EQ(tabs->currentIndex(), 1);
+  auto* map = widget<QTableWidget>(&w, "grdWeekdayHours");
+  ASSERT_TRUE(map->isVisible());
+  ASSERT_EQ(map->rowCount() * 100 + map->columnCount(), 724);
+  QStringList filled;
+  for (int day = 0; day < 7; ++day)
+    for (int hour = 0; hour < 24; ++hour)
+      if (const QTableWidgetItem* cell = map->item(day, hour))
+        filled << map->verticalHeaderItem(day)->text() + " " + QString::number(hour) + ": " +
+                      cell->toolTip().replace('\n', ", ") + ", hue " +
+                      QString::number(cell->background().color().hsvHue());
+  EXPECT_EQ(filled,
+            QStringList({"Monday 3: Monday 03:00-03:59, 1 run(s), Median 80.0 Kbps, Median page "
+                         "load 6.0 s, hue 14",
+                         "Tuesday 8: Tuesday 08:00-08:59, 1 run(s), Median 100.0 Kbps, Median "
+                         "page load 4.0 s, hue 23",
+                         "Tuesday 9: Tuesday 09:00-09:59, 1 run(s), Median 300.0 Kbps, Median "
+                         "page load 2.0 s, hue 120",
+                         "Friday 23: Friday 23:00-23:59, 1 run(s), Median 50.3 Kbps, Median page "
+                         "load 10.0 s, hue 0"}))
+      << "Saturday's failed run leaves its hour blank";
+  EXPECT_EQ(shown(&w, "lblHeatScale"),
+            "Median Kbps of each hour: red 50.3 (slowest) to green 300.0 (fastest); blank hours "
+            "have no runs.");
+
+  // Another log clears them with the table.
+  writeFile("Other.log", "x");
+  frmStatistics::setLogFileChooser([&](QWidget*, const QString&) { return path("Other.log"); });
+  click(&w, "cmdLogFileBrowse");
+  EXPECT_TRUE(testing::tableRows(&w, "lvwPercentiles").isEmpty());
+  EXPECT_EQ(map->item(4, 23), nullptr);
 }
 
 // (The command refuses the same, other files and dates; test_stats_command.cpp.)
