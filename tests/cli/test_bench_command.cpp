@@ -141,6 +141,30 @@ TEST_F(BenchCommand, WhatCannotStartOrBeWritten) {
   EXPECT_EQ(line(r.out, "Valid URLs:"), "1");
 }
 
+// Addresses go out in one encoding: what is not ASCII as UTF-8, percent-encoded; bytes given
+// that are no UTF-8 (an argument, a line of URLS.DAT) as they were given.
+TEST_F(BenchCommand, AddressesAreSentInOneEncoding) {
+  const QString python = QStandardPaths::findExecutable("python3");
+  if (python.isEmpty()) GTEST_SKIP() << "python3 is not installed";
+  // A shell passes an argument's bytes as they are: here the byte FF where "<FF>" stands.
+  const QStringList givesRawBytes{python, "-c",
+                                  "import os, sys\n"
+                                  "a = [x.replace('<FF>', '\\udcff') for x in sys.argv[1:]]\n"
+                                  "os.execv(a[0], a)"};
+  const QString site = url("/");
+  const Ended e = testing::runQuorvel(
+      dir_.path(),
+      {"bench", "--no-log",
+       site + QString::fromUtf8("\xC3\xBCn\xC3\xAF\xE2\x82\xAC\xF0\x9F\x98\x80.htm"),
+       site + "x<FF>.htm"},
+      60000, false, givesRawBytes);
+  ASSERT_TRUE(e.finished);
+  writeFile("URLS.DAT", site.toUtf8() + "caf\xE9.htm\n");
+  run({"bench", "--no-log"});
+  EXPECT_EQ(seen(),
+            QStringList({"/%C3%BCn%C3%AF%E2%82%AC%F0%9F%98%80.htm", "/x%FF.htm", "/caf%E9.htm"}));
+}
+
 // The validator's verdict on a file: "valid", or its complaints.
 QString validate(const QString& node, const QString& harFile) {
   QProcess p;
