@@ -311,7 +311,7 @@ void HtmlTagReader::attributes(Tag& tag, HtmlStartTag& out, bool keep, bool& clo
     const QByteArrayView attributeName(name, p_ - name);
     while (p_ < end_ && isSpace(*p_)) ++p_;
     if (p_ == end_) return;
-    QByteArrayView value;
+    QByteArrayView value(p_, 0);  // none written: empty, where it would stand
     if (*p_ == '=') {
       ++p_;
       while (p_ < end_ && isSpace(*p_)) ++p_;

@@ -282,7 +282,7 @@ QByteArray WebUrl::text() const {
 std::optional<WebUrl> ResolveWebUrl(QByteArrayView reference, const WebUrl& base) {
   if (reference.size() > kMaxReference) return std::nullopt;
   const QByteArray s = cleaned(reference);
-  if (s.isEmpty() || s.front() == '#') return std::nullopt;
+  if (s.isEmpty()) return std::nullopt;
   const QByteArray scheme = schemeOf(s);
   std::optional<WebUrl> url;
   if (!scheme.isEmpty()) {
@@ -309,6 +309,8 @@ std::optional<WebUrl> ResolveWebUrl(QByteArrayView reference, const WebUrl& base
     WebUrl u = base;
     parsePathAndQuery(s, u, false);
     url = u;
+  } else if (s[0] == '#') {
+    url = base;  // the page itself (its fragment is never sent)
   } else if (s[0] == '?') {
     WebUrl u = base;
     u.query.clear();

@@ -28,9 +28,10 @@ struct WebUrl {
 // ("/x") against the base's server, any other relative one against the base's folder, dot
 // segments removed, the query kept, the fragment dropped, everything outside printable ASCII
 // percent-encoded as UTF-8. An "http:" address on an https page becomes https, as current
-// browsers upgrade such mixed content. None when a browser would not fetch it at all: an empty
-// reference or one of only a fragment, a scheme other than http and https (data:, javascript:,
-// about:, blob:, mailto:, ...), a host it cannot parse, a reference beyond 2 MiB.
+// browsers upgrade such mixed content; a reference of only a fragment ("#top") is the base
+// itself, as a browser fetches it. None when a browser would not fetch it at all: an empty
+// (or blank) reference, a scheme other than http and https (data:, javascript:, about:, blob:,
+// mailto:, ...), a host it cannot parse, a reference beyond 2 MiB.
 std::optional<WebUrl> ResolveWebUrl(QByteArrayView reference, const WebUrl& base);
 
 // A page's own address (as listed or typed, or as it answered after redirects): "http://" is

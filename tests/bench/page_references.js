@@ -30,7 +30,7 @@ function* elements(node) {
 function resolve(src, base, page) {
   if (src === null || src.length > 2 * 1024 * 1024) return null;
   const cleaned = src.replace(/^[\u0000-\u0020]+|[\u0000-\u0020]+$/g, '');
-  if (cleaned === '' || cleaned.startsWith('#')) return null;
+  if (cleaned === '') return null;
   let url;
   try {
     url = new URL(src, base);

@@ -80,6 +80,7 @@ TEST(WebUrl, ReferencesResolveAsABrowserResolvesThem) {
        "https://www.example.com/news/caf%C3%A9%201.png?q=%E2%82%AC%27"},
       {"caf\xE9.png", "https://www.example.com/news/caf%E9.png"},
       {"?page=2", "https://www.example.com/news/today.htm?page=2"},
+      {"#top", "https://www.example.com/news/today.htm?x=1"},
       {"HTTPS://M\xC3\xBCnchen.example/", "https://xn--mnchen-3ya.example/"},
       {"http://0x7f.1/x", "https://127.0.0.1/x"},
   };
@@ -88,7 +89,7 @@ TEST(WebUrl, ReferencesResolveAsABrowserResolvesThem) {
     EXPECT_EQ(url ? url->text() : "(none)", want) << ref.data();
   }
   for (const char* notFetched :
-       {"", "   ", "#top", "data:image/png;base64,AAAA", "javascript:x()", "about:blank",
+       {"", "   ", "data:image/png;base64,AAAA", "javascript:x()", "about:blank",
         "blob:https://a/b", "mailto:a@b", "ftp://h/x", "http://a b/", "http://h:99999/"})
     EXPECT_FALSE(ResolveWebUrl(notFetched, base)) << notFetched;
 }
