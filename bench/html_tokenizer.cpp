@@ -455,6 +455,15 @@ bool HtmlTagReader::atEndTagOf(QByteArrayView name) {
   return true;
 }
 
+// After the name of the end tag that ends a text element: its attributes, if any, and its ">".
+void HtmlTagReader::skipEndTagRest() {
+  Tag tag;
+  tag.end = true;
+  HtmlStartTag ignored;
+  bool closed = false;
+  attributes(tag, ignored, false, closed);
+}
+
 void HtmlTagReader::skipText() {
   if (text_ == Text::PlainText) {
     p_ = end_;
@@ -468,13 +477,8 @@ void HtmlTagReader::skipText() {
     skipTo('<');
     if (p_ == end_) break;
     if (atEndTagOf(textEnd_)) {
-      Tag tag;
-      tag.end = true;
-      HtmlStartTag ignored;
-      bool closed = false;
-      attributes(tag, ignored, false, closed);
-      text_ = Text::Data;
-      return;
+      skipEndTagRest();
+      break;
     }
   }
   text_ = Text::Data;
@@ -538,13 +542,7 @@ void HtmlTagReader::skipScriptData() {
       }
     }
   }
-  if (p_ < end_) {  // at the end tag's name: its attributes, if any, and its ">"
-    Tag tag;
-    tag.end = true;
-    HtmlStartTag ignored;
-    bool closed = false;
-    attributes(tag, ignored, false, closed);
-  }
+  if (p_ < end_) skipEndTagRest();
   text_ = Text::Data;
 }
 

@@ -70,6 +70,7 @@ class HtmlTagReader {
   void skipText();  // the content of a raw text, RCDATA or script element up to its end tag
   bool atEndTagOf(QByteArrayView name);  // at "</name" + whitespace, "/" or ">"
   void skipScriptData();
+  void skipEndTagRest();
   int tagKind(QByteArrayView name) const;
 
   const char* p_;

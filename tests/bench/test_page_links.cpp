@@ -28,26 +28,28 @@ QByteArray imageSources(const QByteArray& page) {
   return found.join('|');
 }
 
+// Pages and the "src" of their images, "|"-separated: also read by parse5 below.
+const std::pair<QByteArray, QByteArray> kImagePages[] = {
+    {"<IMG\nSRC=a.gif><img\tsrc='b c.gif'><img src=\"d\"/><img/src=e>", "a.gif|b c.gif|d|e"},
+    {"<img data-src=x srcset=y src=z><img src=a src=b><img src>", "z|a|"},
+    {"<img alt='>' src=a><img src=\"x'y\"><img src=p>q>", "a|x'y|p"},
+    {"<img src=\"a?x=1&amp;y=2&copy=3&lt\"><img src='&#x41;&#66;&#0;&#x80;&notit;'>",
+     "a?x=1&y=2&copy=3<|AB\xEF\xBF\xBD\xE2\x82\xAC&notit;"},
+    {"<!-- <img src=c1> --><!--><img src=a><!---><img src=b><!-- x --!><img src=c>", "a|b|c"},
+    {"<!DOCTYPE html><?php <img src=x> ?><img src=a></x <img src=y>><img src=b>", "a|b"},
+    {"<script>var s='<img src=x>';</script><img src=a>", "a"},
+    {"<script><!--<script>x</script><img src=x></script>--></script><img src=b>", "b"},
+    {"<style>img{}</style x='>'><title><img src=x></title><textarea><img src=y></TEXTAREA>"
+     "<noscript><img src=z></noscript><img src=a>",
+     "a"},
+    {"<template><img src=x><template><img src=y></template></template><image src=a>", "a"},
+    {"<svg><image src=x/><style><img src=a></style></svg><img src=b>", "a|b"},
+    {"<math><![CDATA[<img src=x>]]></math><img src=a><img src='unclosed", "a"},
+    {"<xmp><img src=x></xmp><iframe><img src=y></iframe><plaintext></plaintext><img src=z>", ""},
+};
+
 TEST(HtmlTagReader, ReadsTagsAsAParserDoes) {
-  const std::pair<QByteArray, QByteArray> pages[] = {
-      {"<IMG\nSRC=a.gif><img\tsrc='b c.gif'><img src=\"d\"/><img/src=e>", "a.gif|b c.gif|d|e"},
-      {"<img data-src=x srcset=y src=z><img src=a src=b><img src>", "z|a|"},
-      {"<img alt='>' src=a><img src=\"x'y\"><img src=p>q>", "a|x'y|p"},
-      {"<img src=\"a?x=1&amp;y=2&copy=3&lt\"><img src='&#x41;&#66;&#0;&#x80;&notit;'>",
-       "a?x=1&y=2&copy=3<|AB\xEF\xBF\xBD\xE2\x82\xAC&notit;"},
-      {"<!-- <img src=c1> --><!--><img src=a><!---><img src=b><!-- x --!><img src=c>", "a|b|c"},
-      {"<!DOCTYPE html><?php <img src=x> ?><img src=a></x <img src=y>><img src=b>", "a|b"},
-      {"<script>var s='<img src=x>';</script><img src=a>", "a"},
-      {"<script><!--<script>x</script><img src=x></script>--></script><img src=b>", "b"},
-      {"<style>img{}</style x='>'><title><img src=x></title><textarea><img src=y></TEXTAREA>"
-       "<noscript><img src=z></noscript><img src=a>",
-       "a"},
-      {"<template><img src=x><template><img src=y></template></template><image src=a>", "a"},
-      {"<svg><image src=x/><style><img src=a></style></svg><img src=b>", "a|b"},
-      {"<math><![CDATA[<img src=x>]]></math><img src=a><img src='unclosed", "a"},
-      {"<xmp><img src=x></xmp><iframe><img src=y></iframe><plaintext></plaintext><img src=z>", ""},
-  };
-  for (const auto& [page, want] : pages) EXPECT_EQ(imageSources(page), want) << page.data();
+  for (const auto& [page, want] : kImagePages) EXPECT_EQ(imageSources(page), want) << page.data();
 }
 
 // A hostile page costs one reading of it: a million tags, and one tag as large as a page.
@@ -137,9 +139,9 @@ QJsonObject withoutFrames(const QJsonObject& reading) {
   return {{"tags", tags}, {"urls", urls}};
 }
 
-// Our pages (with the names of three servers) and the fuzz target's corpus, read by Quorvel
-// and by parse5 and Node's URL, from an http and an https address: the same tags, values and
-// addresses.
+// Our pages (with the names of three servers), the pages above and the fuzz target's corpus,
+// read by Quorvel and by parse5 and Node's URL, from an http and an https address: the same
+// tags, values and addresses.
 TEST(PageLinks, ReadAsParse5AndNodesUrlReadThem) {
   const QString node = QStandardPaths::findExecutable("node");
   if (node.isEmpty()) GTEST_SKIP() << "node is not installed (scripts/install-deps.sh)";
@@ -156,13 +158,14 @@ TEST(PageLinks, ReadAsParse5AndNodesUrlReadThem) {
   for (const testing::CorpusPage& p :
        testing::CorpusPages("www.news.test", "cdn.news.test:8080", "img.example.test"))
     add(QStringLiteral("page%1.htm").arg(++n), p.body);
+  for (const auto& [page, sources] : kImagePages) add(QStringLiteral("page%1.htm").arg(++n), page);
   const QDir corpus(QUORVEL_FUZZ_CORPUS);
   for (const QString& f : corpus.entryList(QDir::Files)) {
     QFile in(corpus.filePath(f));
     ASSERT_TRUE(in.open(QIODevice::ReadOnly));
     add(f, in.readAll());
   }
-  ASSERT_GE(files.size(), 10);
+  ASSERT_GE(files.size(), 20);
   for (const char* pageUrl : {"http://www.news.test/a/b/page.htm?q=1", "https://WWW.News.test/"}) {
     SCOPED_TRACE(pageUrl);
     QProcess p;
