@@ -11,6 +11,7 @@
 #include "core/instance_lock.h"
 #include "core/message_box.h"
 #include "core/quiet_qt.h"
+#include "core/text_util.h"
 #include "app/startup.h"
 #include "bench/benchmark.h"
 #include "cli/commands.h"
@@ -19,7 +20,8 @@ namespace {
 
 QStringList argumentsOf(int argc, char** argv) {
   QStringList args;
-  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  // Arguments are UTF-8; bytes that are not keep their value (a URL sends them as they came).
+  for (int i = 1; i < argc; ++i) args << quorvel::FromUtf8KeepingBytes(argv[i]);
   return args;
 }
 

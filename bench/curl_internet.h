@@ -4,8 +4,9 @@
 // reused from one request to the next, as a browser would. Requests bypass every cache
 // ("Cache-Control: no-cache", "Pragma: no-cache") and ask for no compression, so the bytes
 // counted are the bytes the server sent. Redirects are followed (at most 10), only to http and
-// https (a listed URL may still name ftp). An HTTP error status is not a failure: its page is
-// read and counted like any other; only a transport failure gives an error number
+// https (a listed URL may still name ftp). An HTTP error status is no failure of the session: its
+// page is read like any other (the run counts it as failed, HttpStatusError); only a transport
+// failure gives an error number
 // (curl_errors.h), and an answer that is not HTTP at all gives 12152.
 //
 // While a request waits the session calls the event pump (InternetSession::setEventPump) every

@@ -10,24 +10,29 @@ QString CompleteURL(const QString& url) {
 
 namespace {
 
-void appendEncoded(QByteArray& out, QStringView text) {
+void appendByte(QByteArray& out, unsigned char u) {
   static const char kHex[] = "0123456789ABCDEF";
-  for (const QChar c : text) {
-    QByteArray bytes;
-    if (c.unicode() <= 0xFF) {
-      bytes.append(char(c.unicode()));
+  if (u > 0x20 && u < 0x7F) {
+    out.append(char(u));
+    return;
+  }
+  out.append('%');
+  out.append(kHex[u >> 4]);
+  out.append(kHex[u & 0xF]);
+}
+
+void appendEncoded(QByteArray& out, QStringView text) {
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+      for (const char b : text.mid(i, 2).toUtf8()) appendByte(out, static_cast<unsigned char>(b));
+      ++i;
+    } else if (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF) {
+      appendByte(out, static_cast<unsigned char>(c.unicode() - 0xDC00));  // a byte kept as is
     } else {
-      bytes = QString(c).toUtf8();
-    }
-    for (const char b : bytes) {
-      const auto u = static_cast<unsigned char>(b);
-      if (u <= 0x20 || u >= 0x7F) {
-        out.append('%');
-        out.append(kHex[u >> 4]);
-        out.append(kHex[u & 0xF]);
-      } else {
-        out.append(b);
-      }
+      // (A lone surrogate of any other kind is no character: U+FFFD.)
+      for (const char b : (c.isSurrogate() ? QString(QChar(0xFFFD)) : QString(c)).toUtf8())
+        appendByte(out, static_cast<unsigned char>(b));
     }
   }
 }

@@ -11,10 +11,10 @@ namespace quorvel {
 // front, and any other gets "http://".
 QString CompleteURL(const QString& url);
 
-// The bytes of a URL as they go on the wire. Page references reach us one byte per character
-// (Latin-1), so characters up to U+00FF stand for those bytes and others are taken as UTF-8.
-// Blanks, control characters and bytes above 127 are percent-encoded, as a browser does,
-// except in the server name, which stays UTF-8 for the library's international-name support.
+// The bytes of a URL as they go on the wire, in one encoding: blanks, control characters and
+// everything outside ASCII percent-encoded as UTF-8, except the bytes that came in as no UTF-8
+// at all (FromUtf8KeepingBytes, core/text_util.h), which are sent as they came. The server
+// name stays UTF-8: the library turns an international name into its ASCII form (IDNA).
 QByteArray RequestURL(const QString& url);
 
 }  // namespace quorvel

@@ -9,6 +9,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "core/error_numbers.h"
+
 namespace quorvel {
 
 struct RequestDetails {
@@ -36,5 +38,13 @@ struct RequestDetails {
   QList<QPair<QByteArray, QByteArray>> requestHeaders;   // only when asked for
   QList<QPair<QByteArray, QByteArray>> responseHeaders;  // only when asked for
 };
+
+// The error number of a request that the server answered with an HTTP error status (400 to
+// 599): 991, the not-found number, for 404 and 410; the status itself for any other. 0 for
+// every other answer, and for answers that are not HTTP (an FTP reply code is no HTTP status).
+inline int HttpStatusError(const RequestDetails& d) {
+  if (!d.known || d.httpVersion.isEmpty() || d.status < 400 || d.status > 599) return 0;
+  return d.status == 404 || d.status == 410 ? err::kNotFoundPage : d.status;
+}
 
 }  // namespace quorvel

@@ -3,21 +3,20 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/app_state.h"
-#include "core/number_format.h"
-#include "core/text_util.h"
-#include "core/tick.h"
-#include "core/url_list_file.h"
 #include "bench/benchmark_run.h"
 #include "bench/debug_log.h"
-#include "core/error_numbers.h"
-#include "bench/html_scan.h"
 #include "bench/log_lines.h"
 #include "bench/page_links.h"
 #include "bench/result_logs.h"
 #include "bench/run_totals.h"
 #include "bench/totals_text.h"
 #include "bench/url_history.h"
+#include "core/app_state.h"
+#include "core/error_numbers.h"
+#include "core/number_format.h"
+#include "core/text_util.h"
+#include "core/tick.h"
+#include "core/url_list_file.h"
 
 namespace quorvel {
 
@@ -76,6 +75,7 @@ class Run {
     std::int64_t bytes = 0;
     std::int64_t micros = 0;
     std::int64_t startedMs = 0;  // only when requests are reported
+    RequestDetails details;      // what the session knows of the request
   };
 
   bool prepare();
@@ -226,6 +226,9 @@ bool Run::download(const QString& url, QByteArray* body, bool pollAfterOpen, Dow
     debugTimed(QStringLiteral("*** ReadURL returned ") + QString::number(out.error));
     if (cancelRequested()) return false;
   }
+  out.details = net_.LastRequestDetails();
+  // A server's error answer is a failed file, whatever its body holds.
+  if (out.error == 0) out.error = HttpStatusError(out.details);
   if (env_.onInterval) env_.onInterval(url, out.micros);
   return true;
 }
@@ -240,7 +243,10 @@ bool Run::fetchEntry(qsizetype u) {
   QByteArray body;
   Download d;
   if (!download(entry, &body, true, d)) return false;
-  if (isNotFoundPage(body)) d.error = kNotFoundError;
+  // The server's own error answers are told by their status; a page answered as found may
+  // still be the site's not-found page.
+  const bool errorAnswer = HttpStatusError(d.details) != 0;
+  if (!errorAnswer && isNotFoundPage(body)) d.error = kNotFoundError;
 
   if (d.error != 0) {
     if (!isFrame) {
@@ -265,19 +271,23 @@ bool Run::fetchEntry(qsizetype u) {
     debug_.raw(body);
   }
 
-  const QString base = LinkBase(entry);
-  // The page's own buffer becomes the text that is scanned: a large page is never held twice.
-  const QByteArray html = ScanText(std::move(body));
-  body = QByteArray();
-  if (getImages_ || getSounds_) {
-    const QStringList resources = EmbeddedResourceUrls(html, base, getImages_, getSounds_);
-    if (!resources.isEmpty() && state_.debug1) {
+  // What an error answer links is the server's error page, not the page asked for.
+  if (!errorAnswer) {
+    LinkKinds kinds;
+    kinds.images = getImages_;
+    kinds.sounds = getSounds_;
+    kinds.frames = u == 0;
+    // References lead from where the page was found, after its redirects.
+    const QString at = d.details.effectiveUrl.isEmpty() ? entry : d.details.effectiveUrl;
+    PageLinks links = ReadPageLinks(body, at, kinds);
+    body = QByteArray();
+    if (!links.resources.isEmpty() && state_.debug1) {
       debug_.line(QStringLiteral("*** images for ") + entry);
-      for (const QString& r : resources) debug_.line(r);
+      for (const QString& r : links.resources) debug_.line(r);
     }
-    if (!fetchResources(u, resources, url)) return false;
+    if (!fetchResources(u, links.resources, url)) return false;
+    if (u == 0) insertFrames(u, links.frames);
   }
-  if (u == 0) insertFrames(u, FrameUrls(html, base));
 
   if (logResults_) logs_.urlSummary(host, entry, url, isFrame);
   return true;
@@ -295,7 +305,7 @@ void Run::report(RequestRecord::Kind kind, qsizetype u, const QString& url, cons
   r.bytes = d.bytes;
   r.micros = d.micros;
   r.error = d.error;
-  r.details = net_.LastRequestDetails();
+  r.details = d.details;
   env_.onRequest(r);
 }
 

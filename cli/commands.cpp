@@ -7,6 +7,7 @@
 #include "core/app_state.h"
 #include "core/quiet_qt.h"
 #include "core/exit_codes.h"
+#include "core/text_util.h"
 #include "cli/interrupt.h"
 #include "quorvel_version.h"
 
@@ -335,7 +336,10 @@ int RunCommandLine(int argc, char** argv) {
   appState().settingsPath = appState().filePath(QStringLiteral("Quorvel.ini"));
   InterruptCancels interrupt;
   Console console;
-  return RunCommandLine(QCoreApplication::arguments().mid(1), console);
+  // Arguments are UTF-8; bytes that are not keep their value (a URL sends them as they came).
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << FromUtf8KeepingBytes(argv[i]);
+  return RunCommandLine(args, console);
 }
 
 }  // namespace quorvel::cli

@@ -5,6 +5,7 @@
 #include "core/app_files.h"
 #include "core/line_reader.h"
 #include "core/number_format.h"
+#include "core/text_util.h"
 
 namespace quorvel {
 
@@ -53,7 +54,7 @@ UrlListFile ReadUrlListFile(const QString& path, qsizetype maxUrls) {
     // Past the limit the URLs are only counted, so that the message can say how many.
     ++count;
     text += url.size();
-    if (count <= maxUrls && text <= kMaxUrlListText) list.urls.append(QString::fromUtf8(url));
+    if (count <= maxUrls && text <= kMaxUrlListText) list.urls.append(FromUtf8KeepingBytes(url));
   }
   if (f.error() != QFileDevice::NoError) {
     list.problem = QStringLiteral("Could not read URLS.DAT file (%1)!").arg(f.errorString());

@@ -1,130 +1,106 @@
-// Fuzz target: the page scans (comments, frames, embedded resources, source references) and
-// the joining of a page's base with what it references.
+// Fuzz target: reading a page's tags (html_tokenizer.h) and resolving what they reference
+// (web_url.h, page_links.h). parse5, a conformant HTML parser, checks the same reading on the
+// corpus of this target (tests/bench/test_page_links_differential.cpp).
 //
-// Properties, for any page:
-// - the fast scans give exactly what a direct, slow transcription of the rules gives
-//   (html_scan_oracle.h): the text without comments, every hit of a run's
-//   finder loop with the scanner and with the free functions, and every source reference;
-// - every hit lies inside the text, at or after its start, and is a tag that begins with "<",
-//   ends with ">" and stands at that position in the text;
-// - a source reference is empty or has no query, no apostrophe and no "//";
-// - a page base is what its URL holds after "//", up to its last "/"; a reference that begins
-//   with "/" is joined to the base, any other is taken as it stands.
+// Properties, for any page and any reference:
+// - every tag found is at a "<" of the page that its name follows, found in page order, once;
+//   every value is a part of the page; the reading ends;
+// - a resolved address is printable ASCII, http or https, without fragment, its path without
+//   "." or ".." segments;
+//   resolving it again gives itself;
+// - the run's links are resolved addresses, each resource once, in sorted order.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include "bench/html_scan.h"
+#include <QSet>
+
+#include "bench/html_tokenizer.h"
+#include "bench/page_links.h"
+#include "bench/web_url.h"
 #include "fuzz_check.h"
-#include "html_scan_oracle.h"
 
 namespace {
 
 using namespace quorvel;
-namespace ref = oracle;
 
-QString showBytes(const QByteArray& b) {
-  return fuzz::show(QString::fromLatin1(b));
+QString showBytes(QByteArrayView b) {
+  return fuzz::show(QString::fromLatin1(b.first(std::min<qsizetype>(300, b.size()))));
 }
 
-std::string str(const QByteArray& b) {
-  return std::string(b.constData(), size_t(b.size()));
-}
-
-void checkHit(const QByteArray& text, qsizetype start, const TagHit& hit, const ref::Hit& want,
-              const char* what) {
-  const QString d = QStringLiteral("%1 from %2 in %3: got %4 at %5, rules say %6 at %7")
-                        .arg(QLatin1String(what))
-                        .arg(start)
-                        .arg(showBytes(text.left(300)))
-                        .arg(showBytes(hit.tag))
-                        .arg(hit.position)
-                        .arg(fuzz::show(QString::fromStdString(want.tag)))
-                        .arg(want.position);
-  FUZZ_CHECK(hit.position == want.position && str(hit.tag) == want.tag, d);
-  if (hit.position == 0) {
-    FUZZ_CHECK(hit.tag.isEmpty(), d);
-    return;
+void checkTags(const QByteArray& page) {
+  const QList<QByteArray> names{"img", "frame", "base", "a"};
+  HtmlTagReader reader(page, names, {"src", "href"});
+  qsizetype last = -1;
+  int guard = 0;
+  for (HtmlStartTag tag; reader.next(tag);) {
+    const QString d =
+        QStringLiteral("tag %1 at %2 of %3").arg(tag.kind).arg(tag.position).arg(showBytes(page));
+    FUZZ_CHECK(++guard <= page.size(), d);
+    FUZZ_CHECK(tag.position > last && tag.position < page.size() && page[tag.position] == '<', d);
+    const QByteArray name = names.value(tag.kind);
+    const QByteArray written = page.mid(tag.position + 1, name.size()).toLower();
+    FUZZ_CHECK(
+        written == name || (name == "img" && page.mid(tag.position + 1, 5).toLower() == "image"),
+        d);
+    for (const std::optional<QByteArrayView>& v : tag.raw) {
+      if (!v) continue;
+      FUZZ_CHECK(v->data() >= page.constData() + tag.position &&
+                     v->data() + v->size() <= page.constData() + page.size(),
+                 d);
+    }
+    last = tag.position;
   }
-  FUZZ_CHECK(hit.position >= std::max<qsizetype>(start, 1) && hit.position <= text.size(), d);
-  FUZZ_CHECK(hit.tag.startsWith('<') && hit.tag.endsWith('>'), d);
-  FUZZ_CHECK(text.mid(hit.position - 1, hit.tag.size()) == hit.tag, d);
 }
 
-void checkSource(const QByteArray& tag) {
-  const QByteArray source = ExtractSource(tag);
-  const QString d = QStringLiteral("%1 gave %2").arg(showBytes(tag), showBytes(source));
-  FUZZ_CHECK(str(source) == ref::ExtractSource(str(tag)), d);
-  if (source.isEmpty()) return;
-  FUZZ_CHECK(!source.contains('?') && !source.contains('\'') && !source.contains("//"), d);
-}
-
-// The run's loop: each finder from position 1, then just after each tag it returned.
-template <typename Fast, typename Slow>
-void finderLoop(const QByteArray& text, Fast fast, Slow slow, const char* what) {
-  qsizetype start = 1;
-  for (int guard = 0; guard <= text.size() + 1; ++guard) {
-    const TagHit hit = fast(start);
-    checkHit(text, start, hit, slow(start), what);
-    if (hit.tag.isEmpty()) return;
-    checkSource(hit.tag);
-    const qsizetype next = hit.position + hit.tag.size();
-    FUZZ_CHECK(next > start, QStringLiteral("the loop does not advance"));
-    start = next;
-  }
-  FUZZ_CHECK(false, QStringLiteral("more hits than characters"));
+void checkUrl(const WebUrl& url, const WebUrl& base, const QString& d) {
+  const QByteArray text = url.text();
+  for (const char c : text)
+    FUZZ_CHECK(c > 0x20 && c < 0x7F, d + QStringLiteral(" gave ") + showBytes(text));
+  FUZZ_CHECK(url.scheme == "http" || url.scheme == "https", d);
+  const QByteArray path = url.path + '/';
+  FUZZ_CHECK(!text.contains('#') && url.path.startsWith('/') && !path.contains("/./") &&
+                 !path.contains("/../"),
+             d + QStringLiteral(" gave ") + showBytes(text));
+  const std::optional<WebUrl> again = ResolveWebUrl(text, base);
+  FUZZ_CHECK(again && again->text() == text,
+             d + QStringLiteral(": %1 again gave %2")
+                     .arg(showBytes(text), again ? showBytes(again->text()) : QString("none")));
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider fdp(data, size);
-  const bool getImages = fdp.ConsumeBool();
-  const bool getSounds = fdp.ConsumeBool();
-  const qsizetype oddStart = fdp.ConsumeIntegralInRange<qsizetype>(-2, 300);
-  const std::string url = fdp.ConsumeRandomLengthString(120);
-  const std::string page = fdp.ConsumeRemainingBytesAsString();
-  const QByteArray raw(page.data(), qsizetype(page.size()));
+  const LinkKinds kinds{fdp.ConsumeBool(), fdp.ConsumeBool(), fdp.ConsumeBool()};
+  const std::string pageUrl = fdp.ConsumeRandomLengthString(120);
+  const std::string reference = fdp.ConsumeRandomLengthString(200);
+  const std::string rest = fdp.ConsumeRemainingBytesAsString();
+  const QByteArray page(rest.data(), qsizetype(rest.size()));
 
-  const QByteArray text = StripComments(raw);
-  FUZZ_CHECK(str(text) == ref::StripComments(page),
-             QStringLiteral("comments of %1: got %2")
-                 .arg(showBytes(raw.left(300)), showBytes(text.left(300))));
+  checkTags(page);
+  DecodeAttributeValue(page.left(400));
 
-  const TagScanner scanner(text);
-  finderLoop(
-      text, [&](qsizetype s) { return scanner.findFrame(s); },
-      [&](qsizetype s) { return ref::FindFrame(long(s), str(text)); }, "frame (scanner)");
-  finderLoop(
-      text, [&](qsizetype s) { return scanner.findEmbeddedResource(s, getImages, getSounds); },
-      [&](qsizetype s) {
-        return ref::FindEmbeddedResource(long(s), str(text), getImages, getSounds);
-      },
-      "embedded (scanner)");
-  // The free functions, and the scanner asked out of order, from any start.
-  checkHit(text, oddStart, FindFrame(oddStart, text), ref::FindFrame(long(oddStart), str(text)),
-           "frame");
-  checkHit(text, oddStart, FindEmbeddedResource(oddStart, text, getImages, getSounds),
-           ref::FindEmbeddedResource(long(oddStart), str(text), getImages, getSounds), "embedded");
-  checkHit(text, oddStart, scanner.findEmbeddedResource(oddStart, getImages, getSounds),
-           ref::FindEmbeddedResource(long(oddStart), str(text), getImages, getSounds),
-           "embedded (scanner, out of order)");
-  // Any text as a tag.
-  checkSource(raw.left(400));
+  const QString url = QString::fromUtf8(pageUrl.data(), qsizetype(pageUrl.size()));
+  const std::optional<WebUrl> base = ParsePageUrl(url);
+  if (!base) return 0;
+  const QString d =
+      QStringLiteral("%1 on %2")
+          .arg(showBytes(QByteArrayView(reference.data(), qsizetype(reference.size()))),
+               fuzz::show(url));
+  checkUrl(*base, *base, fuzz::show(url));
+  if (const std::optional<WebUrl> r =
+          ResolveWebUrl(QByteArrayView(reference.data(), qsizetype(reference.size())), *base))
+    checkUrl(*r, *base, d);
 
-  // Base and references.
-  const QString pageUrl = QString::fromLatin1(url.data(), qsizetype(url.size()));
-  const QString base = PageBase(pageUrl);
-  const qsizetype slashes = pageUrl.indexOf(QLatin1String("//"));
-  const QString rest = slashes >= 0 ? pageUrl.mid(slashes + 2) : pageUrl;
-  const QString bd = QStringLiteral("%1 has base %2").arg(fuzz::show(pageUrl), fuzz::show(base));
-  FUZZ_CHECK(rest.startsWith(base), bd);
-  if (base.size() < rest.size())
-    FUZZ_CHECK(rest[base.size()] == u'/' && !rest.mid(base.size() + 1).contains(u'/'), bd);
-  else
-    FUZZ_CHECK(!rest.contains(u'/'), bd);
-  const QString reference = QString::fromLatin1(ExtractSource(raw.left(400)));
-  const QString joined = ResolveReference(base, reference);
-  FUZZ_CHECK(joined == (reference.startsWith(u'/') ? base + reference : reference),
-             bd + QStringLiteral(", joined with %1 gives %2")
-                      .arg(fuzz::show(reference), fuzz::show(joined)));
+  const PageLinks links = ReadPageLinks(page, url, kinds);
+  QStringList sorted = links.resources;
+  std::sort(sorted.begin(), sorted.end());
+  FUZZ_CHECK(sorted == links.resources &&
+                 QSet<QString>(sorted.begin(), sorted.end()).size() == sorted.size(),
+             showBytes(page));
+  for (const QString& l : links.resources + links.frames) {
+    const QString full = l.contains(QLatin1String("://")) ? l : QStringLiteral("http://") + l;
+    FUZZ_CHECK(ParsePageUrl(full) && QString::fromLatin1(ParsePageUrl(full)->text()) == full,
+               fuzz::show(l));
+  }
   return 0;
 }

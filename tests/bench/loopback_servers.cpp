@@ -59,8 +59,9 @@ HttpTestServer::HttpTestServer(const TestAuthority* tls) : tls_(tls != nullptr) 
   server_->set_tcp_nodelay(true);  // else every answer waits for the client's delayed ACK
 }
 
-void HttpTestServer::start() {
-  port_ = server_->bind_to_any_port("127.0.0.1");
+void HttpTestServer::start(const std::string& address, int port) {
+  port_ = port == 0 ? server_->bind_to_any_port(address)
+                    : (server_->bind_to_port(address, port) ? port : -1);
   if (port_ <= 0) throw std::runtime_error("cannot bind a loopback port");
   thread_ = std::thread([this] { server_->listen_after_bind(); });
   for (int i = 0; i < 500 && !server_->is_running(); ++i) {

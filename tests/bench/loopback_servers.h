@@ -44,7 +44,9 @@ class HttpTestServer {
   // Answers GET `path` (a pattern) with the body, of that type and status.
   void page(const std::string& path, const std::string& body, const std::string& type = "text/html",
             int status = 200);
-  void start();
+  // On 127.0.0.1 and a free port, or where asked (another loopback address, or an address
+  // of the network namespace the calling thread is in).
+  void start(const std::string& address = "127.0.0.1", int port = 0);
   int port() const { return port_; }
   QString url(const std::string& path) const;
   QStringList targets();  // of every request so far, in order of arrival

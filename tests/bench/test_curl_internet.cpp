@@ -10,6 +10,7 @@
 #include "bench/internet_url.h"
 #include "common/ftp_server.h"
 #include "common/test_support.h"
+#include "core/text_util.h"
 #include "loopback_servers.h"
 
 namespace quorvel {
@@ -51,9 +52,16 @@ TEST(CurlInternet, AddressesAreCompletedAndEncoded) {
       {"https://x.com/", "https://x.com/"},
       {"", "http://"}};
   for (const auto& [typed, url] : completed) EXPECT_EQ(CompleteURL(typed), url) << typed;
-  // On the wire: blanks and 8-bit bytes encoded, the server name left alone.
-  EXPECT_EQ(RequestURL("http://h/my pic.gif"), "http://h/my%20pic.gif");
-  EXPECT_EQ(RequestURL(QString::fromLatin1("http://h/\xe9t\xe9.htm")), "http://h/%E9t%E9.htm");
+  // On the wire, in one encoding: blanks and everything beyond ASCII percent-encoded as UTF-8,
+  // bytes that came as no UTF-8 as they came; the server name left to the library (IDNA).
+  const std::pair<QByteArray, QByteArray> sent[] = {
+      {"http://h/my pic.gif", "http://h/my%20pic.gif"},
+      {"http://h/\xC3\xBCn\xC3\xAF\xE2\x82\xAC\xF0\x9F\x98\x80.htm?\xC3\xA9",
+       "http://h/%C3%BCn%C3%AF%E2%82%AC%F0%9F%98%80.htm?%C3%A9"},
+      {"http://h/caf\xE9\xFF.htm", "http://h/caf%E9%FF.htm"},
+      {"http://m\xC3\xBCnchen.example/\xC3\xBC", "http://m\xC3\xBCnchen.example/%C3%BC"}};
+  for (const auto& [given, wire] : sent)
+    EXPECT_EQ(RequestURL(FromUtf8KeepingBytes(given)), wire) << given.data();
 }
 
 TEST(CurlInternet, ReadsPagesAndCountsResources) {

@@ -40,30 +40,31 @@ TEST_F(FakeRun, PageWithImagesEmbedsAndSounds) {
       "<bgsound src=\"http://other/x.wav?x=1\"><!-- <img src=\"c.gif\"> -->"
       "<img src=\"javascript:f('x')\"><img src=\"http://h3//p//q.gif\"></html>";
   answer("http://127.0.0.1/d/p.htm", page, 400, 850);
-  answer("127.0.0.1/d/a.gif", QByteArray(100, 'a'), 1000, 350);
+  answer("127.0.0.1/a.gif", QByteArray(100, 'a'), 1000, 350);
   answer("127.0.0.1/d/b.gif", QByteArray(200, 'b'));
   answer("127.0.0.1/d/s.mid", QByteArray(300, 's'));
-  answer("h3/p/q.gif", QByteArray(1234567, 'q'), 3, 4);
+  answer("http://h3//p//q.gif", QByteArray(1234567, 'q'), 3, 4);
   run();  // other/x.wav is refused
 
   EXPECT_EQ(net_.agent + "|" + net_.proxy, "Quorvel|");
-  // Each resource once, in order of its name; only the page's body is kept.
+  // Each resource once, in order of its name (root-relative from the server's root, the query
+  // kept, "//" in a path kept, with its scheme); only the page's body is kept.
   EXPECT_EQ(net_.opened,
-            QStringList({"http://127.0.0.1/d/p.htm", "127.0.0.1/d/a.gif", "127.0.0.1/d/b.gif",
-                         "127.0.0.1/d/s.mid", "h3/p/q.gif", "other/x.wav"}));
+            QStringList({"http://127.0.0.1/d/p.htm", "127.0.0.1/a.gif", "127.0.0.1/d/b.gif",
+                         "127.0.0.1/d/s.mid", "http://h3//p//q.gif", "other/x.wav?x=1"}));
   EXPECT_EQ(net_.readKeptBody, (std::vector<bool>{true, false, false, false, false}));
   EXPECT_EQ(net_.closeInternetCalls, 1);
   const qint64 total = page.size() + 100 + 200 + 300 + 1234567;
   EXPECT_EQ(
       logLines("QuorvelLog.txt"),
-      QStringList(
-          {fileLine(page.size(), "1.2", view_.url), fileLine(100, "1.4", "127.0.0.1/d/a.gif"),
-           fileLine(200, "0.0", "127.0.0.1/d/b.gif"), fileLine(300, "0.0", "127.0.0.1/d/s.mid"),
-           kRunDate + " 234567 bytes   0.0 secs h3/p/q.gif",
-           k36 + "The attempt to connect to the server failed.", " ",
-           kRunDate + " URL Summary for 127.0.0.1:", k25 + "Total Files   =          5",
-           k25 + "Total Bytes   =  " + formatMask(double(total), "#,##0"),
-           k25 + "Total Seconds =          3", k25 + "Total Errors  =          1", " "}));
+      QStringList({fileLine(page.size(), "1.2", view_.url), fileLine(100, "1.4", "127.0.0.1/a.gif"),
+                   fileLine(200, "0.0", "127.0.0.1/d/b.gif"),
+                   fileLine(300, "0.0", "127.0.0.1/d/s.mid"),
+                   kRunDate + " 234567 bytes   0.0 secs http://h3//p//q.gif",
+                   k36 + "The attempt to connect to the server failed.", " ",
+                   kRunDate + " URL Summary for 127.0.0.1:", k25 + "Total Files   =          5",
+                   k25 + "Total Bytes   =  " + formatMask(double(total), "#,##0"),
+                   k25 + "Total Seconds =          3", k25 + "Total Errors  =          1", " "}));
   EXPECT_EQ(logLines("QVSum.log"),
             QStringList{kRunDate + QStringLiteral(" 3705.7 Kbps   2.7 PageAvg%1 Bytes    3 Secs   "
                                                   "1 URLS    5 Files   1 Errs")
@@ -85,9 +86,9 @@ TEST_F(FakeRun, PageWithImagesEmbedsAndSounds) {
 
   // Images off, sounds on, then both off.
   for (const auto& [images, sounds, fetched] :
-       {std::tuple{false, true, QStringList{"127.0.0.1/d/s.mid", "other/x.wav"}},
+       {std::tuple{false, true, QStringList{"127.0.0.1/d/s.mid", "other/x.wav?x=1"}},
         std::tuple{true, false,
-                   QStringList{"127.0.0.1/d/a.gif", "127.0.0.1/d/b.gif", "h3/p/q.gif"}},
+                   QStringList{"127.0.0.1/a.gif", "127.0.0.1/d/b.gif", "http://h3//p//q.gif"}},
         std::tuple{false, false, QStringList{}}}) {
     view_.images = images;
     view_.sounds = sounds;
@@ -106,19 +107,20 @@ TEST_F(FakeRun, FramesOfTheFirstEntryFailingFramesAndImages) {
          "<frame src=\"http://h2/top.htm\"><frame src=\"left.htm\"><frame\nsrc=no.htm>"
          "<img src=\"i.gif\"></frameset>");
   answer("h/f/i.gif", "GIF89a");
-  answer("h/f/right.htm", "<TITLE>Not Found</TITLE>");  // not found on a frame: counted nowhere
+  answer("h/right.htm", "<TITLE>Not Found</TITLE>");  // not found on a frame: counted nowhere
   answer("h2/top.htm", "<p>top</p>");
   answer("h/other.htm", "<frame src=\"x.htm\"><img src=\"/missing.gif\">");  // not entry 1
   run();  // h/f/left.htm and h/missing.gif are refused
 
-  const QStringList pass{"http://h/f/index.htm", "h/f/i.gif",   "h/f/left.htm", "h/f/right.htm",
-                         "h2/top.htm",           "h/other.htm", "h/missing.gif"};
+  // "/right.htm" from the server's root; a line break ends a tag's name as a blank does.
+  const QStringList pass{"http://h/f/index.htm", "h/f/i.gif",  "h/f/left.htm", "h/right.htm",
+                         "h2/top.htm",           "h/f/no.htm", "h/other.htm",  "h/missing.gif"};
   EXPECT_EQ(net_.opened, pass + pass);  // each frame once a pass
   // A pass: valid index and other; files index, i.gif, top, other; one failing image.
   EXPECT_EQ(logLines("QVSum.log").value(0).mid(64), "   4 URLS    8 Files   2 Errs");
   const QStringList log = logLines("QuorvelLog.txt");
   EXPECT_TRUE(log.contains(kRunDate + " Frame Summary for h2/top.htm:"));
-  EXPECT_TRUE(log.contains(kRunDate + "     24 bytes   0.0 secs ERROR on h/f/right.htm"));
+  EXPECT_TRUE(log.contains(kRunDate + "     24 bytes   0.0 secs ERROR on h/right.htm"));
   // The failing frame's block shows no error; the failing image's entry shows one.
   const qsizetype left = log.indexOf(kRunDate + " Frame Summary for h/f/left.htm:");
   ASSERT_GE(left, 0);
@@ -132,8 +134,8 @@ TEST_F(FakeRun, FramesOfTheFirstEntryFailingFramesAndImages) {
   view_.iterations = "1";
   net_.opened.clear();
   run();
-  EXPECT_EQ(net_.opened, QStringList({"http://h/f/index.htm", "h/f/left.htm", "h/f/right.htm",
-                                      "h2/top.htm", "h/other.htm"}));
+  EXPECT_EQ(net_.opened, QStringList({"http://h/f/index.htm", "h/f/left.htm", "h/right.htm",
+                                      "h2/top.htm", "h/f/no.htm", "h/other.htm"}));
 
   // A hostile page cannot grow the list beyond what a run takes.
   QByteArray frames;
@@ -319,33 +321,31 @@ TEST_F(FakeRun, DebugLog) {
   EXPECT_EQ(logLines("Debug.log").first(), "*** HTML for h/p");
 }
 
-// Control characters in a page's references reach the logs percent-encoded, so a page cannot
-// end a log line early or add lines of its own.
+// Control characters in a page's references never reach the logs: line breaks and tabs are
+// no part of an address, other controls and blanks are percent-encoded, so a page cannot end a
+// log line early or add lines of its own.
 TEST_F(FakeRun, APageCannotForgeLogLines) {
   appState().autoMode = appState().debug1 = true;
   view_.url = "http://h/p.htm";
   const QByteArray forged = "\r\n" + kRunDate.toLatin1() + "    999 bytes   0.1 secs forged/";
   answer(view_.url, "<img src=\"a" + forged + ".gif\"><frame src=\"http://evil\r\nhost/" +
                         QByteArray("f\0\t\x1b\x7f\x85\xc2.htm", 11) + "\">");
-  const QString image = "h/a" + QString::fromLatin1(forged) + ".gif";
-  const QString frame =
-      QString::fromLatin1(QByteArray("evil\r\nhost/f\0\t\x1b\x7f\x85\xc2.htm", 22));
+  const QString image = "h/a" + QString(kRunDate).replace(" ", "%20") +
+                        "%20%20%20%20999%20bytes%20%20%200.1%20secs%20forged/.gif";
+  const QString frame = "evilhost/f%EF%BF%BD%1B%7F%85%C2.htm";  // NUL is U+FFFD in HTML
   answer(image, "GIF");
   answer(frame, "<p>");
   run();
   ASSERT_EQ(net_.opened, QStringList({view_.url, image, frame}));
 
-  const QString imageLogged = "h/a%0D%0A" + kRunDate + "    999 bytes   0.1 secs forged/.gif";
   const QStringList log = logLines("QuorvelLog.txt");
-  EXPECT_TRUE(log.contains(fileLine(3, "0.0", imageLogged))) << log.join('\n').toStdString();
-  EXPECT_TRUE(log.contains(kRunDate + " Frame Summary for " +
-                           QString::fromUtf8("evil%0D%0Ahost/f%00%09%1B%7F%85\u00C2.htm") + ":"));
-  EXPECT_EQ(logLines("QVURL.log").last(),
-            kRunDate + "   1 Files      3 Bytes   0 Secs evil%0D%0Ahost");
+  EXPECT_TRUE(log.contains(fileLine(3, "0.0", image))) << log.join('\n').toStdString();
+  EXPECT_TRUE(log.contains(kRunDate + " Frame Summary for " + frame + ":"));
+  EXPECT_EQ(logLines("QVURL.log").last(), kRunDate + "   1 Files      3 Bytes   0 Secs evilhost");
   const QStringList debug = logLines("Debug.log");
   const qsizetype images = debug.indexOf("*** images for http://h/p.htm");
   ASSERT_GE(images, 0);
-  EXPECT_EQ(debug[images + 1], imageLogged);
+  EXPECT_EQ(debug[images + 1], image);
   EXPECT_EQ(printed_, logLines("QVSum.log"));  // an unattended run prints its summary line
   // No line holds a control character (the debug log's copy of the page's HTML aside).
   EXPECT_EQ(log.filter("bytes").size(), 3);

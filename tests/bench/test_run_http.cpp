@@ -71,15 +71,16 @@ TEST_F(HttpRun, TheFilesOfAnHttpsPageAreFetchedOverHttps) {
         "text/html");
   });
   s.page("/d/left.htm", "<img src=\"img/l.gif\">");
-  for (const char* r : {"/d/a.gif", "/d/b.gif", "/c.gif", "/d/img/l.gif"}) s.page(r, "GIF89a");
+  for (const char* r : {"/d/a.gif", "/b.gif", "/c.gif", "/d/img/l.gif"}) s.page(r, "GIF89a");
   s.start();
   view_.url = s.url("/d/index.htm");
   CurlInternetOptions trustTheTestAuthority;
   trustTheTestAuthority.caFile = QByteArray::fromStdString(ca.caFile());
   run(trustTheTestAuthority);
 
-  const QStringList files{"/d/index.htm", "/c.gif",      "/d/a.gif",
-                          "/d/b.gif",     "/d/left.htm", "/d/img/l.gif"};
+  // The root-relative image from the server's root; the http one upgraded to https.
+  const QStringList files{"/d/index.htm", "/b.gif",      "/c.gif",
+                          "/d/a.gif",     "/d/left.htm", "/d/img/l.gif"};
   EXPECT_EQ(s.targets(), files);
   EXPECT_EQ(view_.totals.back().totalErrors, "0");
   const QString site = QStringLiteral("https://127.0.0.1:%1").arg(s.port());
@@ -108,15 +109,51 @@ TEST_F(HttpRun, EveryAnswerIsCountedWhereItBelongs) {
   for (const char* said :
        {"The attempt to connect to the server failed.", "The request has timed out.",
         "The connection with the server has been reset.",
-        "The connection with the server has been terminated.", "Link not found on server"})
+        "The connection with the server has been terminated."})
     EXPECT_EQ(log.filter(k36 + said).size(), 1) << said << "\n" << log.join('\n').toStdString();
-  EXPECT_EQ(log.filter(QRegularExpression("^" + kRunDate + "      7 bytes .* secs .*/404$")).size(),
-            1);
+  // The 404 answer and the not-found page answered 200 are both not found.
+  EXPECT_EQ(log.filter(k36 + "Link not found on server").size(), 2);
+  EXPECT_EQ(
+      log.filter(QRegularExpression("^" + kRunDate + "      7 bytes .* secs ERROR on .*/404$"))
+          .size(),
+      1);
   EXPECT_EQ(
       log.filter(QRegularExpression("^" + kRunDate + "      5 bytes .* secs .*/good$")).size(), 1);
-  // The 404 page and the good one count, with their bytes alone.
+  // Only the good page counts, with its bytes alone.
   EXPECT_EQ(logLines("QVSum.log").value(0).mid(40),
-            "      12 Bytes    0 Secs   2 URLS    2 Files   5 Errs");
+            "       5 Bytes    0 Secs   1 URLS    1 Files   6 Errs");
+}
+
+// A server's error answers are failed files: 404 and 410 are "not found" (991), any other takes
+// its status as its number; a failing frame counts nowhere; nothing an error page links is
+// fetched.
+TEST_F(HttpRun, ErrorAnswersAreFailedFiles) {
+  HttpTestServer s;
+  s.page("/index.htm",
+         "<frameset><frame src=busy.htm></frameset><img src=ok.gif><img src=missing.gif>"
+         "<img src=gone.gif>");
+  s.page("/ok.gif", "GIF89a");
+  s.page("/missing.gif", "<html>missing</html>", "text/html", 404);
+  s.page("/gone.gif", "gone", "text/plain", 410);
+  s.page("/busy.htm", "<img src=busy.gif>", "text/html", 503);
+  s.page("/forbidden.htm", "<title>403 Forbidden</title><img src=lock.gif>", "text/html", 403);
+  s.start();
+  view_.useFile = true;
+  writeFile("URLS.DAT", (s.url("/index.htm") + "\n" + s.url("/forbidden.htm") + "\n").toLatin1());
+  run();
+
+  EXPECT_EQ(s.targets(), QStringList({"/index.htm", "/gone.gif", "/missing.gif", "/ok.gif",
+                                      "/busy.htm", "/forbidden.htm"}));
+  QStringList errors;
+  for (const QString& l : logLines("QuorvelLog.txt"))
+    if (l.startsWith(k36) || l.contains(" ERROR on "))
+      errors << l.mid(l.lastIndexOf(QLatin1Char('/')) + 1).trimmed();
+  EXPECT_EQ(errors, QStringList({"gone.gif", "Link not found on server", "missing.gif",
+                                 "Link not found on server", "busy.htm", "Quorvel error 503",
+                                 "forbidden.htm", "Quorvel error 403"}));
+  // The page and its one good image; the two images and the listed page failed, the frame
+  // is counted nowhere.
+  EXPECT_EQ(logLines("QVSum.log").value(0).mid(64), "   1 URLS    2 Files   3 Errs");
 }
 
 // The unattended run of the real program, its limits from the settings file: a trickling body

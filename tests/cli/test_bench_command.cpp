@@ -27,8 +27,8 @@ const std::string kMenu = "<html><img src=a.gif></html>";
 // the frame's files.
 const QStringList kPass{"/index.htm", "/a.gif",    "/b.gif", "/missing.gif",
                         "/s.mid",     "/menu.htm", "/a.gif"};
-const qint64 kPassBytes =
-    qint64(kIndex.size()) + 1000 + 2000 + 4 + 300 + qint64(kMenu.size()) + 1000;
+// The missing image (404) is a failed file: its bytes are not counted.
+const qint64 kPassBytes = qint64(kIndex.size()) + 1000 + 2000 + 300 + qint64(kMenu.size()) + 1000;
 
 class BenchCommand : public testing::CommandLineTest {
  protected:
@@ -41,6 +41,7 @@ class BenchCommand : public testing::CommandLineTest {
     http_.page("/s.mid", std::string(300, 's'), "audio/midi");
     http_.page("/missing.gif", "gone", "text/plain", 404);
     http_.page("/broken.htm", "<img src=\"http://127.0.0.1:1/gone.gif\">");
+    http_.page("/forbidden.htm", "<title>403 Forbidden</title>", "text/html", 403);
     http_.start();
   }
   QString url(const char* path) const { return http_.url(path); }
@@ -63,7 +64,7 @@ TEST_F(BenchCommand, TextJsonLogsAndTheWindowAgree) {
     testing::type(&w, "cboURLToUse", url("/index.htm"));
     testing::click(&w, "cmdGo");
     const Ended text = run({"bench", "--no-log", url("/index.htm")});
-    ASSERT_EQ(text.code, kExitOk) << text.err.toStdString();
+    ASSERT_EQ(text.code, kExitMeasureFailed) << text.err.toStdString();  // the missing image
     for (const auto& [label, box] : {std::pair{"Valid URLs:", "txtValidURLs"},
                                      {"Total Errors:", "txtTotalErrors"},
                                      {"Total Bytes:", "txtTotalBytes"}})
@@ -72,11 +73,12 @@ TEST_F(BenchCommand, TextJsonLogsAndTheWindowAgree) {
   EXPECT_FALSE(QFile::exists(path("QVSum.log")));  // --no-log, and the window logs only when asked
 
   const Ended r = run({"bench", "--json", "-n", "2", url("/index.htm")});
-  ASSERT_EQ(r.code, kExitOk) << r.err.toStdString();
+  ASSERT_EQ(r.code, kExitMeasureFailed) << r.err.toStdString();
   const QJsonObject doc = jsonOf(r.out), totals = doc["totals"].toObject();
   EXPECT_EQ(doc["status"].toString(), "Done");
   EXPECT_EQ(totals["valid_urls"].toInt(), 2);
-  EXPECT_EQ(totals["files"].toInt(), 2 * 7);
+  EXPECT_EQ(totals["files"].toInt(), 2 * 6);
+  EXPECT_EQ(totals["errors"].toInt(), 2);
   EXPECT_EQ(totals["bytes"].toInteger(), 2 * kPassBytes);
   EXPECT_EQ(totals["shown"].toObject()["total_bytes"].toString(),
             QLocale(QLocale::English).toString(2 * kPassBytes));
@@ -86,8 +88,10 @@ TEST_F(BenchCommand, TextJsonLogsAndTheWindowAgree) {
   for (const QJsonValue& v : doc["requests"].toArray()) {
     const QJsonObject o = v.toObject(), http = o["http"].toObject();
     targets << QUrl(http["effective_url"].toString()).path();
-    bytes += o["bytes"].toInteger();
-    EXPECT_EQ(http["status"].toInt(), targets.last() == "/missing.gif" ? 404 : 200);
+    const bool missing = targets.last() == "/missing.gif";
+    if (!missing) bytes += o["bytes"].toInteger();
+    EXPECT_EQ(http["status"].toInt(), missing ? 404 : 200);
+    EXPECT_EQ(o["error"].toInt(), missing ? 991 : 0);
     EXPECT_GE(o["phases_microseconds"].toObject()["wait"].toDouble(), 0);
   }
   EXPECT_EQ(targets, kPass + kPass);
@@ -102,21 +106,27 @@ TEST_F(BenchCommand, TextJsonLogsAndTheWindowAgree) {
 
 TEST_F(BenchCommand, CsvHarAndMetricsOfOneRun) {
   const Ended r = run({"bench", "--csv", "--har", path("run.har"), "--metrics", path("bench.prom"),
-                       url("/menu.htm"), url("/broken.htm")});
-  EXPECT_EQ(r.code, kExitMeasureFailed);  // the image on port 1 fails
+                       url("/menu.htm"), url("/broken.htm"), url("/forbidden.htm")});
+  EXPECT_EQ(r.code, kExitMeasureFailed);  // the image on port 1 fails, the last page is refused
   const QList<QByteArray> rows = r.out.trimmed().split('\n');
-  ASSERT_EQ(rows.size(), 1 + 4);
+  ASSERT_EQ(rows.size(), 1 + 5);
+  // The refused page: its status as its error number, and as its HTTP status.
+  EXPECT_TRUE(rows[5].contains(",page,") && rows[5].contains(",403,Quorvel error 403,403,"))
+      << rows[5].constData();
   EXPECT_TRUE(rows[0].startsWith("started,iteration,entry,kind,page,url,bytes,seconds,error,"));
   EXPECT_TRUE(rows[4].contains(",resource,") && rows[4].contains(",12029,")) << rows[4].constData();
   // (What the HAR holds is checked whole, and by the validator, below.)
   const QJsonArray entries = jsonOf(readFile("run.har"))["log"].toObject()["entries"].toArray();
-  ASSERT_EQ(entries.size(), 4);
+  ASSERT_EQ(entries.size(), 5);
+  EXPECT_EQ(entries[4].toObject()["response"].toObject()["status"].toInt(), 403);
   EXPECT_EQ(entries[3].toObject()["pageref"].toString(), "page_1_2");
   const QByteArray metrics = readFile("bench.prom");
   for (const QByteArray& sample :
        {"quorvel_bench_success{url=\"" + url("/menu.htm").toUtf8() + "\"} 1\n",
         "quorvel_bench_success{url=\"" + url("/broken.htm").toUtf8() + "\"} 0\n",
-        QByteArray("quorvel_bench_failed_files 1\n")})
+        "quorvel_bench_success{url=\"" + url("/forbidden.htm").toUtf8() + "\"} 0\n",
+        "quorvel_http_status_code{url=\"" + url("/forbidden.htm").toUtf8() + "\"} 403\n",
+        QByteArray("quorvel_bench_failed_files 2\n")})
     EXPECT_TRUE(metrics.contains(sample)) << sample.constData();
 }
 
@@ -129,6 +139,30 @@ TEST_F(BenchCommand, WhatCannotStartOrBeWritten) {
   EXPECT_EQ(r.code, kExitNotWritten);
   EXPECT_TRUE(r.err.startsWith("quorvel: Could not write ")) << r.err.toStdString();
   EXPECT_EQ(line(r.out, "Valid URLs:"), "1");
+}
+
+// Addresses go out in one encoding: what is not ASCII as UTF-8, percent-encoded; bytes given
+// that are no UTF-8 (an argument, a line of URLS.DAT) as they were given.
+TEST_F(BenchCommand, AddressesAreSentInOneEncoding) {
+  const QString python = QStandardPaths::findExecutable("python3");
+  if (python.isEmpty()) GTEST_SKIP() << "python3 is not installed";
+  // A shell passes an argument's bytes as they are: here the byte FF where "<FF>" stands.
+  const QStringList givesRawBytes{python, "-c",
+                                  "import os, sys\n"
+                                  "a = [x.replace('<FF>', '\\udcff') for x in sys.argv[1:]]\n"
+                                  "os.execv(a[0], a)"};
+  const QString site = url("/");
+  const Ended e = testing::runQuorvel(
+      dir_.path(),
+      {"bench", "--no-log",
+       site + QString::fromUtf8("\xC3\xBCn\xC3\xAF\xE2\x82\xAC\xF0\x9F\x98\x80.htm"),
+       site + "x<FF>.htm"},
+      60000, false, givesRawBytes);
+  ASSERT_TRUE(e.finished);
+  writeFile("URLS.DAT", site.toUtf8() + "caf\xE9.htm\n");
+  run({"bench", "--no-log"});
+  EXPECT_EQ(seen(),
+            QStringList({"/%C3%BCn%C3%AF%E2%82%AC%F0%9F%98%80.htm", "/x%FF.htm", "/caf%E9.htm"}));
 }
 
 // The validator's verdict on a file: "valid", or its complaints.
@@ -148,7 +182,7 @@ TEST_F(BenchCommand, HarIsValidAndHoldsTheRequestsTheServerSaw) {
     GTEST_SKIP() << "har-validator is not in " QUORVEL_NPM_DIR " (scripts/install-npm.sh)";
   const Ended r = runProgram({"bench", "--no-log", "-n", "2", "--har", path("run.har"),
                               url("/index.htm"), url("/menu.htm")});
-  ASSERT_EQ(r.code, kExitOk) << r.err.toStdString();
+  ASSERT_EQ(r.code, kExitMeasureFailed) << r.err.toStdString();  // the missing image
   EXPECT_EQ(validate(node, path("run.har")), "valid");
 
   const QJsonObject log = jsonOf(readFile("run.har"))["log"].toObject();
