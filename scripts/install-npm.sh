@@ -31,5 +31,6 @@ if [ ${#missing[@]} -eq 0 ]; then
 fi
 echo "install-npm: installing ${missing[*]} into $npm_dir"
 mkdir -p "$npm_dir"
+# Without a package file npm keeps only what one call names, so every call names them all.
 npm install --prefix "$npm_dir" --no-save --no-package-lock --no-audit --no-fund \
-  --loglevel=error "${missing[@]}"
+  --loglevel=error "${wanted[@]}"
