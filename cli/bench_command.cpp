@@ -15,7 +15,7 @@
 #include "cli/commands.h"
 #include "core/exit_codes.h"
 #include "cli/interrupt.h"
-#include "cli/metrics_file.h"
+#include "cli/output_files.h"
 
 namespace quorvel::cli {
 
@@ -85,6 +85,9 @@ int RunBench(const ParsedArgs& args, Console& console) {
   report.images = !args.has(QStringLiteral("no-images"));
   report.sounds = !args.has(QStringLiteral("no-sounds"));
   report.logging = !args.has(QStringLiteral("no-log"));
+  const int outputs =
+      CheckOutputFiles(args, {QStringLiteral("har"), QStringLiteral("metrics")}, console);
+  if (outputs != kExitOk) return outputs;
 
   AppState& state = appState();
   InstanceLock lock;
@@ -117,16 +120,12 @@ int RunBench(const ParsedArgs& args, Console& console) {
 
   int code = kExitOk;
   if (args.has(QStringLiteral("har")) &&
-      !ReplaceFile(args.value(QStringLiteral("har")),
-                   QJsonDocument(BenchHar(report)).toJson(QJsonDocument::Indented), error)) {
-    console.error(error);
+      !WriteOutputFile(args, QStringLiteral("har"),
+                       QJsonDocument(BenchHar(report)).toJson(QJsonDocument::Indented), console))
     code = kExitNotWritten;
-  }
   if (args.has(QStringLiteral("metrics")) &&
-      !ReplaceFile(args.value(QStringLiteral("metrics")), BenchMetrics(report), error)) {
-    console.error(error);
+      !WriteOutputFile(args, QStringLiteral("metrics"), BenchMetrics(report), console))
     code = kExitNotWritten;
-  }
   if (!outcome.started) return kExitCannotStart;
   if (!outcome.completed) return kExitCancelled;
   if (code != kExitOk || outcome.linesLost || state.settingsLost) return kExitNotWritten;

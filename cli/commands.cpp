@@ -1,6 +1,10 @@
 #include "cli/commands.h"
 
+#include <signal.h>
 #include <QCoreApplication>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cerrno>
 
 #include "core/app_files.h"
 #include "core/app_folder.h"
@@ -61,7 +65,8 @@ std::vector<Command> makeCommands() {
        QStringLiteral("send ICMP echo requests to a host and show the round-trip times"),
        {QStringLiteral(
             "Sends echo requests of 32 bytes to HOST (a host name, or an IPv4 or IPv6 "
-            "address), one after the other, as the ping window does, and writes the window's results: one "
+            "address), one after the other, as the ping window does, and writes the window's "
+            "results: one "
             "line per request, with the round-trip time in whole milliseconds and the TTL of "
             "the reply or the reason there was none, then the five statistics (the average "
             "divides by every request sent, the lost ones too)."),
@@ -84,7 +89,8 @@ std::vector<Command> makeCommands() {
        QStringLiteral("trace the route to a host with ICMP echo requests"),
        {QStringLiteral(
             "Sends echo requests to HOST (a host name, or an IPv4 or IPv6 address) with a TTL "
-            "(hop limit) of 1, 2, 3 and so on, as the trace-route window does, and writes the window's report: per "
+            "(hop limit) of 1, 2, 3 and so on, as the trace-route window does, and writes the "
+            "window's report: per "
             "hop the TTL, the time of each request (\"<10 ms\" below 10 ms, \"*\" above "
             "1200 ms; a request without an answer shows the time-out) and the address that "
             "answered. The trace ends when HOST answers, after two hops in a row without any "
@@ -269,14 +275,70 @@ QString VersionText() {
       .arg(version::kRevision);
 }
 
+namespace {
+
+bool isProgramOption(const QString& a) {
+  return a == QLatin1String("--help") || a == QLatin1String("-h") || a == QLatin1String("help") ||
+         a == QLatin1String("--version") || a == QLatin1String("-V");
+}
+
+// The words of the old command line, found anywhere in any case ("-auto", "xDEBUG1").
+bool holdsOldWord(const QString& a) {
+  return a.contains(QLatin1String("auto"), Qt::CaseInsensitive) ||
+         a.contains(QLatin1String("debug1"), Qt::CaseInsensitive) ||
+         a.contains(QLatin1String("debug2"), Qt::CaseInsensitive);
+}
+
+// A word such as a command is ("pign", "Bench"), not an address or a path.
+bool looksLikeCommandWord(const QString& a) {
+  static const QRegularExpression word(QStringLiteral("^[A-Za-z][A-Za-z0-9_-]*$"));
+  return word.match(a).hasMatch();
+}
+
+qsizetype editDistance(const QString& a, const QString& b) {
+  std::vector<qsizetype> row(size_t(b.size()) + 1);
+  for (qsizetype j = 0; j <= b.size(); ++j) row[size_t(j)] = j;
+  for (qsizetype i = 1; i <= a.size(); ++i) {
+    qsizetype diagonal = row[0];
+    row[0] = i;
+    for (qsizetype j = 1; j <= b.size(); ++j) {
+      const qsizetype above = row[size_t(j)];
+      const bool same = a[i - 1].toLower() == b[j - 1].toLower();
+      row[size_t(j)] = std::min({above + 1, row[size_t(j - 1)] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[size_t(b.size())];
+}
+
+QString nearestCommand(const QString& word) {
+  QString best;
+  qsizetype bestDistance = 0;
+  for (const Command& c : Commands()) {
+    const qsizetype d = editDistance(word, c.name);
+    if (best.isEmpty() || d < bestDistance) {
+      best = c.name;
+      bestDistance = d;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
 bool IsCommandLine(const QStringList& args) {
   if (args.isEmpty()) return false;
   const QString& first = args.front();
-  return first.startsWith(QLatin1Char('-')) || first == QLatin1String("help") ||
-         FindCommand(first) != nullptr;
+  if (FindCommand(first) != nullptr || isProgramOption(first)) return true;
+  // Anything else that holds an old word keeps the old meaning ("quorvel -auto" from cron).
+  for (const QString& a : args)
+    if (holdsOldWord(a)) return false;
+  return first.startsWith(QLatin1Char('-')) || looksLikeCommandWord(first);
 }
 
-int RunCommandLine(const QStringList& args, Console& console) {
+namespace {
+
+int runCommand(const QStringList& args, Console& console) {
   const QString first = args.value(0);
   if (first == QLatin1String("--version") || first == QLatin1String("-V")) {
     console.print(VersionText());
@@ -292,7 +354,9 @@ int RunCommandLine(const QStringList& args, Console& console) {
   if (!command) {
     console.error(first.startsWith(QLatin1Char('-'))
                       ? QStringLiteral("Unknown option %1 (try \"quorvel --help\").").arg(first)
-                      : QStringLiteral("Unknown command %1 (try \"quorvel --help\").").arg(first));
+                      : QStringLiteral("Unknown command \"%1\"; the nearest command is \"%2\" "
+                                       "(try \"quorvel --help\").")
+                            .arg(first, nearestCommand(first)));
     return kExitCannotStart;
   }
   ParsedArgs parsed;
@@ -313,6 +377,17 @@ int RunCommandLine(const QStringList& args, Console& console) {
   return code;
 }
 
+}  // namespace
+
+int RunCommandLine(const QStringList& args, Console& console) {
+  const int code = runCommand(args, console);
+  // Results that did not reach standard output are not a success; a closed pipe is the
+  // reader's choice and ends quietly (the caller ends as a closed pipe ends other tools).
+  const int lost = console.outputError();
+  if (lost == 0 || lost == EPIPE) return code;
+  return code == kExitOk || code == kExitMeasureFailed ? kExitNotWritten : code;
+}
+
 int RunCommandLine(int argc, char** argv) {
   InstallQuietQtMessages();
   QCoreApplication app(argc, argv);
@@ -320,8 +395,16 @@ int RunCommandLine(int argc, char** argv) {
   resetAppState(locateAppFolder(QCoreApplication::applicationDirPath()));
   appState().settingsPath = appState().filePath(QStringLiteral("Quorvel.ini"));
   InterruptCancels interrupt;
+  // A reader that goes away is seen as a failed write (EPIPE), not as the end of the program,
+  // so that the files of the run are still written.
+  ::signal(SIGPIPE, SIG_IGN);
   Console console;
-  return RunCommandLine(QCoreApplication::arguments().mid(1), console);
+  const int code = RunCommandLine(QCoreApplication::arguments().mid(1), console);
+  if (console.outputError() == EPIPE) {
+    ::signal(SIGPIPE, SIG_DFL);
+    ::raise(SIGPIPE);
+  }
+  return code;
 }
 
 }  // namespace quorvel::cli

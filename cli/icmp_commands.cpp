@@ -7,7 +7,7 @@
 #include "cli/commands.h"
 #include "cli/icmp_report.h"
 #include "cli/interrupt.h"
-#include "cli/metrics_file.h"
+#include "cli/output_files.h"
 #include "tools/diag_input.h"
 #include "tools/ping_report.h"
 #include "tools/trace_report.h"
@@ -76,11 +76,8 @@ bool writeForms(const ParsedArgs& args, Console& console, const QJsonObject& jso
                 const QByteArray& metrics) {
   if (args.has(QStringLiteral("json")))
     console.printRaw(QJsonDocument(json).toJson(QJsonDocument::Indented));
-  if (!args.has(QStringLiteral("metrics"))) return true;
-  QString error;
-  if (ReplaceFile(args.value(QStringLiteral("metrics")), metrics, error)) return true;
-  console.error(error);
-  return false;
+  return !args.has(QStringLiteral("metrics")) ||
+         WriteOutputFile(args, QStringLiteral("metrics"), metrics, console);
 }
 
 }  // namespace
@@ -95,6 +92,8 @@ int RunPing(const ParsedArgs& args, Console& console) {
     console.error(error);
     return kExitCannotStart;
   }
+  if (const int outputs = CheckOutputFiles(args, {QStringLiteral("metrics")}, console))
+    return outputs;
   options.stopWhenUnresolved = true;
   const bool text = !args.has(QStringLiteral("json"));
 
@@ -150,6 +149,8 @@ int RunTrace(const ParsedArgs& args, Console& console) {
     console.error(error);
     return kExitCannotStart;
   }
+  if (const int outputs = CheckOutputFiles(args, {QStringLiteral("metrics")}, console))
+    return outputs;
   const bool text = !args.has(QStringLiteral("json"));
 
   TraceCommandReport report;
