@@ -8,8 +8,23 @@
 #include <QPair>
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 namespace quorvel {
+
+using HeaderLines = QList<QPair<QByteArray, QByteArray>>;
+
+// An answer that sent the request on (a redirect that was followed), with the request that got
+// it; kept only when headers are recorded.
+struct RedirectHop {
+  QString url;  // the URL asked for
+  int status = 0;
+  QString statusText;  // the reason phrase as sent ("Found"); empty when none came
+  QString httpVersion;
+  QString location;         // the Location header as sent
+  std::int64_t micros = 0;  // from the start of this hop to the end of its answer's head
+  HeaderLines requestHeaders, responseHeaders;
+};
 
 struct RequestDetails {
   bool known = false;  // false when the session measures nothing of the kind
@@ -26,6 +41,7 @@ struct RequestDetails {
   int redirects = 0;
 
   int status = 0;         // the HTTP status code; 0 when none came
+  QString statusText;     // the reason phrase as sent ("OK"); empty when none came (HTTP/2)
   QString httpVersion;    // "HTTP/1.1", "HTTP/2", ...; empty when unknown
   QString remoteAddress;  // the address connected to
   int remotePort = 0;
@@ -33,8 +49,11 @@ struct RequestDetails {
   QString contentType;
   std::int64_t requestHeaderBytes = -1;
   std::int64_t responseHeaderBytes = -1;
-  QList<QPair<QByteArray, QByteArray>> requestHeaders;   // only when asked for
-  QList<QPair<QByteArray, QByteArray>> responseHeaders;  // only when asked for
+  HeaderLines requestHeaders;   // only when asked for
+  HeaderLines responseHeaders;  // only when asked for
+  // The redirects that led to this answer, in order; only when headers are asked for. Their
+  // times are part of the measured interval, before the phases above.
+  std::vector<RedirectHop> hops;
 };
 
 }  // namespace quorvel

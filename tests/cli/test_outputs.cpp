@@ -106,6 +106,9 @@ TEST_F(Outputs, AFileOutputGoesOnlyToARegularFileOrANewNameAndIsCheckedBeforeThe
     } else {
       EXPECT_EQ(kindOf(out), "file");
       EXPECT_TRUE(get(out).startsWith(QString(c.option) == "--har" ? "{" : "# HELP"));
+      if (QString(c.option) == "--har" && testing::harValidatorMissing().isEmpty()) {
+        EXPECT_EQ(testing::harVerdict(out), "valid");
+      }
     }
   }
   EXPECT_EQ(get(path("target")), "kept");
