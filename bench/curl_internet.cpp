@@ -356,7 +356,7 @@ RequestDetails CurlInternet::LastRequestDetails() const {
   };
   d.dnsMicros = lookup > 0 ? std::int64_t(lookup) : -1;
   const curl_off_t connected = tls > 0 ? tls : connect;
-  d.connectMicros = phase(lookup, connected);
+  d.connectMicros = phase(lookup, connect);  // TCP alone: the TLS handshake is a phase of its own
   d.tlsMicros = tls > 0 ? phase(connect, tls) : -1;
   d.sendMicros = phase(connected, pretransfer);
   d.waitMicros = phase(pretransfer, first);

@@ -29,10 +29,11 @@ struct RedirectHop {
 struct RequestDetails {
   bool known = false;  // false when the session measures nothing of the kind
 
-  // Phases in microseconds, in the order they happen; -1 when the phase did not take place
-  // (no look-up on a reused connection, no TLS over plain http).
+  // Phases in microseconds, in the order they happen, one after the other (they add up to the
+  // request's time); -1 when the phase did not take place (no look-up on a reused connection,
+  // no TLS over plain http).
   std::int64_t dnsMicros = -1;      // name look-up
-  std::int64_t connectMicros = -1;  // TCP connection, TLS included
+  std::int64_t connectMicros = -1;  // TCP connection (without the TLS handshake)
   std::int64_t tlsMicros = -1;      // the TLS handshake alone
   std::int64_t sendMicros = -1;     // from connected to the request sent
   std::int64_t waitMicros = -1;     // from the request sent to the first byte of the answer

@@ -65,13 +65,22 @@ class CommandLineRunView final : public RunView {
   Console& console_;
 };
 
+void printReport(const BenchReport& report, bool json, bool csv, Console& console) {
+  if (json)
+    console.printRaw(QJsonDocument(BenchJson(report)).toJson(QJsonDocument::Indented));
+  else if (csv)
+    console.printRaw(BenchCsv(report));
+  else
+    console.print(BenchText(report));
+}
+
 }  // namespace
 
 int RunBench(const ParsedArgs& args, Console& console) {
   BenchReport report;
   long long iterations = 1;
   QString error;
-  if (!ParseCount(args, QStringLiteral("iterations"), 0, kMaxRunCount, iterations, error)) {
+  if (!ParseCount(args, QStringLiteral("iterations"), 1, kMaxRunCount, iterations, error)) {
     console.error(error);
     return kExitCannotStart;
   }
@@ -111,12 +120,8 @@ int RunBench(const ParsedArgs& args, Console& console) {
   report.finishedMs = QDateTime::currentMSecsSinceEpoch();
   console.endProgress();
 
-  if (json)
-    console.printRaw(QJsonDocument(BenchJson(report)).toJson(QJsonDocument::Indented));
-  else if (csv)
-    console.printRaw(BenchCsv(report));
-  else
-    console.print(BenchText(report));
+  // A run that could not start has said why; it has no figures to show.
+  if (outcome.started) printReport(report, json, csv, console);
 
   int code = kExitOk;
   if (args.has(QStringLiteral("har")) &&

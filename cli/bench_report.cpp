@@ -270,7 +270,10 @@ void appendEntries(const RequestRecord& r, const QString& pageId, QJsonArray& en
   const double time = std::max(0.0, ms(r.micros) - hopsMs);
   const bool redirected = !d.hops.empty();
   const double dns = redirected ? -1 : part(d.dnsMicros);
-  const double connect = redirected ? -1 : part(d.connectMicros);
+  // (HAR's connect holds the TLS handshake, which ssl then gives again.)
+  const double connect = redirected || d.connectMicros < 0
+                             ? -1
+                             : ms(d.connectMicros + std::max<std::int64_t>(0, d.tlsMicros));
   const double ssl = redirected ? -1 : part(d.tlsMicros);
   const double send = redirected ? 0 : std::max(0.0, part(d.sendMicros));
   const double receivedIn = std::clamp(part(d.receiveMicros), 0.0, time);
@@ -365,7 +368,8 @@ QByteArray BenchMetrics(const BenchReport& report) {
       p.last = r;
       const RequestDetails& d = r.details;
       p.dns += std::max<std::int64_t>(0, d.dnsMicros);
-      p.connect += std::max<std::int64_t>(0, d.connectMicros);
+      p.connect +=
+          std::max<std::int64_t>(0, d.connectMicros) + std::max<std::int64_t>(0, d.tlsMicros);
       p.tls += std::max<std::int64_t>(0, d.tlsMicros);
       p.wait += std::max<std::int64_t>(0, d.sendMicros) + std::max<std::int64_t>(0, d.waitMicros);
       p.receive += std::max<std::int64_t>(0, d.receiveMicros);

@@ -78,7 +78,7 @@ std::vector<Command> makeCommands() {
         QStringLiteral(
             "Exit status 4 when no request got a reply; 2 when HOST has no address or no ICMP "
             "socket can be opened. Ctrl-C ends the series at once, as Cancel does.")},
-       {valued("count", QLatin1Char('c'), "N", "send N echo requests (default 10)"),
+       {valued("count", QLatin1Char('c'), "N", "send N echo requests (default 10, at most 32767)"),
         valued("timeout", QLatin1Char('w'), "MS",
                "wait at most MS milliseconds for each reply (default 500, at least 500)"),
         kIpv4, kIpv6, kJson, kMetrics},

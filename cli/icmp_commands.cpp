@@ -16,6 +16,8 @@ namespace quorvel::cli {
 
 namespace {
 
+constexpr int kMaxPingCount = 32767;
+
 // A number option read as the window reads its box (`rule`), its default when not given.
 // Text that does not read as a number is a mistake here, not the default.
 bool windowNumber(const ParsedArgs& args, const QString& name, int (*rule)(const QString&),
@@ -80,12 +82,23 @@ bool writeForms(const ParsedArgs& args, Console& console, const QJsonObject& jso
          WriteOutputFile(args, QStringLiteral("metrics"), metrics, console);
 }
 
+// The window holds a count to 16 bits; a larger one asked for here is refused, not cut.
+bool countWithinLimit(const ParsedArgs& args, QString& error) {
+  const QString text = args.value(QStringLiteral("count"));
+  const std::optional<double> n = numericText(text);
+  if (!args.has(QStringLiteral("count")) || !n || *n < kMaxPingCount + 0.5) return true;
+  error = QStringLiteral("Option --count takes at most %1 requests, not \"%2\".")
+              .arg(kMaxPingCount)
+              .arg(text);
+  return false;
+}
+
 }  // namespace
 
 int RunPing(const ParsedArgs& args, Console& console) {
   PingSeriesOptions options;
   QString host, error;
-  if (!oneHost(args, QStringLiteral("ping"), host, error) ||
+  if (!oneHost(args, QStringLiteral("ping"), host, error) || !countWithinLimit(args, error) ||
       !windowNumber(args, QStringLiteral("count"), pingRequests, options.count, error) ||
       !windowNumber(args, QStringLiteral("timeout"), pingTimeout, options.timeoutMs, error) ||
       !addressFamily(args, options.family, error)) {

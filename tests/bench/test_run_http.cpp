@@ -14,6 +14,7 @@
 #include "bench/curl_internet.h"
 #include "common/test_support.h"
 #include "core/app_state.h"
+#include "core/tick.h"
 #include "loopback_servers.h"
 #include "run_fakes.h"
 
@@ -76,7 +77,22 @@ TEST_F(HttpRun, TheFilesOfAnHttpsPageAreFetchedOverHttps) {
   view_.url = s.url("/d/index.htm");
   CurlInternetOptions trustTheTestAuthority;
   trustTheTestAuthority.caFile = QByteArray::fromStdString(ca.caFile());
+  std::vector<RequestRecord> requests;
+  env_.onRequest = [&](const RequestRecord& r) { requests.push_back(r); };
+  env_.clockMicros = monotonicMicros;  // the request's real time
   run(trustTheTestAuthority);
+
+  // The phases of the first request (a new connection) follow one another: its TCP connect
+  // does not hold the TLS handshake, and together they are no longer than the request.
+  ASSERT_FALSE(requests.empty());
+  const RequestDetails& d = requests.front().details;
+  EXPECT_GT(d.tlsMicros, 0);
+  EXPECT_GE(d.connectMicros, 0);
+  std::int64_t phases = 0;
+  for (const std::int64_t p :
+       {d.dnsMicros, d.connectMicros, d.tlsMicros, d.sendMicros, d.waitMicros, d.receiveMicros})
+    phases += std::max<std::int64_t>(0, p);
+  EXPECT_LE(phases, requests.front().micros);
 
   const QStringList files{"/d/index.htm", "/c.gif",      "/d/a.gif",
                           "/d/b.gif",     "/d/left.htm", "/d/img/l.gif"};

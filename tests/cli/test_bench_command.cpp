@@ -132,6 +132,7 @@ TEST_F(BenchCommand, WhatCannotStartOrBeWritten) {
   Ended r = run({"bench"});  // no URL and no URLS.DAT
   EXPECT_EQ(r.code, kExitCannotStart);
   EXPECT_EQ(r.err, "quorvel: Could not locate URLS.DAT file!\n");
+  EXPECT_TRUE(r.out.isEmpty()) << "no totals of a run that did not start";
   writeFile("URLS.DAT", ("; pages\n" + url("/a.gif") + "\n").toUtf8());
   // A file that cannot be written is found before the run (tests/cli/test_outputs.cpp has
   // the rest).

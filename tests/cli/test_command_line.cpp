@@ -23,6 +23,11 @@ TEST_F(CommandLineTest, HelpVersionAndMistakesWithoutADisplay) {
       {{"bench", "--iterations", "many"}, 2, "", "Option --iterations takes a whole number"},
       {{"bench", "--iterations"}, 2, "", "needs a value"},
       {{"bench", "--json", "--csv"}, 2, "", "Choose one of --json and --csv."},
+      {{"bench", "-n", "0"}, 2, "", "Option --iterations takes a whole number from 1 to 32767"},
+      {{"ping", "-c", "99999999999", "127.0.0.1"},
+       2,
+       "",
+       "Option --count takes at most 32767 requests, not \"99999999999\"."},
       {{}, 2, "", "There is no display for the windows. Run \"quorvel auto\""},
       {{"debug1"}, 2, "", "no display"},
   };
@@ -67,6 +72,21 @@ TEST_F(CommandLineTest, WordsOfACommandsOwnArgumentsSwitchNoMode) {
     EXPECT_TRUE(QFile::exists(path("QVURL.log")));
     EXPECT_EQ(QFile::exists(path("Debug.log")), debug);
   }
+}
+
+// A settings file far beyond what one holds is left whole, and the run says why its settings
+// are not kept.
+TEST_F(CommandLineTest, AnOversizedSettingsFileIsSaid) {
+  testing::HttpTestServer http;
+  http.page("/a.htm", "<html>a</html>");
+  http.start();
+  writeFile("URLS.DAT", http.url("/a.htm").toUtf8() + "\n");
+  const QByteArray ini = "[URLInfo]\nURLFile=URLS.DAT\n; " + QByteArray(17 << 20, 'x') + "\n";
+  writeFile("Quorvel.ini", ini);
+  const testing::Ended r = runProgram({"auto"});
+  EXPECT_EQ(r.code, 3);
+  EXPECT_TRUE(r.err.contains("Quorvel.ini is larger than 16 MiB")) << r.err.toStdString();
+  EXPECT_EQ(readFile("Quorvel.ini"), ini);
 }
 
 TEST_F(CommandLineTest, AMistypedCommandIsSaidToBeOneWithTheNearest) {
