@@ -250,9 +250,14 @@ size_t CurlInternet::onBody(char* data, size_t size, size_t count, void* self) {
   }
   QByteArray* target = s->sink_;
   if (target) {
-    const qsizetype room = s->options_.maxBodyInMemory - target->size();
+    const qsizetype limit = s->options_.maxBodyInMemory;
+    const qsizetype room = limit - target->size();
     const qsizetype take = std::min<qsizetype>(qsizetype(len), std::max<qsizetype>(room, 0));
     try {
+      // Grown by hand, doubling, but never past the limit (alone it would grow beyond it).
+      const qsizetype needed = target->size() + take;
+      if (needed > target->capacity())
+        target->reserve(std::min(limit, std::max(needed, 2 * target->capacity())));
       target->append(data, take);
     } catch (const std::bad_alloc&) {
       s->error_ = err::kInternalError;  // the body does not fit in memory
@@ -466,6 +471,12 @@ int CurlInternet::ReadURL(QByteArray* body, std::int64_t& bytes) {
   if (body) {
     curl_off_t announced = -1;
     curl_easy_getinfo(easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    // A page announced beyond what memory may hold is refused before any of it is read.
+    if (announced > curl_off_t(options_.maxBodyInMemory)) {
+      endTransfer();
+      phase_ = Phase::Idle;
+      return err::kInternalError;
+    }
     // The buffer of an earlier large body that its reader has let go of serves again when it
     // fits this one (a run fetches the same pages again and again).
     if (announced >= kMinSpare && spare_.isDetached() && spare_.capacity() >= announced &&

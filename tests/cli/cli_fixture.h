@@ -20,10 +20,4 @@ class CommandLineTest : public AppFolderTest {
 
 QJsonObject jsonOf(const QByteArray& text);
 
-// Why HAR files cannot be checked here (node or the npm package har-validator, which
-// scripts/install-npm.sh installs into QUORVEL_NPM_DIR, missing); "" when they can.
-QString harValidatorMissing();
-// har-validator's verdict on a file: "valid", or "exit N: " and its complaints.
-QString harVerdict(const QString& harFile);
-
 }  // namespace quorvel::testing

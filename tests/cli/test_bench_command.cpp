@@ -10,6 +10,7 @@
 
 #include "app/frm_quorvel.h"
 #include "cli/cli_fixture.h"
+#include "cli/har_validator.h"
 #include "core/exit_codes.h"
 #include "loopback_servers.h"
 

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "cli/cli_fixture.h"
+#include "cli/har_validator.h"
 #include "core/exit_codes.h"
 #include "loopback_servers.h"
 
