@@ -311,13 +311,16 @@ qsizetype editDistance(const QString& a, const QString& b) {
   return row[size_t(b.size())];
 }
 
+// The command (or the old word "auto", or "help") nearest to a mistyped word.
 QString nearestCommand(const QString& word) {
+  QStringList names{QStringLiteral("auto"), QStringLiteral("help")};
+  for (const Command& c : Commands()) names << c.name;
   QString best;
   qsizetype bestDistance = 0;
-  for (const Command& c : Commands()) {
-    const qsizetype d = editDistance(word, c.name);
+  for (const QString& name : names) {
+    const qsizetype d = editDistance(word, name);
     if (best.isEmpty() || d < bestDistance) {
-      best = c.name;
+      best = name;
       bestDistance = d;
     }
   }

@@ -91,8 +91,13 @@ TEST_F(CommandLineTest, AnOversizedSettingsFileIsSaid) {
 
 TEST_F(CommandLineTest, AMistypedCommandIsSaidToBeOneWithTheNearest) {
   const std::tuple<QStringList, const char*> cases[] = {
-      {{"pign", "127.0.0.1"}, "ping"}, {{"PING", "127.0.0.1"}, "ping"},     {{"benhc"}, "bench"},
-      {{"stat", "--csv"}, "stats"},    {{"tracert", "127.0.0.1"}, "trace"},
+      {{"pign", "127.0.0.1"}, "ping"},
+      {{"PING", "127.0.0.1"}, "ping"},
+      {{"benhc"}, "bench"},
+      {{"stat", "--csv"}, "stats"},
+      {{"tracert", "127.0.0.1"}, "trace"},
+      {{"atuo"}, "auto"},
+      {{"hepl"}, "help"},
   };
   for (const auto& [args, nearest] : cases) {
     SCOPED_TRACE(args.join(' ').toStdString());
