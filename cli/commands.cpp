@@ -229,12 +229,18 @@ std::vector<HelpSection> ProgramSections() {
        {{QStringLiteral("0"), QStringLiteral("done, and every result was written")},
         {QStringLiteral("1"),
          QStringLiteral("another Quorvel is running in the same application folder")},
-        {QStringLiteral("2"), QStringLiteral("bad usage, or the work could not start")},
+        {QStringLiteral("2"),
+         QStringLiteral("bad usage (an unknown command or option, two outputs on one file), or "
+                        "the work could not start")},
         {QStringLiteral("3"),
-         QStringLiteral("done, but some log lines, files or settings could not be written")},
+         QStringLiteral("done, but some log lines, files, settings or standard output could "
+                        "not be written; or a --har or --metrics file that cannot be written "
+                        "there (refused before the work starts)")},
         {QStringLiteral("4"),
          QStringLiteral("done, but the measurement failed (each command says when)")},
-        {QStringLiteral("130"), QStringLiteral("interrupted with Ctrl-C")}}},
+        {QStringLiteral("130"),
+         QStringLiteral("interrupted with Ctrl-C (or SIGTERM, or SIGHUP when the terminal "
+                        "closes)")}}},
       {QStringLiteral("Environment"),
        {{QStringLiteral("QUORVEL_HOME"),
          QStringLiteral("the application folder; without it the program's own folder when "
