@@ -240,32 +240,31 @@ bool requestMade(const RequestRecord& r) {
   return d.known && (d.status != 0 || !d.requestHeaders.isEmpty() || !d.hops.empty());
 }
 
-// The redirects of a request, each an entry of its own as a browser's archive has them, and
-// then the request that answered; their times add up to the measured interval.
-void appendEntries(const RequestRecord& r, const QString& pageId, QJsonArray& entries) {
+// A redirect that was followed: libcurl measures the phases of the last hop only, so a hop is
+// one wait.
+QJsonObject hopEntry(const RedirectHop& hop, const QString& pageId, qint64 startedMs) {
+  HarExchange x;
+  x.url = hop.url;
+  x.httpVersion = hop.httpVersion;
+  x.status = hop.status;
+  x.statusText = hop.statusText;
+  x.redirectUrl = hop.location;
+  x.requestHeaders = &hop.requestHeaders;
+  x.responseHeaders = &hop.responseHeaders;
+  x.startedMs = startedMs;
+  x.time = ms(hop.micros);
+  x.timings = QJsonObject{{"blocked", -1}, {"dns", -1},      {"connect", -1}, {"ssl", -1},
+                          {"send", 0},     {"wait", x.time}, {"receive", 0}};
+  return harEntry(pageId, x);
+}
+
+// The request that answered, in what its redirects (`hopsMs`) left of the measured interval.
+// The phases libcurl measured; what the interval holds beyond them is the receiving, so that
+// the timings add up to the time the logs give the request. After redirects libcurl adds the
+// phases of every hop together: the answer's receiving is then as measured and the rest of its
+// time the wait.
+QJsonObject answerEntry(const RequestRecord& r, const QString& pageId, double hopsMs) {
   const RequestDetails& d = r.details;
-  double hopsMs = 0;
-  for (const RedirectHop& hop : d.hops) {
-    HarExchange x;
-    x.url = hop.url;
-    x.httpVersion = hop.httpVersion;
-    x.status = hop.status;
-    x.statusText = hop.statusText;
-    x.redirectUrl = hop.location;
-    x.requestHeaders = &hop.requestHeaders;
-    x.responseHeaders = &hop.responseHeaders;
-    x.startedMs = r.startedMs + qint64(hopsMs);
-    x.time = ms(hop.micros);
-    // libcurl measures the phases of the last hop only: a hop is one wait.
-    x.timings = QJsonObject{{"blocked", -1}, {"dns", -1},      {"connect", -1}, {"ssl", -1},
-                            {"send", 0},     {"wait", x.time}, {"receive", 0}};
-    hopsMs += x.time;
-    entries.append(harEntry(pageId, x));
-  }
-  // The phases libcurl measured; what the measured interval holds beyond them is the
-  // receiving, so that the timings add up to the time the logs give the request. After
-  // redirects libcurl adds the phases of every hop together: the answer's own time is then
-  // what the hops left of the interval, its receiving as measured and the rest the wait.
   const auto part = [](std::int64_t micros) { return micros < 0 ? -1.0 : ms(micros); };
   const double time = std::max(0.0, ms(r.micros) - hopsMs);
   const bool redirected = !d.hops.empty();
@@ -281,7 +280,7 @@ void appendEntries(const RequestRecord& r, const QString& pageId, QJsonArray& en
   const double before = std::max(0.0, dns) + std::max(0.0, connect) + send + wait;
   const double receive = std::max(0.0, time - before);
   HarExchange x;
-  x.url = d.hops.empty() || d.effectiveUrl.isEmpty() ? fullUrl(r) : d.effectiveUrl;
+  x.url = !redirected || d.effectiveUrl.isEmpty() ? fullUrl(r) : d.effectiveUrl;
   x.httpVersion = d.httpVersion;
   x.status = d.status;
   x.statusText = d.statusText;
@@ -300,7 +299,18 @@ void appendEntries(const RequestRecord& r, const QString& pageId, QJsonArray& en
   if (r.error != 0)
     entry.insert("comment",
                  QStringLiteral("Quorvel error %1: %2").arg(r.error).arg(FileErrorText(r.error)));
-  entries.append(entry);
+  return entry;
+}
+
+// The redirects of a request, each an entry of its own as a browser's archive has them, then
+// the request that answered; their times add up to the measured interval.
+void appendEntries(const RequestRecord& r, const QString& pageId, QJsonArray& entries) {
+  double hopsMs = 0;
+  for (const RedirectHop& hop : r.details.hops) {
+    entries.append(hopEntry(hop, pageId, r.startedMs + qint64(hopsMs)));
+    hopsMs += ms(hop.micros);
+  }
+  entries.append(answerEntry(r, pageId, hopsMs));
 }
 
 }  // namespace
