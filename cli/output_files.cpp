@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include "core/app_files.h"
+#include "core/app_state.h"
 #include "core/exit_codes.h"
 
 namespace quorvel::cli {
@@ -50,6 +51,20 @@ bool sameFile(const Place& a, const Place& b) {
   return !a.name.isEmpty() && a.name == b.name;
 }
 
+// The program's own file of the application folder at that place, if it is one ("" if not):
+// an output must never replace a log, the settings or the URL list.
+QString ownFileAt(const Place& place) {
+  static const char* const kOwnFiles[] = {
+      "Quorvel.ini", "URLS.DAT",  "debug.txt", "QuorvelLog.txt", "QVSum.log",
+      "QVURL.log",   "Debug.log", "chart.dat", "Quorvel.tmp",    "QuorvelLog.bak",
+      "QVSum.bak",   "QVURL.bak", "Debug.bak"};
+  for (const char* name : kOwnFiles) {
+    const QString own = QString::fromLatin1(name);
+    if (sameFile(place, placeOf(appState().filePath(own)))) return own;
+  }
+  return {};
+}
+
 QString refusal(const QString& name, const QString& path, const FileStatus& s) {
   return QStringLiteral("The --%1 file %2 cannot be written: %3.").arg(name, path, s.reason());
 }
@@ -75,6 +90,12 @@ int CheckOutputFiles(const ParsedArgs& args, const QStringList& names, Console& 
                           .arg(given[j], given[i], args.value(given[i])));
         return kExitCannotStart;
       }
+    }
+    if (const QString own = ownFileAt(here); !own.isEmpty()) {
+      console.error(QStringLiteral("--%1 names %2, one of the program's own files (%3); give "
+                                   "it one of its own.")
+                        .arg(given[i], own, args.value(given[i])));
+      return kExitCannotStart;
     }
     if (sameFile(here, out)) {
       console.error(QStringLiteral("--%1 names the file that standard output goes to (%2); "

@@ -2,8 +2,8 @@
 // goes only to a regular file or to a new name, replaced at once: a device, a FIFO, a folder or
 // a symbolic link named there is refused and left as it is, as the application folder's own
 // files are. Every file is checked before the work starts, so that a run of an hour is not
-// lost to a file that could never be written, and no two of them (nor standard output) may be
-// one file.
+// lost to a file that could never be written, and no two of them (nor standard output, nor a
+// log or another of the program's own files) may be one file.
 #pragma once
 
 #include <QByteArray>

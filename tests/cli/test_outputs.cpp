@@ -134,6 +134,8 @@ TEST_F(Outputs, TwoOutputsOnOneFileAreRefusedBeforeTheRun) {
       {{"--har", path("f"), "--metrics", path("f")}, "--har and --metrics name the same file"},
       {{"--har", path("f"), "--metrics", dir_.path() + "/./f"}, "name the same file"},
       {{"--har", path("alias.prom"), "--metrics", path("same.prom")}, "name the same file"},
+      {{"--metrics", path("QVSum.log")}, "--metrics names QVSum.log, one of the program's own"},
+      {{"--har", dir_.path() + "/./Quorvel.ini"}, "names Quorvel.ini, one of the program's own"},
   };
   for (const auto& [options, said] : cases) {
     SCOPED_TRACE(options.join(' ').toStdString());
