@@ -8,9 +8,9 @@
 #include <new>
 #include <string_view>
 
-#include "bench/internet_url.h"
 #include "core/curl_errors.h"
 #include "core/error_numbers.h"
+#include "bench/internet_url.h"
 
 namespace quorvel {
 
