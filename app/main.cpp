@@ -32,6 +32,7 @@ bool haveDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  quorvel::cli::HoldStandardStreams();
   const QStringList args = argumentsOf(argc, argv);
   // A command runs one tool without any window (and needs no display).
   if (quorvel::cli::IsCommandLine(args)) return quorvel::cli::RunCommandLine(argc, argv);

@@ -175,6 +175,13 @@ int CurlInternet::onDebug(CURL*, curl_infotype type, char* data, size_t size, vo
     const auto field = headerField(std::string_view(line.constData(), size_t(line.size())));
     if (!field.first.isEmpty()) s->requestHeaders_.append(field);
   }
+  // A new exchange, unless the last request got no answer and is sent again.
+  if (s->exchanges_.empty() || s->exchanges_.back().status != 0) s->exchanges_.emplace_back();
+  RedirectHop& hop = s->exchanges_.back();
+  const char* url = nullptr;
+  if (curl_easy_getinfo(s->easy_, CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url)
+    hop.url = QString::fromUtf8(url);
+  hop.requestHeaders = s->requestHeaders_;
   return 0;
 }
 
@@ -190,18 +197,45 @@ size_t CurlInternet::onHeader(char* data, size_t size, size_t count, void* self)
   }
   if (startsWithNoCase(line, "http/")) {
     s->redirectPending_ = false;  // a new response begins
+    s->statusLine(line);
   } else if (startsWithNoCase(line, "location:")) {
     long code = 0;
     curl_easy_getinfo(s->easy_, CURLINFO_RESPONSE_CODE, &code);
     if (code >= 300 && code < 400 && code != 304) s->redirectPending_ = true;
+    if (!s->exchanges_.empty())
+      s->exchanges_.back().location = QString::fromUtf8(headerField(line).second);
   } else if (line == "\r\n" || line == "\n") {
     // The end of a header block: the final one unless it is an interim (1xx) reply, a
     // proxy's answer to CONNECT (no response code yet) or a redirect to follow.
     long code = 0;
     curl_easy_getinfo(s->easy_, CURLINFO_RESPONSE_CODE, &code);
     if (code >= 200 && !s->redirectPending_) s->headersDone_ = true;
+    if (s->redirectPending_ && !s->exchanges_.empty()) s->hopEnded();
   }
   return len;
+}
+
+// "HTTP/1.1 302 Found": the version, the code and the reason phrase as sent.
+void CurlInternet::statusLine(std::string_view line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  const QString text = QString::fromUtf8(line.data(), qsizetype(line.size()));
+  const QStringList parts = text.split(QLatin1Char(' '));
+  statusText_ = parts.mid(2).join(QLatin1Char(' ')).trimmed();
+  if (!options_.recordHeaders || exchanges_.empty()) return;
+  RedirectHop& hop = exchanges_.back();
+  hop.httpVersion = parts.value(0);
+  hop.status = parts.value(1).toInt();
+  hop.statusText = statusText_;
+}
+
+// The head of an answer that a redirect follows is in: that hop is over.
+void CurlInternet::hopEnded() {
+  RedirectHop& hop = exchanges_.back();
+  hop.responseHeaders = responseHeaders_;
+  followed_ = exchanges_.size();
+  const auto now = Clock::now();
+  hop.micros = std::chrono::duration_cast<std::chrono::microseconds>(now - hopStart_).count();
+  hopStart_ = now;
 }
 
 size_t CurlInternet::onBody(char* data, size_t size, size_t count, void* self) {
@@ -216,9 +250,14 @@ size_t CurlInternet::onBody(char* data, size_t size, size_t count, void* self) {
   }
   QByteArray* target = s->sink_;
   if (target) {
-    const qsizetype room = s->options_.maxBodyInMemory - target->size();
+    const qsizetype limit = s->options_.maxBodyInMemory;
+    const qsizetype room = limit - target->size();
     const qsizetype take = std::min<qsizetype>(qsizetype(len), std::max<qsizetype>(room, 0));
     try {
+      // Grown by hand, doubling, but never past the limit (alone it would grow beyond it).
+      const qsizetype needed = target->size() + take;
+      if (needed > target->capacity())
+        target->reserve(std::min(limit, std::max(needed, 2 * target->capacity())));
       target->append(data, take);
     } catch (const std::bad_alloc&) {
       s->error_ = err::kInternalError;  // the body does not fit in memory
@@ -322,7 +361,7 @@ RequestDetails CurlInternet::LastRequestDetails() const {
   };
   d.dnsMicros = lookup > 0 ? std::int64_t(lookup) : -1;
   const curl_off_t connected = tls > 0 ? tls : connect;
-  d.connectMicros = phase(lookup, connected);
+  d.connectMicros = phase(lookup, connect);  // TCP alone: the TLS handshake is a phase of its own
   d.tlsMicros = tls > 0 ? phase(connect, tls) : -1;
   d.sendMicros = phase(connected, pretransfer);
   d.waitMicros = phase(pretransfer, first);
@@ -370,6 +409,8 @@ RequestDetails CurlInternet::LastRequestDetails() const {
   d.responseHeaderBytes = headerSize > 0 ? headerSize : -1;
   d.requestHeaders = requestHeaders_;
   d.responseHeaders = responseHeaders_;
+  d.statusText = code != 0 ? statusText_ : QString();
+  d.hops.assign(exchanges_.begin(), exchanges_.begin() + qsizetype(followed_));
   return d;
 }
 
@@ -389,6 +430,10 @@ int CurlInternet::OpenURL(const QString& url) {
   requested_ = true;
   requestHeaders_.clear();
   responseHeaders_.clear();
+  statusText_.clear();
+  exchanges_.clear();
+  followed_ = 0;
+  hopStart_ = Clock::now();
 
   const QByteArray request = RequestURL(CompleteURL(url));
   int error = 0;
@@ -426,6 +471,12 @@ int CurlInternet::ReadURL(QByteArray* body, std::int64_t& bytes) {
   if (body) {
     curl_off_t announced = -1;
     curl_easy_getinfo(easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    // A page announced beyond what memory may hold is refused before any of it is read.
+    if (announced > curl_off_t(options_.maxBodyInMemory)) {
+      endTransfer();
+      phase_ = Phase::Idle;
+      return err::kInternalError;
+    }
     // The buffer of an earlier large body that its reader has let go of serves again when it
     // fits this one (a run fetches the same pages again and again).
     if (announced >= kMinSpare && spare_.isDetached() && spare_.capacity() >= announced &&

@@ -19,6 +19,8 @@
 #include <QByteArray>
 #include <chrono>
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
 #include "bench/internet.h"
 
@@ -74,6 +76,8 @@ class CurlInternet final : public InternetSession {
   void endTransfer();  // takes the handle out of the multi handle (aborts an unfinished one)
   void releaseHandles();
   int failureError() const;
+  void statusLine(std::string_view line);
+  void hopEnded();
 
   CurlInternetOptions options_;
   CURL* easy_ = nullptr;
@@ -96,6 +100,11 @@ class CurlInternet final : public InternetSession {
   QByteArray* sink_ = nullptr;
   bool requested_ = false;  // a request was made since the session opened
   QList<QPair<QByteArray, QByteArray>> requestHeaders_, responseHeaders_;
+  QString statusText_;  // of the last status line
+  // With recorded headers: every request sent for this URL, the redirects and the last one.
+  std::vector<RedirectHop> exchanges_;
+  size_t followed_ = 0;  // how many of them were redirects that were followed
+  std::chrono::steady_clock::time_point hopStart_;
   std::chrono::steady_clock::time_point lastActivity_;
 };
 

@@ -15,7 +15,7 @@
 #include "cli/commands.h"
 #include "core/exit_codes.h"
 #include "cli/interrupt.h"
-#include "cli/metrics_file.h"
+#include "cli/output_files.h"
 
 namespace quorvel::cli {
 
@@ -65,13 +65,22 @@ class CommandLineRunView final : public RunView {
   Console& console_;
 };
 
+void printReport(const BenchReport& report, bool json, bool csv, Console& console) {
+  if (json)
+    console.printRaw(QJsonDocument(BenchJson(report)).toJson(QJsonDocument::Indented));
+  else if (csv)
+    console.printRaw(BenchCsv(report));
+  else
+    console.print(BenchText(report));
+}
+
 }  // namespace
 
 int RunBench(const ParsedArgs& args, Console& console) {
   BenchReport report;
   long long iterations = 1;
   QString error;
-  if (!ParseCount(args, QStringLiteral("iterations"), 0, kMaxRunCount, iterations, error)) {
+  if (!ParseCount(args, QStringLiteral("iterations"), 1, kMaxRunCount, iterations, error)) {
     console.error(error);
     return kExitCannotStart;
   }
@@ -85,6 +94,9 @@ int RunBench(const ParsedArgs& args, Console& console) {
   report.images = !args.has(QStringLiteral("no-images"));
   report.sounds = !args.has(QStringLiteral("no-sounds"));
   report.logging = !args.has(QStringLiteral("no-log"));
+  const int outputs =
+      CheckOutputFiles(args, {QStringLiteral("har"), QStringLiteral("metrics")}, console);
+  if (outputs != kExitOk) return outputs;
 
   AppState& state = appState();
   InstanceLock lock;
@@ -108,25 +120,17 @@ int RunBench(const ParsedArgs& args, Console& console) {
   report.finishedMs = QDateTime::currentMSecsSinceEpoch();
   console.endProgress();
 
-  if (json)
-    console.printRaw(QJsonDocument(BenchJson(report)).toJson(QJsonDocument::Indented));
-  else if (csv)
-    console.printRaw(BenchCsv(report));
-  else
-    console.print(BenchText(report));
+  // A run that could not start has said why; it has no figures to show.
+  if (outcome.started) printReport(report, json, csv, console);
 
   int code = kExitOk;
   if (args.has(QStringLiteral("har")) &&
-      !ReplaceFile(args.value(QStringLiteral("har")),
-                   QJsonDocument(BenchHar(report)).toJson(QJsonDocument::Indented), error)) {
-    console.error(error);
+      !WriteOutputFile(args, QStringLiteral("har"),
+                       QJsonDocument(BenchHar(report)).toJson(QJsonDocument::Indented), console))
     code = kExitNotWritten;
-  }
   if (args.has(QStringLiteral("metrics")) &&
-      !ReplaceFile(args.value(QStringLiteral("metrics")), BenchMetrics(report), error)) {
-    console.error(error);
+      !WriteOutputFile(args, QStringLiteral("metrics"), BenchMetrics(report), console))
     code = kExitNotWritten;
-  }
   if (!outcome.started) return kExitCannotStart;
   if (!outcome.completed) return kExitCancelled;
   if (code != kExitOk || outcome.linesLost || state.settingsLost) return kExitNotWritten;

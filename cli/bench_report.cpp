@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QJsonArray>
 #include <QMap>
+#include <algorithm>
 #include <cmath>
 
 #include "core/number_format.h"
@@ -57,16 +58,15 @@ QString secondsField(std::int64_t micros) {
   return micros < 0 ? QString() : QString::number(seconds(micros), 'f', 6);
 }
 
-QJsonArray headerArray(const QList<QPair<QByteArray, QByteArray>>& headers) {
+// Header lines as they were sent, read as UTF-8.
+QJsonArray headerArray(const HeaderLines& headers) {
   QJsonArray a;
   for (const auto& [name, value] : headers)
-    a.append(
-        QJsonObject{{"name", QString::fromLatin1(name)}, {"value", QString::fromLatin1(value)}});
+    a.append(QJsonObject{{"name", QString::fromUtf8(name)}, {"value", QString::fromUtf8(value)}});
   return a;
 }
 
 }  // namespace
-
 
 QString IsoTime(qint64 msSinceEpoch) {
   return QDateTime::fromMSecsSinceEpoch(msSinceEpoch, Qt::UTC).toString(Qt::ISODateWithMs);
@@ -94,17 +94,16 @@ QJsonObject BenchJson(const BenchReport& report) {
   QJsonArray requests;
   for (const RequestRecord& r : report.requests) {
     const RequestDetails& d = r.details;
-    QJsonObject o{
-        {"iteration", r.iteration},
-        {"entry", r.entry},
-        {"kind", kindName(r.kind)},
-        {"page", r.pageUrl},
-        {"url", r.url},
-        {"started", IsoTime(r.startedMs)},
-        {"bytes", static_cast<double>(r.bytes)},
-        {"microseconds", static_cast<double>(r.micros)},
-        {"error", r.error},
-        {"error_text", r.error == 0 ? QJsonValue() : QJsonValue(FileErrorText(r.error))}};
+    QJsonObject o{{"iteration", r.iteration},
+                  {"entry", r.entry},
+                  {"kind", kindName(r.kind)},
+                  {"page", r.pageUrl},
+                  {"url", r.url},
+                  {"started", IsoTime(r.startedMs)},
+                  {"bytes", static_cast<double>(r.bytes)},
+                  {"microseconds", static_cast<double>(r.micros)},
+                  {"error", r.error},
+                  {"error_text", r.error == 0 ? QJsonValue() : QJsonValue(FileErrorText(r.error))}};
     if (d.known) {
       o.insert("http", QJsonObject{{"status", d.status},
                                    {"version", d.httpVersion},
@@ -190,72 +189,173 @@ QByteArray BenchCsv(const BenchReport& report) {
   return out.toUtf8();
 }
 
+namespace {
+
+// An entry of the archive: a request that was made and what came back.
+struct HarExchange {
+  QString url, method = QStringLiteral("GET"), httpVersion;
+  int status = 0;
+  QString statusText, redirectUrl, mimeType;
+  const HeaderLines* requestHeaders = nullptr;
+  const HeaderLines* responseHeaders = nullptr;
+  double requestHeadersSize = -1, responseHeadersSize = -1, bodySize = 0;
+  qint64 startedMs = 0;
+  QJsonObject timings;
+  double time = 0;
+};
+
+QJsonObject harEntry(const QString& pageId, const HarExchange& x) {
+  const QString version = x.httpVersion.isEmpty() ? QStringLiteral("unknown") : x.httpVersion;
+  const HeaderLines none;
+  return QJsonObject{
+      {"pageref", pageId},
+      {"startedDateTime", IsoTime(x.startedMs)},
+      {"time", x.time},
+      {"request", QJsonObject{{"method", x.method},
+                              {"url", x.url},
+                              {"httpVersion", version},
+                              {"cookies", QJsonArray()},
+                              {"headers", headerArray(x.requestHeaders ? *x.requestHeaders : none)},
+                              {"queryString", QJsonArray()},
+                              {"headersSize", x.requestHeadersSize},
+                              {"bodySize", 0}}},
+      {"response",
+       QJsonObject{{"status", x.status},
+                   {"statusText", x.statusText},
+                   {"httpVersion", version},
+                   {"cookies", QJsonArray()},
+                   {"headers", headerArray(x.responseHeaders ? *x.responseHeaders : none)},
+                   {"content", QJsonObject{{"size", x.bodySize}, {"mimeType", x.mimeType}}},
+                   {"redirectURL", x.redirectUrl},
+                   {"headersSize", x.responseHeadersSize},
+                   {"bodySize", x.bodySize}}},
+      {"cache", QJsonObject()},
+      {"timings", x.timings}};
+}
+
+// Whether a request went out at all: a URL that could not be parsed or resolved, or a server
+// that could not be reached, made none.
+bool requestMade(const RequestRecord& r) {
+  const RequestDetails& d = r.details;
+  return d.known && (d.status != 0 || !d.requestHeaders.isEmpty() || !d.hops.empty());
+}
+
+// A redirect that was followed: libcurl measures the phases of the last hop only, so a hop is
+// one wait.
+QJsonObject hopEntry(const RedirectHop& hop, const QString& pageId, qint64 startedMs) {
+  HarExchange x;
+  x.url = hop.url;
+  x.httpVersion = hop.httpVersion;
+  x.status = hop.status;
+  x.statusText = hop.statusText;
+  x.redirectUrl = hop.location;
+  x.requestHeaders = &hop.requestHeaders;
+  x.responseHeaders = &hop.responseHeaders;
+  x.startedMs = startedMs;
+  x.time = ms(hop.micros);
+  x.timings = QJsonObject{{"blocked", -1}, {"dns", -1},      {"connect", -1}, {"ssl", -1},
+                          {"send", 0},     {"wait", x.time}, {"receive", 0}};
+  return harEntry(pageId, x);
+}
+
+// The request that answered, in what its redirects (`hopsMs`) left of the measured interval.
+// The phases libcurl measured; what the interval holds beyond them is the receiving, so that
+// the timings add up to the time the logs give the request. After redirects libcurl adds the
+// phases of every hop together: the answer's receiving is then as measured and the rest of its
+// time the wait.
+QJsonObject answerEntry(const RequestRecord& r, const QString& pageId, double hopsMs) {
+  const RequestDetails& d = r.details;
+  const auto part = [](std::int64_t micros) { return micros < 0 ? -1.0 : ms(micros); };
+  const double time = std::max(0.0, ms(r.micros) - hopsMs);
+  const bool redirected = !d.hops.empty();
+  const double dns = redirected ? -1 : part(d.dnsMicros);
+  // (HAR's connect holds the TLS handshake, which ssl then gives again.)
+  const double connect = redirected || d.connectMicros < 0
+                             ? -1
+                             : ms(d.connectMicros + std::max<std::int64_t>(0, d.tlsMicros));
+  const double ssl = redirected ? -1 : part(d.tlsMicros);
+  const double send = redirected ? 0 : std::max(0.0, part(d.sendMicros));
+  const double receivedIn = std::clamp(part(d.receiveMicros), 0.0, time);
+  const double wait = redirected ? time - receivedIn : std::max(0.0, part(d.waitMicros));
+  const double before = std::max(0.0, dns) + std::max(0.0, connect) + send + wait;
+  const double receive = std::max(0.0, time - before);
+  HarExchange x;
+  x.url = !redirected || d.effectiveUrl.isEmpty() ? fullUrl(r) : d.effectiveUrl;
+  x.httpVersion = d.httpVersion;
+  x.status = d.status;
+  x.statusText = d.statusText;
+  x.mimeType = d.contentType;
+  x.requestHeaders = &d.requestHeaders;
+  x.responseHeaders = &d.responseHeaders;
+  x.requestHeadersSize = static_cast<double>(d.requestHeaderBytes);
+  x.responseHeadersSize = static_cast<double>(d.responseHeaderBytes);
+  x.bodySize = static_cast<double>(r.bytes);
+  x.startedMs = r.startedMs + qint64(hopsMs);
+  x.time = before + receive;
+  x.timings = QJsonObject{{"blocked", -1}, {"dns", dns},   {"connect", connect}, {"ssl", ssl},
+                          {"send", send},  {"wait", wait}, {"receive", receive}};
+  QJsonObject entry = harEntry(pageId, x);
+  if (!d.remoteAddress.isEmpty()) entry.insert("serverIPAddress", d.remoteAddress);
+  if (r.error != 0)
+    entry.insert("comment",
+                 QStringLiteral("Quorvel error %1: %2").arg(r.error).arg(FileErrorText(r.error)));
+  return entry;
+}
+
+// The redirects of a request, each an entry of its own as a browser's archive has them, then
+// the request that answered; their times add up to the measured interval.
+void appendEntries(const RequestRecord& r, const QString& pageId, QJsonArray& entries) {
+  double hopsMs = 0;
+  for (const RedirectHop& hop : r.details.hops) {
+    entries.append(hopEntry(hop, pageId, r.startedMs + qint64(hopsMs)));
+    hopsMs += ms(hop.micros);
+  }
+  entries.append(answerEntry(r, pageId, hopsMs));
+}
+
+}  // namespace
+
 QJsonObject BenchHar(const BenchReport& report) {
-  QJsonArray pages, entries;
+  QJsonArray pages, entries, failures;
   QString pageId;
+  QMap<QString, double> onLoad;  // page id -> measured time of its files fetched without error
   for (const RequestRecord& r : report.requests) {
     if (r.kind == RequestRecord::Kind::Page || pageId.isEmpty()) {
       pageId = QStringLiteral("page_%1_%2").arg(r.iteration).arg(r.entry);
-      pages.append(
-          QJsonObject{{"startedDateTime", IsoTime(r.startedMs)},
-                      {"id", pageId},
-                      {"title", r.pageUrl},
-                      {"pageTimings", QJsonObject{{"onContentLoad", -1}, {"onLoad", -1}}}});
+      pages.append(QJsonObject{
+          {"startedDateTime", IsoTime(r.startedMs)}, {"id", pageId}, {"title", r.pageUrl}});
+      onLoad.insert(pageId, 0.0);
     }
-    const RequestDetails& d = r.details;
-    // The phases libcurl measured; what the measured interval holds beyond them is the
-    // receiving, so that the timings add up to the time the logs give the request.
-    const auto part = [](std::int64_t micros) { return micros < 0 ? -1.0 : ms(micros); };
-    const double dns = part(d.dnsMicros), connect = part(d.connectMicros), ssl = part(d.tlsMicros);
-    const double send = std::max(0.0, part(d.sendMicros)), wait = std::max(0.0, part(d.waitMicros));
-    const double time = ms(r.micros);
-    const double before = std::max(0.0, dns) + std::max(0.0, connect) + send + wait;
-    const double receive = std::max(0.0, time - before);
-    const QString version = d.httpVersion.isEmpty() ? QStringLiteral("unknown") : d.httpVersion;
-    const QString url = fullUrl(r);
-    QJsonObject entry{
-        {"pageref", pageId},
-        {"startedDateTime", IsoTime(r.startedMs)},
-        {"time", before + receive},
-        {"request", QJsonObject{{"method", "GET"},
-                                {"url", url},
-                                {"httpVersion", version},
-                                {"cookies", QJsonArray()},
-                                {"headers", headerArray(d.requestHeaders)},
-                                {"queryString", QJsonArray()},
-                                {"headersSize", static_cast<double>(d.requestHeaderBytes)},
-                                {"bodySize", 0}}},
-        {"response", QJsonObject{{"status", d.status},
-                                 {"statusText", ""},
-                                 {"httpVersion", version},
-                                 {"cookies", QJsonArray()},
-                                 {"headers", headerArray(d.responseHeaders)},
-                                 {"content", QJsonObject{{"size", static_cast<double>(r.bytes)},
-                                                         {"mimeType", d.contentType}}},
-                                 {"redirectURL", ""},
-                                 {"headersSize", static_cast<double>(d.responseHeaderBytes)},
-                                 {"bodySize", static_cast<double>(r.bytes)}}},
-        {"cache", QJsonObject()},
-        {"timings", QJsonObject{{"blocked", -1},
-                                {"dns", dns},
-                                {"connect", connect},
-                                {"ssl", ssl},
-                                {"send", send},
-                                {"wait", wait},
-                                {"receive", receive}}}};
-    if (!d.remoteAddress.isEmpty()) entry.insert("serverIPAddress", d.remoteAddress);
-    if (r.error != 0)
-      entry.insert("comment",
-                   QStringLiteral("Quorvel error %1: %2").arg(r.error).arg(FileErrorText(r.error)));
-    entries.append(entry);
+    if (r.error == 0) onLoad[pageId] += ms(r.micros);
+    if (requestMade(r)) {
+      appendEntries(r, pageId, entries);
+      continue;
+    }
+    failures.append(QJsonObject{{"pageref", pageId},
+                                {"startedDateTime", IsoTime(r.startedMs)},
+                                {"url", r.url},
+                                {"error", r.error},
+                                {"errorText", FileErrorText(r.error)}});
   }
-  return QJsonObject{
-      {"log",
-       QJsonObject{{"version", "1.2"},
-                   {"creator", QJsonObject{{"name", QString::fromLatin1(version::kProductName)},
-                                           {"version", VersionNumber()}}},
-                   {"pages", pages},
-                   {"entries", entries}}}};
+  for (qsizetype i = 0; i < pages.size(); ++i) {
+    QJsonObject page = pages[i].toObject();
+    page.insert("pageTimings", QJsonObject{{"onContentLoad", -1},
+                                           {"onLoad", onLoad.value(page["id"].toString())}});
+    pages[i] = page;
+  }
+  QJsonObject log{{"version", "1.2"},
+                  {"creator", QJsonObject{{"name", QString::fromLatin1(version::kProductName)},
+                                          {"version", VersionNumber()}}},
+                  {"pages", pages},
+                  {"entries", entries}};
+  if (!failures.isEmpty()) {
+    log.insert("_failures", failures);
+    log.insert("comment", QStringLiteral("%1 file(s) of the run made no request (a URL that is "
+                                         "none, a host without an address, no connection); "
+                                         "they are listed in _failures, not in entries.")
+                              .arg(failures.size()));
+  }
+  return QJsonObject{{"log", log}};
 }
 
 QByteArray BenchMetrics(const BenchReport& report) {
@@ -278,7 +378,8 @@ QByteArray BenchMetrics(const BenchReport& report) {
       p.last = r;
       const RequestDetails& d = r.details;
       p.dns += std::max<std::int64_t>(0, d.dnsMicros);
-      p.connect += std::max<std::int64_t>(0, d.connectMicros);
+      p.connect +=
+          std::max<std::int64_t>(0, d.connectMicros) + std::max<std::int64_t>(0, d.tlsMicros);
       p.tls += std::max<std::int64_t>(0, d.tlsMicros);
       p.wait += std::max<std::int64_t>(0, d.sendMicros) + std::max<std::int64_t>(0, d.waitMicros);
       p.receive += std::max<std::int64_t>(0, d.receiveMicros);

@@ -1,14 +1,18 @@
 #include "cli/commands.h"
 
+#include <signal.h>
 #include <QCoreApplication>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cerrno>
 
+#include "cli/interrupt.h"
 #include "core/app_files.h"
 #include "core/app_folder.h"
 #include "core/app_state.h"
-#include "core/quiet_qt.h"
 #include "core/exit_codes.h"
+#include "core/quiet_qt.h"
 #include "core/text_util.h"
-#include "cli/interrupt.h"
 #include "quorvel_version.h"
 
 namespace quorvel::cli {
@@ -62,7 +66,8 @@ std::vector<Command> makeCommands() {
        QStringLiteral("send ICMP echo requests to a host and show the round-trip times"),
        {QStringLiteral(
             "Sends echo requests of 32 bytes to HOST (a host name, or an IPv4 or IPv6 "
-            "address), one after the other, as the ping window does, and writes the window's results: one "
+            "address), one after the other, as the ping window does, and writes the window's "
+            "results: one "
             "line per request, with the round-trip time in whole milliseconds and the TTL of "
             "the reply or the reason there was none, then the five statistics (the average "
             "divides by every request sent, the lost ones too)."),
@@ -74,7 +79,7 @@ std::vector<Command> makeCommands() {
         QStringLiteral(
             "Exit status 4 when no request got a reply; 2 when HOST has no address or no ICMP "
             "socket can be opened. Ctrl-C ends the series at once, as Cancel does.")},
-       {valued("count", QLatin1Char('c'), "N", "send N echo requests (default 10)"),
+       {valued("count", QLatin1Char('c'), "N", "send N echo requests (default 10, at most 32767)"),
         valued("timeout", QLatin1Char('w'), "MS",
                "wait at most MS milliseconds for each reply (default 500, at least 500)"),
         kIpv4, kIpv6, kJson, kMetrics},
@@ -85,7 +90,8 @@ std::vector<Command> makeCommands() {
        QStringLiteral("trace the route to a host with ICMP echo requests"),
        {QStringLiteral(
             "Sends echo requests to HOST (a host name, or an IPv4 or IPv6 address) with a TTL "
-            "(hop limit) of 1, 2, 3 and so on, as the trace-route window does, and writes the window's report: per "
+            "(hop limit) of 1, 2, 3 and so on, as the trace-route window does, and writes the "
+            "window's report: per "
             "hop the TTL, the time of each request (\"<10 ms\" below 10 ms, \"*\" above "
             "1200 ms; a request without an answer shows the time-out) and the address that "
             "answered. The trace ends when HOST answers, after two hops in a row without any "
@@ -238,12 +244,18 @@ std::vector<HelpSection> ProgramSections() {
        {{QStringLiteral("0"), QStringLiteral("done, and every result was written")},
         {QStringLiteral("1"),
          QStringLiteral("another Quorvel is running in the same application folder")},
-        {QStringLiteral("2"), QStringLiteral("bad usage, or the work could not start")},
+        {QStringLiteral("2"),
+         QStringLiteral("bad usage (an unknown command or option, two outputs on one file), or "
+                        "the work could not start")},
         {QStringLiteral("3"),
-         QStringLiteral("done, but some log lines, files or settings could not be written")},
+         QStringLiteral("done, but some log lines, files, settings or standard output could "
+                        "not be written; or a --har or --metrics file that cannot be written "
+                        "there (refused before the work starts)")},
         {QStringLiteral("4"),
          QStringLiteral("done, but the measurement failed (each command says when)")},
-        {QStringLiteral("130"), QStringLiteral("interrupted with Ctrl-C")}}},
+        {QStringLiteral("130"),
+         QStringLiteral("interrupted with Ctrl-C (or SIGTERM, or SIGHUP when the terminal "
+                        "closes)")}}},
       {QStringLiteral("Environment"),
        {{QStringLiteral("QUORVEL_HOME"),
          QStringLiteral("the application folder; without it the program's own folder when "
@@ -284,14 +296,73 @@ QString VersionText() {
       .arg(version::kRevision);
 }
 
+namespace {
+
+bool isProgramOption(const QString& a) {
+  return a == QLatin1String("--help") || a == QLatin1String("-h") || a == QLatin1String("help") ||
+         a == QLatin1String("--version") || a == QLatin1String("-V");
+}
+
+// The words of the old command line, found anywhere in any case ("-auto", "xDEBUG1").
+bool holdsOldWord(const QString& a) {
+  return a.contains(QLatin1String("auto"), Qt::CaseInsensitive) ||
+         a.contains(QLatin1String("debug1"), Qt::CaseInsensitive) ||
+         a.contains(QLatin1String("debug2"), Qt::CaseInsensitive);
+}
+
+// A word such as a command is ("pign", "Bench"), not an address or a path.
+bool looksLikeCommandWord(const QString& a) {
+  static const QRegularExpression word(QStringLiteral("^[A-Za-z][A-Za-z0-9_-]*$"));
+  return word.match(a).hasMatch();
+}
+
+qsizetype editDistance(const QString& a, const QString& b) {
+  std::vector<qsizetype> row(size_t(b.size()) + 1);
+  for (qsizetype j = 0; j <= b.size(); ++j) row[size_t(j)] = j;
+  for (qsizetype i = 1; i <= a.size(); ++i) {
+    qsizetype diagonal = row[0];
+    row[0] = i;
+    for (qsizetype j = 1; j <= b.size(); ++j) {
+      const qsizetype above = row[size_t(j)];
+      const bool same = a[i - 1].toLower() == b[j - 1].toLower();
+      row[size_t(j)] = std::min({above + 1, row[size_t(j - 1)] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[size_t(b.size())];
+}
+
+// The command (or the old word "auto", or "help") nearest to a mistyped word.
+QString nearestCommand(const QString& word) {
+  QStringList names{QStringLiteral("auto"), QStringLiteral("help")};
+  for (const Command& c : Commands()) names << c.name;
+  QString best;
+  qsizetype bestDistance = 0;
+  for (const QString& name : names) {
+    const qsizetype d = editDistance(word, name);
+    if (best.isEmpty() || d < bestDistance) {
+      best = name;
+      bestDistance = d;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
 bool IsCommandLine(const QStringList& args) {
   if (args.isEmpty()) return false;
   const QString& first = args.front();
-  return first.startsWith(QLatin1Char('-')) || first == QLatin1String("help") ||
-         FindCommand(first) != nullptr;
+  if (FindCommand(first) != nullptr || isProgramOption(first)) return true;
+  // Anything else that holds an old word keeps the old meaning ("quorvel -auto" from cron).
+  for (const QString& a : args)
+    if (holdsOldWord(a)) return false;
+  return first.startsWith(QLatin1Char('-')) || looksLikeCommandWord(first);
 }
 
-int RunCommandLine(const QStringList& args, Console& console) {
+namespace {
+
+int runCommand(const QStringList& args, Console& console) {
   const QString first = args.value(0);
   if (first == QLatin1String("--version") || first == QLatin1String("-V")) {
     console.print(VersionText());
@@ -307,7 +378,9 @@ int RunCommandLine(const QStringList& args, Console& console) {
   if (!command) {
     console.error(first.startsWith(QLatin1Char('-'))
                       ? QStringLiteral("Unknown option %1 (try \"quorvel --help\").").arg(first)
-                      : QStringLiteral("Unknown command %1 (try \"quorvel --help\").").arg(first));
+                      : QStringLiteral("Unknown command \"%1\"; the nearest command is \"%2\" "
+                                       "(try \"quorvel --help\").")
+                            .arg(first, nearestCommand(first)));
     return kExitCannotStart;
   }
   ParsedArgs parsed;
@@ -328,6 +401,17 @@ int RunCommandLine(const QStringList& args, Console& console) {
   return code;
 }
 
+}  // namespace
+
+int RunCommandLine(const QStringList& args, Console& console) {
+  const int code = runCommand(args, console);
+  // Results that did not reach standard output are not a success; a closed pipe is the
+  // reader's choice and ends quietly (the caller ends as a closed pipe ends other tools).
+  const int lost = console.outputError();
+  if (lost == 0 || lost == EPIPE) return code;
+  return code == kExitOk || code == kExitMeasureFailed ? kExitNotWritten : code;
+}
+
 int RunCommandLine(int argc, char** argv) {
   InstallQuietQtMessages();
   QCoreApplication app(argc, argv);
@@ -335,11 +419,19 @@ int RunCommandLine(int argc, char** argv) {
   resetAppState(locateAppFolder(QCoreApplication::applicationDirPath()));
   appState().settingsPath = appState().filePath(QStringLiteral("Quorvel.ini"));
   InterruptCancels interrupt;
+  // A reader that goes away is seen as a failed write (EPIPE), not as the end of the program,
+  // so that the files of the run are still written.
+  ::signal(SIGPIPE, SIG_IGN);
   Console console;
   // Arguments are UTF-8; bytes that are not keep their value (a URL sends them as they came).
   QStringList args;
   for (int i = 1; i < argc; ++i) args << FromUtf8KeepingBytes(argv[i]);
-  return RunCommandLine(args, console);
+  const int code = RunCommandLine(args, console);
+  if (console.outputError() == EPIPE) {
+    ::signal(SIGPIPE, SIG_DFL);
+    ::raise(SIGPIPE);
+  }
+  return code;
 }
 
 }  // namespace quorvel::cli

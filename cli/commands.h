@@ -42,8 +42,10 @@ QString CommandHelp(const Command& command);
 QString VersionText();
 
 // Whether these arguments (the program's name left out) ask for the command line rather than
-// the windows: the first one names a command or is an option. Otherwise the words "auto",
-// "debug1" and "debug2" are found anywhere, as they always were.
+// the windows: the first one names a command or is --help or --version; or no argument holds
+// one of the words "auto", "debug1" and "debug2" (found anywhere, in any case, inside other
+// text, as they always were) and the first is an option or a word such as a command is (a
+// mistyped command is then said to be one, rather than opening the windows).
 bool IsCommandLine(const QStringList& args);
 
 // Runs the command line in a QCoreApplication (no window, no display needed).

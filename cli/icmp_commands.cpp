@@ -7,7 +7,7 @@
 #include "cli/commands.h"
 #include "cli/icmp_report.h"
 #include "cli/interrupt.h"
-#include "cli/metrics_file.h"
+#include "cli/output_files.h"
 #include "tools/diag_input.h"
 #include "tools/ping_report.h"
 #include "tools/trace_report.h"
@@ -15,6 +15,8 @@
 namespace quorvel::cli {
 
 namespace {
+
+constexpr int kMaxPingCount = 32767;
 
 // A number option read as the window reads its box (`rule`), its default when not given.
 // Text that does not read as a number is a mistake here, not the default.
@@ -76,10 +78,18 @@ bool writeForms(const ParsedArgs& args, Console& console, const QJsonObject& jso
                 const QByteArray& metrics) {
   if (args.has(QStringLiteral("json")))
     console.printRaw(QJsonDocument(json).toJson(QJsonDocument::Indented));
-  if (!args.has(QStringLiteral("metrics"))) return true;
-  QString error;
-  if (ReplaceFile(args.value(QStringLiteral("metrics")), metrics, error)) return true;
-  console.error(error);
+  return !args.has(QStringLiteral("metrics")) ||
+         WriteOutputFile(args, QStringLiteral("metrics"), metrics, console);
+}
+
+// The window holds a count to 16 bits; a larger one asked for here is refused, not cut.
+bool countWithinLimit(const ParsedArgs& args, QString& error) {
+  const QString text = args.value(QStringLiteral("count"));
+  const std::optional<double> n = numericText(text);
+  if (!args.has(QStringLiteral("count")) || !n || *n < kMaxPingCount + 0.5) return true;
+  error = QStringLiteral("Option --count takes at most %1 requests, not \"%2\".")
+              .arg(kMaxPingCount)
+              .arg(text);
   return false;
 }
 
@@ -88,13 +98,15 @@ bool writeForms(const ParsedArgs& args, Console& console, const QJsonObject& jso
 int RunPing(const ParsedArgs& args, Console& console) {
   PingSeriesOptions options;
   QString host, error;
-  if (!oneHost(args, QStringLiteral("ping"), host, error) ||
+  if (!oneHost(args, QStringLiteral("ping"), host, error) || !countWithinLimit(args, error) ||
       !windowNumber(args, QStringLiteral("count"), pingRequests, options.count, error) ||
       !windowNumber(args, QStringLiteral("timeout"), pingTimeout, options.timeoutMs, error) ||
       !addressFamily(args, options.family, error)) {
     console.error(error);
     return kExitCannotStart;
   }
+  if (const int outputs = CheckOutputFiles(args, {QStringLiteral("metrics")}, console))
+    return outputs;
   options.stopWhenUnresolved = true;
   const bool text = !args.has(QStringLiteral("json"));
 
@@ -150,6 +162,8 @@ int RunTrace(const ParsedArgs& args, Console& console) {
     console.error(error);
     return kExitCannotStart;
   }
+  if (const int outputs = CheckOutputFiles(args, {QStringLiteral("metrics")}, console))
+    return outputs;
   const bool text = !args.has(QStringLiteral("json"));
 
   TraceCommandReport report;

@@ -10,7 +10,7 @@ namespace quorvel::cli {
 namespace {
 
 volatile sig_atomic_t g_interrupts = 0;
-struct sigaction g_oldInt, g_oldTerm;
+struct sigaction g_oldInt, g_oldTerm, g_oldHup;
 
 void onSignal(int signal) {
   const sig_atomic_t before = g_interrupts;
@@ -29,11 +29,13 @@ InterruptCancels::InterruptCancels() {
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, &g_oldInt);
   sigaction(SIGTERM, &sa, &g_oldTerm);
+  sigaction(SIGHUP, &sa, &g_oldHup);
 }
 
 InterruptCancels::~InterruptCancels() {
   sigaction(SIGINT, &g_oldInt, nullptr);
   sigaction(SIGTERM, &g_oldTerm, nullptr);
+  sigaction(SIGHUP, &g_oldHup, nullptr);
 }
 
 bool InterruptCancels::poll() {

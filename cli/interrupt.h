@@ -1,6 +1,7 @@
-// Ctrl-C (SIGINT) and SIGTERM during a command: the first one asks the work under way to stop,
-// as Cancel does in the windows (the run, the ping, the trace look at CancelRequested while
-// they wait); a second one ends the program at once.
+// Ctrl-C (SIGINT), SIGTERM and a hang-up (SIGHUP: the terminal or the session closed) during
+// a command: the first one asks the work under way to stop, as Cancel does in the windows (the
+// run, the ping, the trace look at CancelRequested while they wait); a second one ends the
+// program at once.
 #pragma once
 
 namespace quorvel::cli {

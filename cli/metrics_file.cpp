@@ -1,7 +1,5 @@
 #include "cli/metrics_file.h"
 
-#include <QFileInfo>
-#include <QSaveFile>
 #include <charconv>
 #include <cmath>
 
@@ -54,17 +52,6 @@ void MetricsText::sample(const QString& name, const Labels& labels, double value
     text_ += '}';
   }
   text_ += ' ' + number(value) + '\n';
-}
-
-bool ReplaceFile(const QString& path, const QByteArray& data, QString& error) {
-  QSaveFile f(path);
-  const bool ok =
-      f.open(QIODevice::WriteOnly) && f.write(data) == data.size() && f.flush() && f.commit();
-  if (!ok) {
-    error = QStringLiteral("Could not write %1: %2.").arg(path, f.errorString());
-    f.cancelWriting();
-  }
-  return ok;
 }
 
 }  // namespace quorvel::cli

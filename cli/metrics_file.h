@@ -1,6 +1,6 @@
 // Results in the Prometheus text exposition format (version 0.0.4), for node_exporter's
-// textfile collector: families of gauges with HELP and TYPE lines, label values escaped, and a
-// file that is replaced at once, never seen half written.
+// textfile collector: families of gauges with HELP and TYPE lines, label values escaped (the file
+// is written by cli/output_files.h, replaced at once, never seen half written).
 #pragma once
 
 #include <QByteArray>
@@ -26,9 +26,5 @@ class MetricsText {
 
 // A label value with backslash, double quote and line feed escaped.
 QString EscapeLabelValue(const QString& value);
-
-// Writes `data` to a temporary file beside `path` and renames it over `path`. False with one
-// sentence in `error` when that fails (the old file then stays as it was).
-bool ReplaceFile(const QString& path, const QByteArray& data, QString& error);
 
 }  // namespace quorvel::cli

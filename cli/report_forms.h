@@ -1,6 +1,6 @@
 // Pieces that the reports of every command share: the head of a JSON document and CSV text
 // as RFC 4180 has it (fields quoted when they hold a comma, a quote or a line end; CR LF ends
-// each record).
+// each record), with no cell that a spreadsheet would run as a formula.
 #pragma once
 
 #include <QJsonObject>

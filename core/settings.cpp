@@ -51,6 +51,12 @@ FileText readAll(const QString& path) {
     t.data += piece;
   }
   t.whole = t.data.size() == f.size() && f.error() == QFileDevice::NoError;
+  if (f.size() > kMaxFileSize)
+    tellFileTrouble(fileNameOf(path),
+                    QStringLiteral("%1 is larger than 16 MiB, more than a settings file holds; "
+                                   "only its first 16 MiB are read, it is left as it is, and "
+                                   "settings changed from now on are not kept.")
+                        .arg(fileNameOf(path)));
   return t;
 }
 

@@ -6,7 +6,9 @@
 //       process fetching the URL 500 times, so both reuse their connection);
 //   (d) time to strip the comments of a 10 MiB page with 100,000 comments and 100,000 image
 //       tags and to find and resolve its images;
-//   (e) peak memory (VmHWM) while a 1 GiB resource is fetched with its body thrown away.
+//   (e) peak memory (VmHWM) while a 1 GiB resource is fetched with its body thrown away;
+//   (f) peak memory while a 1.5 GiB page is refused at the 1 GiB limit of a page in memory,
+//       with its length announced and without one.
 // Usage: bench_fetch [path of the curl tool, default "curl"]
 #include <httplib.h>
 
@@ -130,6 +132,18 @@ int serve() {
              [](const httplib::Request&, httplib::Response& res) { serveBytes(res, 64 * kMiB); });
   server.Get("/huge",
              [](const httplib::Request&, httplib::Response& res) { serveBytes(res, 1024 * kMiB); });
+  server.Get("/page1536",
+             [](const httplib::Request&, httplib::Response& res) { serveBytes(res, 1536 * kMiB); });
+  server.Get("/chunked1536", [](const httplib::Request&, httplib::Response& res) {
+    static const std::string piece(kMiB, 'c');
+    res.set_chunked_content_provider("text/html", [](size_t offset, httplib::DataSink& sink) {
+      if (offset >= 1536 * kMiB) {
+        sink.done();
+        return true;
+      }
+      return sink.write(piece.data(), piece.size());
+    });
+  });
   server.Get("/page2k", [](const httplib::Request&, httplib::Response& res) {
     res.set_content(std::string(2048, 'p'), "text/html");
   });
@@ -182,6 +196,21 @@ int main(int argc, char** argv) {
         "VmHWM %.1f MB before, %.1f MB after%s (goal < 100 MB)\n",
         f.error, static_cast<long long>(f.bytes), f.seconds, f.bytes / f.seconds / 1e6,
         before / 1024.0, peak / 1024.0, reset ? "" : " (peak not reset)");
+  }
+
+  // (f) a page beyond the limit kept in memory: its peak within the limit and a tenth.
+  for (const char* page : {"/page1536", "/chunked1536"}) {
+    const bool reset = resetPeakMemory();
+    const long before = statusKb("VmHWM:");
+    QByteArray body;
+    const Fetched f = fetch(net, base + page, &body);
+    const long peak = statusKb("VmHWM:");
+    std::printf(
+        "(f) 1.5 GiB page %s, kept: error %d, %lld bytes kept; VmHWM %.1f MB before, %.1f MB "
+        "after%s (goal: grown by < 1126 MB, the 1 GiB limit and a tenth)\n",
+        page[1] == 'p' ? "with its length" : "without a length", f.error,
+        static_cast<long long>(body.size()), before / 1024.0, peak / 1024.0,
+        reset ? "" : " (peak not reset)");
   }
 
   // (a) 64 MiB page: nine rounds, Quorvel and the curl tool in turn, so that the load of the

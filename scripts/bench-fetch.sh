@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the fetching and scanning benchmark (loopback only) and prints its figures:
 # throughput of a 64 MiB page and time of a 2 KB page beside the curl tool's, scanning time of
-# a 10 MiB page, and peak memory while a 1 GiB resource is counted and thrown away.
+# a 10 MiB page, and peak memory while a 1 GiB resource is counted and thrown away and while a
+# 1.5 GiB page is refused at the 1 GiB limit of a page in memory.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${QUORVEL_BUILD_DIR:-build}

@@ -91,10 +91,14 @@ TraceHop ProbeHop(IcmpEcho& echo, const IpAddress& destination, int dataSize, in
   hop.timesMicros.assign(static_cast<std::size_t>(n), -1);
   hop.statuses.assign(static_cast<std::size_t>(n), ipstatus::kReqTimedOut);
   hop.answeredBy.assign(static_cast<std::size_t>(n), QString());
+  int made = 0;  // requests that ran to their end
   for (int i = 0; i < n && !hop.cutShort; ++i) {
     const EchoResult r = echo.SendEcho(destination, dataSize, ttl, timeoutMs);
-    // A Cancel ends the hop at once; the requests it cut short show as not answered.
+    // A Cancel ends the hop at once; the requests it cut short are left out of the hop (a "*"
+    // would say that they took longer than 1200 ms).
     hop.cutShort = r.cancelled;
+    if (hop.cutShort) break;
+    ++made;
     if (!r.answered) continue;
     const auto k = static_cast<std::size_t>(i);
     hop.timesMs[k] = heldTo32Bits(r.roundTripMs);
@@ -107,6 +111,14 @@ TraceHop ProbeHop(IcmpEcho& echo, const IpAddress& destination, int dataSize, in
       if (wantNames(events)) hop.hostName = GetHostNameFromAddress(r.address);
     }
     hop.answered = true;
+  }
+  if (hop.cutShort) {
+    const auto done = static_cast<std::size_t>(made);
+    hop.timesMs.resize(done);
+    hop.timesMicros.resize(done);
+    hop.statuses.resize(done);
+    hop.answeredBy.resize(done);
+    if (made == 0) return hop;  // nothing to show of it
   }
   AddHopLine(hop, events);
   return hop;

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace quorvel {
@@ -19,13 +20,32 @@ QString GetHostAddress(const QString& host) {
   return ResolveHost(host, AddressChoice::V4).text();
 }
 
+namespace {
+
+// An IPv4 address written as IPv6 ("::ffff:127.0.0.1") is that IPv4 address: no ICMPv6 echo
+// request ever reaches it.
+IpAddress unmapped(const IpAddress& a) {
+  const auto& b = a.bytes();
+  const bool mapped = a.isV6() &&
+                      std::all_of(b.begin(), b.begin() + 10, [](auto x) { return x == 0; }) &&
+                      b[10] == 0xff && b[11] == 0xff;
+  if (!mapped) return a;
+  std::uint32_t networkOrder = 0;
+  std::memcpy(&networkOrder, b.data() + 12, 4);
+  return IpAddress::v4(networkOrder);
+}
+
+}  // namespace
+
 IpAddress ResolveHost(const QString& host, AddressChoice choice) {
   const auto wanted = [choice](const IpAddress& a) {
     return choice == AddressChoice::Automatic ||
            a.family() == (choice == AddressChoice::V4 ? IpFamily::V4 : IpFamily::V6);
   };
-  if (const std::optional<IpAddress> literal = IpAddress::parse(host))
-    return wanted(*literal) ? *literal : IpAddress();
+  if (const std::optional<IpAddress> literal = IpAddress::parse(host)) {
+    const IpAddress address = unmapped(*literal);
+    return wanted(address) ? address : IpAddress();
+  }
 
   const QByteArray name = host.toLocal8Bit();
   if (name.isEmpty() || name.contains('\0')) return {};

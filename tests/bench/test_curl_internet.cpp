@@ -125,6 +125,16 @@ TEST(CurlInternet, LargeBodiesBuffersAndTheMemoryLimit) {
   constexpr size_t kSize = 5 * 1024 * 1024;
   for (const char c : {'a', 'b', 'c', 'd'})
     http.page("/" + std::string(1, c), std::string(kSize, c));
+  http.server().Get("/chunked", [](const httplib::Request&, httplib::Response& res) {
+    res.set_chunked_content_provider("text/html", [](size_t offset, httplib::DataSink& sink) {
+      if (offset >= kSize) {
+        sink.done();
+        return true;
+      }
+      const std::string piece(10000, 'u');
+      return sink.write(piece.data(), piece.size());
+    });
+  });
   http.start();
   CurlInternet net(shortLimits());
   ASSERT_EQ(net.OpenInternet("Quorvel", ""), 0);
@@ -134,14 +144,19 @@ TEST(CurlInternet, LargeBodiesBuffersAndTheMemoryLimit) {
   EXPECT_EQ(fetch(net, http.url("/c")).body, QByteArray(kSize, 'c'));
   EXPECT_EQ(a.body, QByteArray(kSize, 'a'));
 
-  // A page beyond what memory may hold ends with 12004 and what fitted; counting has no limit.
+  // A page beyond what memory may hold ends with 12004: at once when its length says so, else
+  // with what fitted, the buffer never grown past the limit; counting has no limit.
   CurlInternetOptions small = shortLimits();
   small.maxBodyInMemory = 1024 * 1024;
   CurlInternet limited(small);
   ASSERT_EQ(limited.OpenInternet("Quorvel", ""), 0);
   const Fetch d = fetch(limited, http.url("/d"));
   EXPECT_EQ(d.error, 12004);
-  EXPECT_EQ(d.body, QByteArray(1024 * 1024, 'd'));
+  EXPECT_EQ(d.bytes, 0);
+  const Fetch unannounced = fetch(limited, http.url("/chunked"));
+  EXPECT_EQ(unannounced.error, 12004);
+  EXPECT_EQ(unannounced.body, QByteArray(1024 * 1024, 'u'));
+  EXPECT_LE(unannounced.body.capacity(), 1024 * 1024);
   const Fetch e = fetch(limited, http.url("/a"), false);
   EXPECT_EQ(e.error, 0);
   EXPECT_EQ(e.bytes, std::int64_t(kSize));

@@ -10,6 +10,7 @@
 
 #include "app/frm_quorvel.h"
 #include "cli/cli_fixture.h"
+#include "cli/har_validator.h"
 #include "core/exit_codes.h"
 #include "loopback_servers.h"
 
@@ -116,10 +117,18 @@ TEST_F(BenchCommand, CsvHarAndMetricsOfOneRun) {
   EXPECT_TRUE(rows[0].startsWith("started,iteration,entry,kind,page,url,bytes,seconds,error,"));
   EXPECT_TRUE(rows[4].contains(",resource,") && rows[4].contains(",12029,")) << rows[4].constData();
   // (What the HAR holds is checked whole, and by the validator, below.)
-  const QJsonArray entries = jsonOf(readFile("run.har"))["log"].toObject()["entries"].toArray();
-  ASSERT_EQ(entries.size(), 5);
-  EXPECT_EQ(entries[4].toObject()["response"].toObject()["status"].toInt(), 403);
-  EXPECT_EQ(entries[3].toObject()["pageref"].toString(), "page_1_2");
+  // The image on port 1 made no request: it is named among the failures, not an entry.
+  const QJsonObject har = jsonOf(readFile("run.har"))["log"].toObject();
+  const QJsonArray entries = har["entries"].toArray(), failures = har["_failures"].toArray();
+  ASSERT_EQ(entries.size(), 4);
+  EXPECT_EQ(entries[2].toObject()["pageref"].toString(), "page_1_2");
+  EXPECT_EQ(entries[3].toObject()["response"].toObject()["status"].toInt(), 403);
+  ASSERT_EQ(failures.size(), 1);
+  EXPECT_EQ(failures[0].toObject()["url"].toString(), "127.0.0.1:1/gone.gif");  // as listed
+  EXPECT_EQ(failures[0].toObject()["pageref"].toString(), "page_1_2");
+  if (testing::harValidatorMissing().isEmpty()) {
+    EXPECT_EQ(testing::harVerdict(path("run.har")), "valid");
+  }
   const QByteArray metrics = readFile("bench.prom");
   for (const QByteArray& sample :
        {"quorvel_bench_success{url=\"" + url("/menu.htm").toUtf8() + "\"} 1\n",
@@ -134,11 +143,16 @@ TEST_F(BenchCommand, WhatCannotStartOrBeWritten) {
   Ended r = run({"bench"});  // no URL and no URLS.DAT
   EXPECT_EQ(r.code, kExitCannotStart);
   EXPECT_EQ(r.err, "quorvel: Could not locate URLS.DAT file!\n");
+  EXPECT_TRUE(r.out.isEmpty()) << "no totals of a run that did not start";
   writeFile("URLS.DAT", ("; pages\n" + url("/a.gif") + "\n").toUtf8());
+  // A file that cannot be written is found before the run (tests/cli/test_outputs.cpp has
+  // the rest).
   r = run({"bench", "--metrics", path("no/such/folder/x.prom")});
   EXPECT_EQ(r.code, kExitNotWritten);
-  EXPECT_TRUE(r.err.startsWith("quorvel: Could not write ")) << r.err.toStdString();
-  EXPECT_EQ(line(r.out, "Valid URLs:"), "1");
+  EXPECT_EQ(r.err, "quorvel: The --metrics file " + path("no/such/folder/x.prom").toUtf8() +
+                       " cannot be written: No such file or directory.\n");
+  EXPECT_TRUE(r.out.isEmpty());
+  EXPECT_TRUE(seen().isEmpty());
 }
 
 // Addresses go out in one encoding: what is not ASCII as UTF-8, percent-encoded; bytes given
@@ -165,25 +179,13 @@ TEST_F(BenchCommand, AddressesAreSentInOneEncoding) {
             QStringList({"/%C3%BCn%C3%AF%E2%82%AC%F0%9F%98%80.htm", "/x%FF.htm", "/caf%E9.htm"}));
 }
 
-// The validator's verdict on a file: "valid", or its complaints.
-QString validate(const QString& node, const QString& harFile) {
-  QProcess p;
-  p.setProcessChannelMode(QProcess::MergedChannels);
-  p.start(node, {QUORVEL_TEST_SOURCE_DIR "/validate_har.js", QUORVEL_NPM_DIR, harFile});
-  if (!p.waitForFinished(60000)) return "node did not finish";
-  const QString out = QString::fromUtf8(p.readAll()).trimmed();
-  return p.exitCode() == 0 ? out : QStringLiteral("exit %1: %2").arg(p.exitCode()).arg(out);
-}
-
 TEST_F(BenchCommand, HarIsValidAndHoldsTheRequestsTheServerSaw) {
-  const QString node = QStandardPaths::findExecutable("node");
-  if (node.isEmpty()) GTEST_SKIP() << "node is not installed (scripts/install-deps.sh)";
-  if (!QFile::exists(QUORVEL_NPM_DIR "/node_modules/har-validator/package.json"))
-    GTEST_SKIP() << "har-validator is not in " QUORVEL_NPM_DIR " (scripts/install-npm.sh)";
+  if (const QString missing = testing::harValidatorMissing(); !missing.isEmpty())
+    GTEST_SKIP() << missing.toStdString();
   const Ended r = runProgram({"bench", "--no-log", "-n", "2", "--har", path("run.har"),
                               url("/index.htm"), url("/menu.htm")});
   ASSERT_EQ(r.code, kExitMeasureFailed) << r.err.toStdString();  // the missing image
-  EXPECT_EQ(validate(node, path("run.har")), "valid");
+  EXPECT_EQ(testing::harVerdict(path("run.har")), "valid");
 
   const QJsonObject log = jsonOf(readFile("run.har"))["log"].toObject();
   QStringList pageIds, requests;
@@ -217,9 +219,64 @@ TEST_F(BenchCommand, HarIsValidAndHoldsTheRequestsTheServerSaw) {
   brokenLog["entries"] = entries;
   broken["log"] = brokenLog;
   writeFile("broken.har", QJsonDocument(broken).toJson());
-  const QString verdict = validate(node, path("broken.har"));
+  const QString verdict = testing::harVerdict(path("broken.har"));
   EXPECT_TRUE(verdict.startsWith("exit 1:") && verdict.contains("timings"))
       << verdict.toStdString();
+}
+
+TEST_F(BenchCommand, HarIsTrueToTheRequestsMade) {
+  if (const QString missing = testing::harValidatorMissing(); !missing.isEmpty())
+    GTEST_SKIP() << missing.toStdString();
+  http_.server().Get("/from", [](const httplib::Request&, httplib::Response& res) {
+    res.set_redirect("/to", 302);
+    res.set_header("X-Name", "caf\xc3\xa9 \xe2\x82\xac");  // UTF-8, as sent
+  });
+  http_.page("/to", "<html>arrived</html>");
+  const QString malformed = QString("http//127.0.0.1:%1/x.htm").arg(http_.port());
+  const Ended r = runProgram({"bench", "--no-log", "--no-images", "--har", path("run.har"),
+                              url("/from"), malformed, url("/menu.htm")});
+  EXPECT_EQ(r.code, kExitMeasureFailed) << r.err.toStdString();  // the malformed URL
+  EXPECT_EQ(testing::harVerdict(path("run.har")), "valid");
+  EXPECT_EQ(seen(), (QStringList{"/from", "/to", "/menu.htm"}));
+
+  const QJsonObject log = jsonOf(readFile("run.har"))["log"].toObject();
+  const QJsonArray entries = log["entries"].toArray(), pages = log["pages"].toArray();
+  ASSERT_EQ(entries.size(), 3);  // one a request the server saw, each redirect its own
+  const std::tuple<const char*, int, const char*, const char*, int> expected[] = {
+      // path, status, status text, redirect URL, body bytes
+      {"/from", 302, "Found", "/to", 0},
+      {"/to", 200, "OK", "", 20},
+      {"/menu.htm", 200, "OK", "", int(kMenu.size())},
+  };
+  for (qsizetype i = 0; i < entries.size(); ++i) {
+    const auto& [target, status, text, redirect, bytes] = expected[i];
+    SCOPED_TRACE(target);
+    const QJsonObject e = entries[i].toObject(), response = e["response"].toObject();
+    EXPECT_EQ(QUrl(e["request"].toObject()["url"].toString()).path(), target);
+    EXPECT_EQ(response["status"].toInt(), status);
+    EXPECT_EQ(response["statusText"].toString(), text);
+    EXPECT_EQ(response["redirectURL"].toString(), redirect);
+    EXPECT_EQ(response["bodySize"].toInt(), bytes);
+    EXPECT_EQ(e["pageref"].toString(), i < 2 ? "page_1_1" : "page_1_3");
+  }
+  bool named = false;
+  for (const QJsonValue& h : entries[0].toObject()["response"].toObject()["headers"].toArray())
+    named =
+        named || (h.toObject()["name"] == "X-Name" && h.toObject()["value"] == "caf\u00e9 \u20ac");
+  EXPECT_TRUE(named) << "header values read as UTF-8";
+  // The request that never became one is named, not an entry.
+  const QJsonArray failures = log["_failures"].toArray();
+  ASSERT_EQ(failures.size(), 1);
+  EXPECT_EQ(failures[0].toObject()["url"].toString(), malformed);
+  EXPECT_TRUE(log["comment"].toString().contains("_failures"));
+  // Each page's load time is its measured time: the redirect and the answer together.
+  ASSERT_EQ(pages.size(), 3);
+  const double onLoad = pages[0].toObject()["pageTimings"].toObject()["onLoad"].toDouble();
+  EXPECT_GT(onLoad, 0);
+  EXPECT_NEAR(onLoad,
+              entries[0].toObject()["time"].toDouble() + entries[1].toObject()["time"].toDouble(),
+              0.01);
+  EXPECT_EQ(pages[1].toObject()["pageTimings"].toObject()["onLoad"].toDouble(), 0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // quorvel ftp: the FTP window's test against a real server on loopback, the same figures in
 // text, JSON and the window, and the window's list of recent files left alone.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QFile>
 #include <QJsonArray>
@@ -146,8 +147,8 @@ TEST_F(FtpCommand, FailuresSayWhatFailedAndExitAsTheyShould) {
   EXPECT_FALSE(QFile::exists(appState().settingsPath));  // nothing was written to the settings
 }
 
-// The window's transfer cannot be cancelled; on the command line Ctrl-C (or SIGTERM) ends it, as
-// it ends a benchmark run. The server sends 200,000 bytes a second.
+// The window's transfer cannot be cancelled; on the command line Ctrl-C (or SIGTERM, SIGHUP) ends
+// it, as it ends a benchmark run. The server sends 200,000 bytes a second.
 TEST_F(FtpCommand, AnInterruptAbandonsTheTransfer) {
   testing::FtpServer slow;
   slow.addFile("pub/big.bin", QByteArray(20'000'000, 's'));
@@ -162,16 +163,21 @@ class Slow(ThrottledDTPHandler): write_limit = 200000
 class Handler(FTPHandler): authorizer = authorizer; dtp_handler = Slow
 FTPServer(("127.0.0.1", int(sys.argv[1])), Handler).serve_forever()
 )")) << slow.log().toStdString();
-  QProcess p;
-  testing::startQuorvel(p, dir_.path(),
-                        {"ftp", QStringLiteral("127.0.0.1:%1/pub/big.bin").arg(slow.port())});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(path("Quorvel.tmp")); }, 30000))
-      << p.readAllStandardError().toStdString();
-  p.terminate();
-  ASSERT_TRUE(p.waitForFinished(30000));
-  EXPECT_EQ(p.exitCode(), kExitCancelled);
-  EXPECT_TRUE(p.readAllStandardOutput().contains("Transfer failed: FTP error 12017"));
-  EXPECT_FALSE(QFile::exists(path("Quorvel.tmp")));
+  // A hang-up (the terminal closed, the ssh session gone) ends it as SIGTERM does.
+  for (const int signal : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    QProcess p;
+    testing::startQuorvel(p, dir_.path(),
+                          {"ftp", QStringLiteral("127.0.0.1:%1/pub/big.bin").arg(slow.port())});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(path("Quorvel.tmp")); }, 30000))
+        << p.readAllStandardError().toStdString();
+    ::kill(pid_t(p.processId()), signal);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), kExitCancelled);
+    EXPECT_TRUE(p.readAllStandardOutput().contains("Transfer failed: FTP error 12017"));
+    EXPECT_FALSE(QFile::exists(path("Quorvel.tmp")));
+  }
 }
 
 }  // namespace

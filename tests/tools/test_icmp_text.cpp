@@ -66,6 +66,10 @@ TEST(EchoInput, AddressesNamesAndFamilies) {
       {"localhost", AddressChoice::Automatic, "127.0.0.1"},  // IPv4 first
       {"localhost", AddressChoice::V4, "127.0.0.1"},
       {"", AddressChoice::Automatic, ""},
+      // An IPv4 address written as IPv6 is pinged and traced over IPv4.
+      {"::ffff:127.0.0.1", AddressChoice::Automatic, "127.0.0.1"},
+      {"[::ffff:7f00:1]", AddressChoice::V4, "127.0.0.1"},
+      {"::ffff:127.0.0.1", AddressChoice::V6, ""},
   };
   for (const auto& c : cases)
     EXPECT_EQ(ResolveHost(c.typed, c.choice).text(), c.address) << c.typed;

@@ -254,6 +254,33 @@ TEST_F(EchoWindows, CancelEnterEscapeAndTheCloseBoxWhileRunning) {
   }
 }
 
+// A Cancel (or Ctrl-C) that ends a request while it waits: the hop shows the requests that ran
+// to their end, and none for the one cut short, whose "*" would say it took over 1200 ms.
+TEST_F(EchoWindows, ARequestCutShortShowsNoTime) {
+  const struct {
+    int cutAt;  // the request cancelled while it waits
+    QStringList hopLines;
+  } cases[] = {
+      {2, {"1\t30 ms\t192.0.2.2"}},
+      {4, {"1\t30 ms\t30 ms\t30 ms\t192.0.2.2"}},  // the first of hop 2: no line for it
+      {5, {"1\t30 ms\t30 ms\t30 ms\t192.0.2.2", "2\t30 ms\t192.0.2.2"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.cutAt);
+    script_ = [&](const EchoCall&, int i) {
+      if (i < c.cutAt) return answer("192.0.2.2", 30, 11013);
+      appState().CancelRequested = true;  // as the wait pump sees it
+      EchoResult cut;
+      cut.cancelled = true;
+      return cut;
+    };
+    auto w = open(false);
+    click(w.get(), "cmdRun");
+    EXPECT_EQ(resultLines(w.get()), QStringList({"Tracing route to 127.0.0.1", ""}) + c.hopLines +
+                                        QStringList({"", "Trace cancelled by user"}));
+  }
+}
+
 TEST_F(EchoWindows, AnEchoLayerThatCannotOpenIsReported) {
   for (bool ping : {true, false}) {
     messages_.clear();
