@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
@@ -13,6 +14,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
 
@@ -26,6 +28,7 @@
 #include "app/url_history.h"
 #include "core/value_box.h"
 #include "bench/benchmark.h"
+#include "bench/frm_run_requests.h"
 #include "bench/totals_text.h"
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_options.h"
@@ -182,7 +185,10 @@ void setMenuEnabled(QMenu* menu, bool on) {
 frmQuorvel::frmQuorvel(QWidget* parent) : frmQuorvel(QString(), parent) {}
 
 frmQuorvel::frmQuorvel(const QString& commandLine, QWidget* parent)
-    : QMainWindow(parent), run_(RunBenchmark) {
+    : QMainWindow(parent),
+      run_([this](RunView& view) {
+        RunBenchmark(view, [this](const RequestRecord& r) { lastRun_.add(r); });
+      }) {
   setObjectName(QStringLiteral("frmQuorvel"));
   setWindowTitle(QStringLiteral("Quorvel"));
   buildControls();
@@ -257,6 +263,12 @@ void frmQuorvel::buildControls() {
     fitCaption(l, l == lblIterations_ || (l->alignment() & Qt::AlignRight));
   for (QCheckBox* c : client->findChildren<QCheckBox*>()) fitCaption(c, false);
 
+  // The run's progress, in the window's status bar.
+  lblProgress_ = make<QLabel>(this, "lblProgress");
+  statusBar()->setObjectName(QStringLiteral("sbrStatus"));
+  statusBar()->setSizeGripEnabled(false);
+  statusBar()->addWidget(lblProgress_, 1);
+
   // Created last so that it is drawn over the top edge of the client area.
   rule(client, "Line1", 0);
 
@@ -270,6 +282,9 @@ void frmQuorvel::buildControls() {
   connect(chkUseURLFile_, &QCheckBox::toggled, this, &frmQuorvel::onUseUrlFileToggled);
   connect(cboURLToUse_, &QComboBox::editTextChanged, this, &frmQuorvel::onUrlTextChanged);
   cmdGo_->installEventFilter(this);
+  // A double-click on the errors box shows why the last run's requests failed.
+  txtTotalErrors_->installEventFilter(this);
+  txtTotalErrors_->setToolTip(QStringLiteral("Double-click for the failures of the last run"));
   // The combo box itself has the focus and receives the user's keys; it passes them on to its
   // edit field by a direct call that no filter on the edit field sees. A key sent to the edit
   // field directly comes back to the box too, as the edit field leaves Enter unhandled.
@@ -285,6 +300,8 @@ void frmQuorvel::buildMenus() {
           &QAction::triggered, this, &frmQuorvel::onViewLogFile);
   connect(menuEntry(mnuFile_, "mnuClearLogFile", QStringLiteral("&Clear log file")),
           &QAction::triggered, this, &frmQuorvel::onClearLogFile);
+  connect(menuEntry(mnuFile_, "mnuRunRequests", QStringLiteral("Last &run's requests...")),
+          &QAction::triggered, this, &frmQuorvel::onRunRequests);
   mnuFile_->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
   connect(menuEntry(mnuFile_, "mnuExit", QStringLiteral("E&xit")), &QAction::triggered, this,
           &QWidget::close);
@@ -366,8 +383,10 @@ void frmQuorvel::onGoClicked() {
   }
   setRunning(true);
   running_ = true;
+  lastRun_.clear();
   if (run_) run_(*this);
   running_ = false;
+  figures_.progress.clear();
   showFigures();
   if (busyCursor_) setBusyCursor(false);
   setRunning(false);
@@ -396,6 +415,8 @@ void frmQuorvel::onUrlTextChanged(const QString& text) {
     // The deletion is stored at once, so that the URL does not come back at the next start.
     SaveHistory(s.urlHistory);
     fillUrlBox(HistoryListEntries(s.urlHistory), s.urlHistory[1]);
+    // What the user types next replaces the URL brought up, instead of going in front of it.
+    cboURLToUse_->lineEdit()->selectAll();
   }
   currentUrl_ = cboURLToUse_->currentText();
 }
@@ -413,6 +434,10 @@ bool frmQuorvel::eventFilter(QObject* watched, QEvent* event) {
     // Return and the keypad's Enter act as a click on Run; the key still goes on to the box.
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) onGoClicked();
+  } else if (watched == txtTotalErrors_ && event->type() == QEvent::MouseButtonDblClick &&
+             !running_) {
+    onRunRequests();
+    return true;
   }
   return QMainWindow::eventFilter(watched, event);
 }
@@ -468,6 +493,11 @@ void frmQuorvel::setTotals(const RunTotals& t) {
   figuresChanged();
 }
 
+void frmQuorvel::setProgress(const RunProgress& p) {
+  figures_.progress = ProgressText(p);
+  figuresChanged();
+}
+
 void frmQuorvel::figuresChanged() {
   display_.changed();
   if (!running_)
@@ -485,6 +515,7 @@ void frmQuorvel::showFigures() {
   showText(txtTotalSecs_, t.totalSecs);
   showText(txtThroughput_, t.throughput);
   showText(txtAvgPageLoad_, t.avgPageLoad);
+  lblProgress_->setText(figures_.progress);
   display_.shown();
 }
 
@@ -521,13 +552,25 @@ void frmQuorvel::showModal(QDialog& dialog) {
 }
 
 void frmQuorvel::onViewLogFile() {
-  const QString text = ViewLogFile(kMainLogName, shell_ ? *shell_ : desktopShell());
-  if (!text.isEmpty()) showMessage(this, QStringLiteral("Oops"), text, MsgIcon::Exclamation);
+  QString path;
+  const QString text = ViewLogFile(kMainLogName, shell_ ? *shell_ : desktopShell(), {}, &path);
+  if (text.isEmpty()) return;
+  if (path.isEmpty()) {
+    showMessage(this, QStringLiteral("Oops"), text, MsgIcon::Exclamation);
+  } else if (askMessage(this, QStringLiteral("Oops"), text, MsgIcon::Exclamation,
+                        QStringLiteral("&Copy Path"))) {
+    QGuiApplication::clipboard()->setText(path);
+  }
 }
 
 void frmQuorvel::onClearLogFile() {
   const QString text = ClearLogFile();
   if (!text.isEmpty()) showMessage(this, QStringLiteral("Oops"), text, MsgIcon::Exclamation);
+}
+
+void frmQuorvel::onRunRequests() {
+  frmRunRequests dlg(lastRun_, this);
+  showModal(dlg);
 }
 
 void frmQuorvel::onOptions() {

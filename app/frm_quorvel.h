@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "core/display_throttle.h"
+#include "bench/run_requests.h"
 #include "bench/run_view.h"
 
 class QAction;
@@ -52,6 +53,8 @@ class frmQuorvel : public QMainWindow, public RunView {
   // The URL box's text as last seen by the history editing.
   QString currentUrl() const { return currentUrl_; }
   bool running() const { return running_; }
+  // The requests of the last run (of the run that goes on, while it does).
+  const RunRequests& lastRun() const { return lastRun_; }
 
   // RunView
   bool useUrlFile() const override;
@@ -63,6 +66,7 @@ class frmQuorvel : public QMainWindow, public RunView {
   void setUrlList(const QStringList& entries, const QString& editText) override;
   void setStatus(const QString& text) override;
   void setTotals(const RunTotals& totals) override;
+  void setProgress(const RunProgress& progress) override;
   void processEvents() override;
   void setBusyCursor(bool busy) override;
   void message(const QString& title, const QString& text, MsgIcon icon) override;
@@ -74,6 +78,7 @@ class frmQuorvel : public QMainWindow, public RunView {
   void onUseUrlFileToggled(bool checked);
   void onViewLogFile();
   void onClearLogFile();
+  void onRunRequests();
   void onOptions();
   void onFtp();
   void onPing();
@@ -114,6 +119,7 @@ class frmQuorvel : public QMainWindow, public RunView {
   QLineEdit* txtAvgPageLoad_ = nullptr;
   QPushButton* cmdGo_ = nullptr;
   QPushButton* cmdCancel_ = nullptr;
+  QLabel* lblProgress_ = nullptr;  // in the status bar
 
   QMenu* mnuFile_ = nullptr;
   QMenu* mnuTools_ = nullptr;
@@ -133,9 +139,11 @@ class frmQuorvel : public QMainWindow, public RunView {
   struct Figures {
     QString status;
     RunTotals totals;
+    QString progress;
   } figures_;
   DisplayThrottle display_;
 
+  RunRequests lastRun_;
   RunFunction run_;
   ModalRunner modal_;
   Shell* shell_ = nullptr;

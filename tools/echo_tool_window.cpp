@@ -41,6 +41,8 @@ void EchoToolWindow::makeAddressRow(const QString& caption) {
   cboAddress_ = makeControl<QComboBox>("cboAddress");
   cboAddress_->setEditable(true);
   cboAddress_->setInsertPolicy(QComboBox::NoInsert);
+  // No inline completion from the list: Enter runs exactly what was typed.
+  cboAddress_->setCompleter(nullptr);
 }
 
 void EchoToolWindow::makeTimeOutRow() {
@@ -116,6 +118,13 @@ int EchoToolWindow::ipv6AddressUnits() const {
 void EchoToolWindow::onRunClicked() {
   if (running_) {
     appState().CancelRequested = true;
+    return;
+  }
+  const QString typed = cboAddress_->currentText();
+  if (hasPort(typed)) {
+    // Said once, instead of a failed request for every line of the report.
+    txtResults_->setPlainText(typed.trimmed() +
+                              QStringLiteral(" is not a valid address (a host without a port)"));
     return;
   }
   running_ = true;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -30,6 +31,8 @@ frmFTP::frmFTP(QWidget* parent) : QDialog(parent) {
   cboRemoteFile_->setObjectName(QStringLiteral("cboRemoteFile"));
   cboRemoteFile_->setEditable(true);
   cboRemoteFile_->setInsertPolicy(QComboBox::NoInsert);
+  // No inline completion from the list: Enter runs exactly what was typed.
+  cboRemoteFile_->setCompleter(nullptr);
   lblFTPFileName_->setBuddy(cboRemoteFile_);
   lblResults_ = new QLabel(QStringLiteral("Results:"), this);
   lblResults_->setObjectName(QStringLiteral("lblResults"));
@@ -97,7 +100,11 @@ void frmFTP::onRemoteFileChanged(const QString& text) {
   }
   // The user emptied the field: the entry it held leaves the list. The settings file sees
   // the removal with the next successful transfer.
-  if (remoteFiles_.remove(previousText_)) fillList();
+  if (remoteFiles_.remove(previousText_)) {
+    fillList();
+    // What the user types next replaces the entry brought up, instead of joining it.
+    cboRemoteFile_->lineEdit()->selectAll();
+  }
   previousText_ = cboRemoteFile_->currentText();
 }
 

@@ -169,7 +169,8 @@ TEST_F(Windows, MainWindowMenus) {
   }
   EXPECT_EQ(bar,
             QStringList({"mnuFile=&File mnuViewLogFile=&View log file "
-                         "mnuClearLogFile=&Clear log file - mnuExit=E&xit",
+                         "mnuClearLogFile=&Clear log file mnuRunRequests=Last &run's requests... - "
+                         "mnuExit=E&xit",
                          "mnuOptions=&Options",
                          "mnuTools=&Tools mnuFTP=&FTP mnuPing=&Ping mnuTraceRoute=&TraceRoute - "
                          "mnuLogFileStatistics=&Log File Statistics",

@@ -57,7 +57,7 @@ class FakeRunView : public RunView {
   }
   void setBusyCursor(bool busy) override { busyCalls.push_back(busy); }
   void message(const QString& title, const QString& text, MsgIcon icon) override {
-    messages.push_back({title, text, icon});
+    messages.push_back({title, text, icon, {}});
   }
   void closeMainWindow() override { ++closeCalls; }
 };
