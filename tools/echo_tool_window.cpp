@@ -11,6 +11,7 @@
 #include <QPushButton>
 
 #include "core/app_state.h"
+#include "core/copy_text.h"
 #include "core/message_box.h"
 #include "core/on_screen.h"
 #include "core/settings.h"
@@ -62,6 +63,7 @@ void EchoToolWindow::makeResultsBox() {
   txtResults_->setLineWrapMode(QPlainTextEdit::NoWrap);
   txtResults_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   txtResults_->setTabChangesFocus(true);
+  makeResultsCopyable(txtResults_);
 }
 
 void EchoToolWindow::makeUseIpv6Check() {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,7 +11,10 @@
 #include <QPushButton>
 
 #include "core/app_state.h"
+#include "core/copy_text.h"
 #include "core/limit_setting.h"
+#include "core/number_format.h"
+#include "core/tick.h"
 #include "core/twips.h"
 #include "tools/ftp_curl.h"
 #include "tools/ftp_download.h"
@@ -40,6 +44,7 @@ frmFTP::frmFTP(QWidget* parent) : QDialog(parent) {
   txtResults_->setObjectName(QStringLiteral("txtResults"));
   txtResults_->setReadOnly(true);
   txtResults_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  makeResultsCopyable(txtResults_);
   lblResults_->setBuddy(txtResults_);
   cmdRun_ = new QPushButton(QStringLiteral("&Run"), this);
   cmdRun_->setObjectName(QStringLiteral("cmdRun"));
@@ -47,8 +52,16 @@ frmFTP::frmFTP(QWidget* parent) : QDialog(parent) {
   cmdClose_ = new QPushButton(QStringLiteral("C&lose"), this);
   cmdClose_->setObjectName(QStringLiteral("cmdClose"));
 
+  lblProgress_ = new QLabel(this);
+  lblProgress_->setObjectName(QStringLiteral("lblProgress"));
+  lblProgress_->setFrameShape(QFrame::StyledPanel);
+  lblProgress_->setFrameShadow(QFrame::Sunken);
+
   resizeTwips(this, 6885, 5280);
-  setFixedSize(size());
+  // The status line below the twips layout.
+  const int statusHeight = lblProgress_->sizeHint().height();
+  lblProgress_->setGeometry(0, height(), width(), statusHeight);
+  setFixedSize(width(), height() + statusHeight);
   placeTwips(lblFTPFileName_, 240, 285, 855, 255);
   placeTwips(cboRemoteFile_, 1140, 240, 5475, 315);
   placeTwips(lblResults_, 240, 780, 1095, 255);
@@ -111,11 +124,54 @@ void frmFTP::onRemoteFileChanged(const QString& text) {
 void frmFTP::showResults(const QString& text) {
   txtResults_->setPlainText(text);
   txtResults_->repaint();
+  // The transfer's clock starts as its line is shown, just before the timed transfer.
+  transferStart_ = text.endsWith(QLatin1String(" ...")) && text.contains(QLatin1Char('\n'))
+                       ? monotonicMicros()
+                       : -1;
+}
+
+void frmFTP::showTransfer() {
+  if (transferStart_ < 0) return;
+  const std::int64_t elapsed = monotonicMicros() - transferStart_;
+  if (elapsed < 1'000'000 || !display_.due()) return;
+  lblProgress_->setText(
+      QStringLiteral("%1 bytes in %2 secs")
+          .arg(formatMask(static_cast<double>(QFileInfo(localFile_).size()), "#,##0"),
+               formatMask(static_cast<double>(elapsed) / 1e6, "#,##0.0")));
+  lblProgress_->repaint();
+  display_.shown();
+}
+
+// Keys and clicks that came while the transfer ran wait in the window system's queue; they are
+// handed out now and dropped, so that an Escape pressed during the transfer does not close the
+// window after it.
+void frmFTP::dropInputOfTransfer() {
+  class DropInput : public QObject {
+   public:
+    bool eventFilter(QObject*, QEvent* e) override {
+      switch (e->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+          return true;
+        default:
+          return false;
+      }
+    }
+  } drop;
+  qApp->installEventFilter(&drop);
+  QCoreApplication::processEvents();
+  qApp->removeEventFilter(&drop);
 }
 
 void frmFTP::RunFTPTest() {
   const QString entry = cboRemoteFile_->currentText();
-  client_->setEventPump([] {
+  localFile_ = appState().filePath(kTempFile);
+  client_->setEventPump([this] {
+    showTransfer();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     return true;  // a transfer has no cancel
   });
@@ -123,6 +179,9 @@ void frmFTP::RunFTPTest() {
       quorvel::RunFTPTest(*client_, entry, appState().filePath(kTempFile),
                           [this](const QString& text) { showResults(text); });
   client_->setEventPump({});
+  transferStart_ = -1;
+  lblProgress_->clear();
+  dropInputOfTransfer();
   if (result.success) UpdateFTPIniStuff();
   showResults(result.text);
 }

@@ -3,6 +3,7 @@
 // an echo layer that cannot open. (Their controls are in the table of every window.)
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QFontMetricsF>
@@ -291,6 +292,11 @@ TEST_F(EchoWindows, WhatIsTypedRunsAndHostsComeWithoutTheirPort) {
       EXPECT_EQ(resultLines(w.get()).value(0), c.firstLine);
       EXPECT_EQ(resultLines(w.get()).count(c.firstLine), 1);
     }
+    // Ctrl+C in the results box with nothing selected copies the whole report.
+    QApplication::clipboard()->clear();
+    QTest::keyClick(tabTo(w.get(), "txtResults"), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              widget<QPlainTextEdit>(w.get(), "txtResults")->toPlainText());
   }
 }
 
