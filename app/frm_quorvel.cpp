@@ -27,6 +27,7 @@
 #include "core/twips.h"
 #include "app/url_history.h"
 #include "core/value_box.h"
+#include "core/window_place.h"
 #include "bench/benchmark.h"
 #include "bench/frm_run_requests.h"
 #include "bench/totals_text.h"
@@ -196,6 +197,7 @@ frmQuorvel::frmQuorvel(const QString& commandLine, QWidget* parent)
   startUp(commandLine);
   currentUrl_ = cboURLToUse_->currentText();
   inNormalUse_ = true;
+  restoreWindowPlace(this);
   if (appState().autoMode) {
     show();
     // The run starts from the event loop, so that closing the window at its end also ends
@@ -275,7 +277,12 @@ void frmQuorvel::buildControls() {
   const int width = fitTotalsBoxes(client, twipsToPixels(client, kClientWidth));
   for (QLineEdit* box : client->findChildren<QLineEdit*>())
     if (box->isReadOnly()) showFromStart(box);
-  client->setFixedSize(width, twipsToPixels(client, kClientHeight));
+  client->setMinimumSize(width, twipsToPixels(client, kClientHeight));
+  laidOutWidth_ = width;
+  for (const char* name : {"cboURLToUse", "txtStatus", "Line1", "Line2"}) {
+    auto* w = client->findChild<QWidget*>(QLatin1String(name));
+    widening_.emplace_back(w, w->width());
+  }
 
   connect(cmdGo_, &QPushButton::clicked, this, &frmQuorvel::onGoClicked);
   connect(cmdCancel_, &QPushButton::clicked, this, &QWidget::close);
@@ -451,7 +458,16 @@ void frmQuorvel::closeEvent(QCloseEvent* event) {
     return;
   }
   SaveWindowChoices(choices());
+  saveWindowPlace(this);
   event->accept();
+}
+
+// A wider window gives its width to the URL box and the status line; every control stays where
+// the layout put it.
+void frmQuorvel::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  const int wider = std::max(0, centralWidget()->width() - laidOutWidth_);
+  for (const auto& [w, width] : widening_) w->resize(width + wider, w->height());
 }
 
 // --- RunView -------------------------------------------------------------------------------
@@ -545,10 +561,12 @@ void frmQuorvel::closeMainWindow() {
 // --- Menus ---------------------------------------------------------------------------------
 
 void frmQuorvel::showModal(QDialog& dialog) {
+  restoreWindowPlace(&dialog);
   if (modal_)
     modal_(dialog);
   else
     dialog.exec();
+  saveWindowPlace(&dialog);
 }
 
 void frmQuorvel::onViewLogFile() {

@@ -3,6 +3,8 @@
 #include <QMainWindow>
 #include <QString>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "core/display_throttle.h"
 #include "bench/run_requests.h"
@@ -88,6 +90,7 @@ class frmQuorvel : public QMainWindow, public RunView {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -120,6 +123,10 @@ class frmQuorvel : public QMainWindow, public RunView {
   QPushButton* cmdGo_ = nullptr;
   QPushButton* cmdCancel_ = nullptr;
   QLabel* lblProgress_ = nullptr;  // in the status bar
+  // The width of the client area as laid out, and of the controls that take up what a wider
+  // window gives (the URL box, the status line, the rules).
+  int laidOutWidth_ = 0;
+  std::vector<std::pair<QWidget*, int>> widening_;
 
   QMenu* mnuFile_ = nullptr;
   QMenu* mnuTools_ = nullptr;

@@ -6,6 +6,8 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -362,6 +364,57 @@ TEST_F(MainWindowTest, ALogNoProgramOpensOffersItsPath) {
                                      path("QuorvelLog.txt"));
     EXPECT_EQ(messages_[0].action, "&Copy Path");
     EXPECT_EQ(QApplication::clipboard()->text(), copy ? path("QuorvelLog.txt") : QString());
+  }
+}
+
+// Size and position of the main window and of the windows it opens are kept in a section of
+// their own and come back inside the screen; a wider main window widens the URL box and the
+// status line, and every control stays where the layout put it.
+TEST_F(MainWindowTest, WindowsKeepTheirPlace) {
+  QRect laidOut, left;
+  QMap<QString, QRect> controls;
+  {
+    frmQuorvel w;
+    w.show();
+    laidOut = w.geometry();
+    for (QWidget* c : w.centralWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      controls[c->objectName()] = c->geometry();
+    left = QRect(laidOut.topLeft() + QPoint(30, 20), laidOut.size() + QSize(200, 50));
+    w.setGeometry(left);
+    QTest::qWait(20);
+    EXPECT_EQ(widget(&w, "cboURLToUse")->width(), controls["cboURLToUse"].width() + 200);
+    action(w, "mnuExit")->trigger();
+  }
+  EXPECT_EQ(ReadSetting(appState().settingsPath, "WindowPlace", "frmQuorvel").value,
+            QStringLiteral("%1,%2,%3,%4").arg(left.x()).arg(left.y()).arg(left.width()).arg(left.height()));
+  {
+    frmQuorvel w;
+    w.show();
+    EXPECT_EQ(w.geometry(), left);
+    for (QWidget* c : w.centralWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      const QRect was = controls[c->objectName()];
+      const bool widens = QStringList{"cboURLToUse", "txtStatus", "Line1", "Line2"}.contains(c->objectName());
+      EXPECT_EQ(c->geometry(), widens ? was.adjusted(0, 0, 200, 0) : was) << c->objectName().toStdString();
+    }
+    // A tool window opened, moved and closed comes back where it was left; a place beyond
+    // the screen (a screen taken away since) comes back inside it.
+    QList<QRect> seen;
+    w.setModalRunner([&](QDialog& d) {
+      d.show();
+      seen << d.geometry();
+      if (seen.size() == 1) d.move(d.pos() + QPoint(15, 25));
+      seen << d.geometry();
+      d.close();
+    });
+    action(w, "mnuPing")->trigger();
+    action(w, "mnuPing")->trigger();
+    ASSERT_EQ(seen.size(), 4);
+    EXPECT_EQ(seen[2], seen[1]);
+    WriteSetting(appState().settingsPath, "WindowPlace", "frmPing", "5000,-4000,300,200");
+    action(w, "mnuPing")->trigger();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(seen[4])) << seen[4].x() << "," << seen[4].y();
+    EXPECT_EQ(seen[4].size(), seen[1].size());  // a window of fixed size keeps it
   }
 }
 
