@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "core/app_icon.h"
 #include "core/app_state.h"
 #include "app/log_file.h"
 #include "core/message_box.h"
@@ -192,6 +193,8 @@ frmQuorvel::frmQuorvel(const QString& commandLine, QWidget* parent)
       }) {
   setObjectName(QStringLiteral("frmQuorvel"));
   setWindowTitle(QStringLiteral("Quorvel"));
+  // The program's own icon for this window and every window opened after it.
+  QApplication::setWindowIcon(appIcon());
   buildControls();
   buildMenus();
   startUp(commandLine);
