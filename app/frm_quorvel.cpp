@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
 #include "core/app_icon.h"
 #include "core/app_state.h"
@@ -82,14 +83,20 @@ QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, i
   return c;
 }
 
+// Pixels for twips in a layout grown by `scale`.
+int scaledPixels(const QWidget* w, int twips, double scale) {
+  return static_cast<int>(std::lround(twipsToPixels(w, twips) * scale));
+}
+
 // An etched horizontal rule across the window.
-QFrame* rule(QWidget* parent, const char* name, int top) {
+QFrame* rule(QWidget* parent, const char* name, int top, double scale = 1.0) {
   auto* f = make<QFrame>(parent, name);
   f->setFrameShape(QFrame::HLine);
   f->setFrameShadow(QFrame::Sunken);
   f->setLineWidth(1);
   const int height = 2;
-  f->setGeometry(0, twipsToPixels(parent, top), twipsToPixels(parent, kClientWidth), height);
+  f->setGeometry(0, scaledPixels(parent, top, scale), scaledPixels(parent, kClientWidth, scale),
+                 height);
   return f;
 }
 
@@ -124,10 +131,10 @@ constexpr WidestTotal kWidestTotals[] = {
 // small); when the right column then reaches beyond the design's right edge, the window grows by
 // as much, and the status line, the URL box, the rules and the buttons follow, so the edges stay
 // in line. Returns the client width.
-int fitTotalsBoxes(QWidget* client, int clientWidth) {
-  const int gap = twipsToPixels(client, 120);
-  const int rightEdge = twipsToPixels(client, 6135);
-  const int rightColumn = twipsToPixels(client, 3480);
+int fitTotalsBoxes(QWidget* client, int clientWidth, double scale) {
+  const int gap = scaledPixels(client, 120, scale);
+  const int rightEdge = scaledPixels(client, 6135, scale);
+  const int rightColumn = scaledPixels(client, 3480, scale);
   auto boxOf = [client](const WidestTotal& t) {
     return client->findChild<QLineEdit*>(QLatin1String(t.box));
   };
@@ -147,7 +154,7 @@ int fitTotalsBoxes(QWidget* client, int clientWidth) {
   int right = rightEdge;
   for (QWidget* w : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     const QRect r = w->geometry();
-    if (r.top() < twipsToPixels(client, 2160) || r.left() < rightColumn) continue;
+    if (r.top() < scaledPixels(client, 2160, scale) || r.left() < rightColumn) continue;
     w->move(r.left() + shift, r.top());
     right = std::max(right, w->geometry().right() + 1);
   }
@@ -225,7 +232,8 @@ void frmQuorvel::buildControls() {
   chkSoundsOn_ =
       checkBox(client, "chkSoundsOn", QStringLiteral("Get Sounds"), 2400, 240, 1215, 315);
   lblIterations_ =
-      label(client, "lblIterations", QStringLiteral("Iterations:"), 4680, 285, 735, 255);
+      label(client, "lblIterations", QStringLiteral("Iterations:"), 4680, 285, 735, 255,
+            Qt::AlignRight);  // it stands right in front of its box
   txtIterations_ = textBox(client, "txtIterations", 5520, 280, 495, 285, false);
   chkLoggingOn_ =
       checkBox(client, "chkLoggingOn", QStringLiteral("Log Results"), 240, 600, 1935, 255);
@@ -264,6 +272,10 @@ void frmQuorvel::buildControls() {
   cmdCancel_->setText(QStringLiteral("&Quit"));
   placeTwips(cmdCancel_, 3379, 3720, 975, 375);
 
+  // Where the font needs more room than the twips give, the whole layout grows by one factor.
+  client->resize(twipsToPixels(client, kClientWidth), twipsToPixels(client, kClientHeight));
+  const double scale = neededScale(client);
+  scalePlaced(client, scale);
   for (QLabel* l : client->findChildren<QLabel*>())
     fitCaption(l, l == lblIterations_ || (l->alignment() & Qt::AlignRight));
   for (QCheckBox* c : client->findChildren<QCheckBox*>()) fitCaption(c, false);
@@ -275,12 +287,12 @@ void frmQuorvel::buildControls() {
   statusBar()->addWidget(lblProgress_, 1);
 
   // Created last so that it is drawn over the top edge of the client area.
-  rule(client, "Line1", 0);
+  rule(client, "Line1", 0, scale);
 
-  const int width = fitTotalsBoxes(client, twipsToPixels(client, kClientWidth));
+  const int width = fitTotalsBoxes(client, scaledPixels(client, kClientWidth, scale), scale);
   for (QLineEdit* box : client->findChildren<QLineEdit*>())
     if (box->isReadOnly()) showFromStart(box);
-  client->setMinimumSize(width, twipsToPixels(client, kClientHeight));
+  client->setMinimumSize(width, scaledPixels(client, kClientHeight, scale));
   laidOutWidth_ = width;
   for (const char* name : {"cboURLToUse", "txtStatus", "Line1", "Line2"}) {
     auto* w = client->findChild<QWidget*>(QLatin1String(name));

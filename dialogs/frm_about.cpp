@@ -96,6 +96,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
   placeTwips(cmdOK, 4860, 3300, 1380, 375);
   resizeTwips(this, 6480, 3915);
   setFixedSize(size());
+  growToFit(this);
 
   setTabOrder(cmdOK, cmdSysInfo);
 

@@ -170,6 +170,7 @@ frmStatistics::frmStatistics(QWidget* parent) : QDialog(parent) {
   for (int c = 0; c < 6; ++c) lvwStatistics_->setColumnWidth(c, twipsToPixels(this, widths[c]));
 
   fitToFont();
+  growToFit(this);
 
   connect(cmdCompute_, &QPushButton::clicked, this, &frmStatistics::onComputeClicked);
   connect(cmdLogFileBrowse_, &QPushButton::clicked, this, &frmStatistics::onBrowseClicked);

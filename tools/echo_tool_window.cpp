@@ -15,6 +15,7 @@
 #include "core/message_box.h"
 #include "core/on_screen.h"
 #include "core/settings.h"
+#include "core/twips.h"
 #include "core/text_util.h"
 #include "tools/diag_input.h"
 #include "tools/tab_stops.h"
@@ -82,6 +83,7 @@ void EchoToolWindow::makeButtons() {
 }
 
 void EchoToolWindow::finishSetup(const QStringList& urlSources) {
+  scale_ *= growToFit(this);
   connect(cmdRun_, &QPushButton::clicked, this, &EchoToolWindow::onRunClicked);
   connect(cmdClose_, &QPushButton::clicked, this, &EchoToolWindow::onCloseClicked);
   cboAddress_->installEventFilter(this);

@@ -58,16 +58,18 @@ frmFTP::frmFTP(QWidget* parent) : QDialog(parent) {
   lblProgress_->setFrameShadow(QFrame::Sunken);
 
   resizeTwips(this, 6885, 5280);
-  // The status line below the twips layout.
-  const int statusHeight = lblProgress_->sizeHint().height();
-  lblProgress_->setGeometry(0, height(), width(), statusHeight);
-  setFixedSize(width(), height() + statusHeight);
+  setFixedSize(size());
   placeTwips(lblFTPFileName_, 240, 285, 855, 255);
   placeTwips(cboRemoteFile_, 1140, 240, 5475, 315);
   placeTwips(lblResults_, 240, 780, 1095, 255);
   placeTwips(txtResults_, 240, 1050, 6375, 3435);
   placeTwips(cmdRun_, 2040, 4680, 1095, 375);
   placeTwips(cmdClose_, 3600, 4680, 1095, 375);
+  growToFit(this);
+  // The status line below the twips layout.
+  const int statusHeight = lblProgress_->sizeHint().height();
+  lblProgress_->setGeometry(0, height(), width(), statusHeight);
+  setFixedSize(width(), height() + statusHeight);
   setTabOrder(cboRemoteFile_, cmdRun_);
   setTabOrder(cmdRun_, cmdClose_);
   setTabOrder(cmdClose_, txtResults_);
