@@ -12,6 +12,11 @@ namespace quorvel {
 
 namespace {
 const QString kSection = QStringLiteral("WindowPlace");
+
+// Room for the frame a window manager puts around a window (its title bar and borders), which
+// is not known before the window is shown.
+constexpr int kFrameAcross = 8;
+constexpr int kFrameDown = 32;
 }  // namespace
 
 std::optional<QRect> storedWindowPlace(const QString& window) {
@@ -47,7 +52,9 @@ void restoreWindowPlace(QWidget* window) {
     place.setSize(place.size().expandedTo(window->minimumSize()));
   const QScreen* screen = QGuiApplication::screenAt(place.center());
   if (!screen) screen = QGuiApplication::primaryScreen();
-  if (screen) place = insideScreen(place, screen->availableGeometry());
+  if (screen)
+    place =
+        insideScreen(place, screen->availableGeometry().adjusted(0, 0, -kFrameAcross, -kFrameDown));
   window->setGeometry(place);
 }
 
