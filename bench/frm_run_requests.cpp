@@ -4,9 +4,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "bench/run_requests.h"
 #include "core/copy_text.h"
@@ -79,6 +82,11 @@ frmRunRequests::frmRunRequests(const RunRequests& requests, QWidget* parent) : Q
   layout->addWidget(tabs_, 1);
   layout->addLayout(buttons);
   resizeTwips(this, 10800, 5400);
+  // Wide enough for the failures' columns whole, within the screen.
+  const int wanted = lvwFailures_->header()->length() + 2 * lvwFailures_->frameWidth() +
+                     lvwFailures_->verticalScrollBar()->sizeHint().width() + 40;
+  const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
+  resize(std::clamp(wanted, width(), std::max(width(), screen.width() - 80)), height());
   lvwFailures_->setFocus();
 }
 
