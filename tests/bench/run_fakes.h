@@ -52,6 +52,8 @@ class FakeRunView : public RunView {
     if (onStatus) onStatus(text);
   }
   void setTotals(const RunTotals& t) override { totals.push_back(MakeTotalsText(t)); }
+  std::vector<RunProgress> progress;
+  void setProgress(const RunProgress& p) override { progress.push_back(p); }
   void processEvents() override {
     if (onProcessEvents) onProcessEvents();
   }
