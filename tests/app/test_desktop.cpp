@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "bench/loopback_servers.h"
+#include "common/ftp_server.h"
 #include "common/test_support.h"
 #include "common/x_session.h"
 #include "core/settings.h"
@@ -102,6 +103,45 @@ TEST_F(Desktop, TheMainWindowKeepsItsPlaceInsideTheScreen) {
   EXPECT_TRUE(QRect(0, 0, 1280, 1024).contains(back))
       << back.x() << "," << back.y() << " " << back.width() << "x" << back.height();
   EXPECT_TRUE(closeAndWait(id));
+}
+
+// An Escape pressed while the FTP window downloads is not kept to close the window when the
+// transfer ends. The file comes from a loopback server that sends 100,000 bytes a second.
+TEST_F(Desktop, AnEscapeDuringAnFtpTransferIsNotKept) {
+  testing::FtpServer ftp;
+  ftp.addFile("pub/f.bin", QByteArray(250000, 'f'));
+  ASSERT_TRUE(ftp.startScript(R"(import sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.servers import FTPServer
+ThrottledDTPHandler.write_limit = 100000
+FTPHandler.authorizer = DummyAuthorizer()
+FTPHandler.authorizer.add_anonymous(sys.argv[2])
+FTPHandler.dtp_handler = ThrottledDTPHandler
+FTPServer(("127.0.0.1", int(sys.argv[1])), FTPHandler).serve_forever()
+)")) << ftp.log().constData();
+  writeFile("Quorvel.ini",
+            QStringLiteral("[FTP]\nFile1=127.0.0.1:%1/pub/f.bin\n").arg(ftp.port()).toUtf8());
+  const QString main = start();
+  ASSERT_FALSE(main.isEmpty());
+  x_.keys({"alt+t", "f"});
+  const QString window = x_.waitForWindow("^Quorvel - FTP$");
+  ASSERT_FALSE(window.isEmpty());
+  x_.xdotool({"windowactivate", "--sync", window});
+  x_.keys({"Return"});  // Run, with the recent file in the box
+  QTest::qWait(1000);
+  x_.keys({"Escape"});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return readFile("Quorvel.ini").contains("File10="); }, 20000))
+      << "the transfer did not succeed: " << readFile("Quorvel.ini").constData();
+  QTest::qWait(800);
+  EXPECT_FALSE(x_.xdotool({"search", "--onlyvisible", "--name", "^Quorvel - FTP$"}).isEmpty());
+  x_.keys({"Escape"});  // now it closes
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        return x_.xdotool({"search", "--onlyvisible", "--name", "^Quorvel - FTP$"}).isEmpty();
+      },
+      10000));
+  EXPECT_TRUE(closeAndWait(main));
 }
 
 }  // namespace
