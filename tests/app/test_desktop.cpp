@@ -6,6 +6,7 @@
 
 #include "bench/loopback_servers.h"
 #include "common/ftp_server.h"
+#include "common/loopback_port.h"
 #include "common/test_support.h"
 #include "common/x_session.h"
 #include "core/settings.h"
@@ -141,6 +142,44 @@ FTPServer(("127.0.0.1", int(sys.argv[1])), FTPHandler).serve_forever()
         return x_.xdotool({"search", "--onlyvisible", "--name", "^Quorvel - FTP$"}).isEmpty();
       },
       10000));
+  EXPECT_TRUE(closeAndWait(main));
+}
+
+// Typed key by key in the FTP window, a file whose name begins another one of the list runs as
+// typed (the list keeps what ran, exactly); and after a run with a failure, File > Last run's
+// requests... opens the failure list.
+TEST_F(Desktop, TypedFtpFileRunsAsTypedAndTheFailureListOpens) {
+  testing::FtpServer ftp;
+  ftp.addFile("pub/a", QByteArray(100, 'a'));
+  ftp.addFile("pub/abc.bin", QByteArray(100, 'b'));
+  ASSERT_TRUE(ftp.start()) << ftp.log().constData();
+  const QString listed = QStringLiteral("127.0.0.1:%1/pub/abc.bin").arg(ftp.port());
+  const QString typed = QStringLiteral("127.0.0.1:%1/pub/a").arg(ftp.port());
+  writeFile("Quorvel.ini", ("[FTP]\nFile1=" + listed + "\n[URLInfo]\nURL1=127.0.0.1:" +
+                            QString::number(testing::freeLoopbackPort()) +
+                            "/gone.htm\nLogResults=0\nUseURLFile=0\n")
+                               .toUtf8());
+  const QString main = start();
+  ASSERT_FALSE(main.isEmpty());
+  x_.keys({"alt+t", "f"});
+  const QString window = x_.waitForWindow("^Quorvel - FTP$");
+  ASSERT_FALSE(window.isEmpty());
+  x_.xdotool({"windowactivate", "--sync", window});
+  x_.keys({"ctrl+a", "BackSpace"});
+  x_.type(typed);
+  x_.keys({"Return"});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return setting("FTP", "File1") == typed; }, 20000))
+      << setting("FTP", "File1").toStdString();
+  x_.keys({"Escape"});
+
+  // A run of the URL in the box (nothing listens there), then the failure list.
+  x_.xdotool({"windowactivate", "--sync", main});
+  x_.keys({"Tab", "Tab", "Tab", "Tab", "Tab", "Return"});
+  QTest::qWait(1500);
+  x_.keys({"alt+f", "r"});
+  const QString failures = x_.waitForWindow("^Quorvel - Last Run$");
+  EXPECT_FALSE(failures.isEmpty());
+  x_.keys({"Escape"});
   EXPECT_TRUE(closeAndWait(main));
 }
 
