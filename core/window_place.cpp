@@ -59,7 +59,8 @@ void restoreWindowPlace(QWidget* window) {
 }
 
 void saveWindowPlace(const QWidget* window) {
-  if (!window->windowHandle()) return;  // never shown
+  // Never shown, or shown to nobody (an unattended run): nothing to keep.
+  if (!window->windowHandle() || appState().autoMode) return;
   const QRect r = window->geometry();
   WriteSetting(
       appState().settingsPath, kSection, window->objectName(),

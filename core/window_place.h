@@ -23,7 +23,8 @@ QRect insideScreen(const QRect& place, const QRect& screen);
 // keeps at least its minimum size.
 void restoreWindowPlace(QWidget* window);
 
-// Stores the window's place (also once it is hidden again); only for a window that was shown.
+// Stores the window's place (also once it is hidden again); only for a window that was shown,
+// and never in an unattended run.
 void saveWindowPlace(const QWidget* window);
 
 }  // namespace quorvel

@@ -500,6 +500,8 @@ TEST_F(MainWindowTest, AutoTicksEveryBoxRunsOnceFromTheEventLoopAndCloses) {
   EXPECT_EQ(runs, 1);
   EXPECT_EQ(stored("LogResults") + stored("GetImages") + stored("GetSounds") + stored("UseURLFile"),
             "1111");
+  // An unattended run keeps no window place: nobody placed the window.
+  EXPECT_FALSE(readFile("Quorvel.ini").contains("WindowPlace"));
 }
 
 }  // namespace
