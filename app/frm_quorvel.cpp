@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
@@ -13,9 +14,12 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
+#include "core/app_icon.h"
 #include "core/app_state.h"
 #include "app/log_file.h"
 #include "core/message_box.h"
@@ -25,7 +29,9 @@
 #include "core/twips.h"
 #include "app/url_history.h"
 #include "core/value_box.h"
+#include "core/window_place.h"
 #include "bench/benchmark.h"
+#include "bench/frm_run_requests.h"
 #include "bench/totals_text.h"
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_options.h"
@@ -77,14 +83,20 @@ QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, i
   return c;
 }
 
+// Pixels for twips in a layout grown by `scale`.
+int scaledPixels(const QWidget* w, int twips, double scale) {
+  return static_cast<int>(std::lround(twipsToPixels(w, twips) * scale));
+}
+
 // An etched horizontal rule across the window.
-QFrame* rule(QWidget* parent, const char* name, int top) {
+QFrame* rule(QWidget* parent, const char* name, int top, double scale = 1.0) {
   auto* f = make<QFrame>(parent, name);
   f->setFrameShape(QFrame::HLine);
   f->setFrameShadow(QFrame::Sunken);
   f->setLineWidth(1);
   const int height = 2;
-  f->setGeometry(0, twipsToPixels(parent, top), twipsToPixels(parent, kClientWidth), height);
+  f->setGeometry(0, scaledPixels(parent, top, scale), scaledPixels(parent, kClientWidth, scale),
+                 height);
   return f;
 }
 
@@ -119,10 +131,10 @@ constexpr WidestTotal kWidestTotals[] = {
 // small); when the right column then reaches beyond the design's right edge, the window grows by
 // as much, and the status line, the URL box, the rules and the buttons follow, so the edges stay
 // in line. Returns the client width.
-int fitTotalsBoxes(QWidget* client, int clientWidth) {
-  const int gap = twipsToPixels(client, 120);
-  const int rightEdge = twipsToPixels(client, 6135);
-  const int rightColumn = twipsToPixels(client, 3480);
+int fitTotalsBoxes(QWidget* client, int clientWidth, double scale) {
+  const int gap = scaledPixels(client, 120, scale);
+  const int rightEdge = scaledPixels(client, 6135, scale);
+  const int rightColumn = scaledPixels(client, 3480, scale);
   auto boxOf = [client](const WidestTotal& t) {
     return client->findChild<QLineEdit*>(QLatin1String(t.box));
   };
@@ -142,7 +154,7 @@ int fitTotalsBoxes(QWidget* client, int clientWidth) {
   int right = rightEdge;
   for (QWidget* w : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     const QRect r = w->geometry();
-    if (r.top() < twipsToPixels(client, 2160) || r.left() < rightColumn) continue;
+    if (r.top() < scaledPixels(client, 2160, scale) || r.left() < rightColumn) continue;
     w->move(r.left() + shift, r.top());
     right = std::max(right, w->geometry().right() + 1);
   }
@@ -182,14 +194,20 @@ void setMenuEnabled(QMenu* menu, bool on) {
 frmQuorvel::frmQuorvel(QWidget* parent) : frmQuorvel(QString(), parent) {}
 
 frmQuorvel::frmQuorvel(const QString& commandLine, QWidget* parent)
-    : QMainWindow(parent), run_(RunBenchmark) {
+    : QMainWindow(parent),
+      run_([this](RunView& view) {
+        RunBenchmark(view, [this](const RequestRecord& r) { lastRun_.add(r); });
+      }) {
   setObjectName(QStringLiteral("frmQuorvel"));
   setWindowTitle(QStringLiteral("Quorvel"));
+  // The program's own icon for this window and every window opened after it.
+  QApplication::setWindowIcon(appIcon());
   buildControls();
   buildMenus();
   startUp(commandLine);
   currentUrl_ = cboURLToUse_->currentText();
   inNormalUse_ = true;
+  restoreWindowPlace(this);
   if (appState().autoMode) {
     show();
     // The run starts from the event loop, so that closing the window at its end also ends
@@ -214,7 +232,8 @@ void frmQuorvel::buildControls() {
   chkSoundsOn_ =
       checkBox(client, "chkSoundsOn", QStringLiteral("Get Sounds"), 2400, 240, 1215, 315);
   lblIterations_ =
-      label(client, "lblIterations", QStringLiteral("Iterations:"), 4680, 285, 735, 255);
+      label(client, "lblIterations", QStringLiteral("Iterations:"), 4680, 285, 735, 255,
+            Qt::AlignRight);  // it stands right in front of its box
   txtIterations_ = textBox(client, "txtIterations", 5520, 280, 495, 285, false);
   chkLoggingOn_ =
       checkBox(client, "chkLoggingOn", QStringLiteral("Log Results"), 240, 600, 1935, 255);
@@ -253,23 +272,41 @@ void frmQuorvel::buildControls() {
   cmdCancel_->setText(QStringLiteral("&Quit"));
   placeTwips(cmdCancel_, 3379, 3720, 975, 375);
 
+  // Where the font needs more room than the twips give, the whole layout grows by one factor.
+  client->resize(twipsToPixels(client, kClientWidth), twipsToPixels(client, kClientHeight));
+  const double scale = neededScale(client);
+  scalePlaced(client, scale);
   for (QLabel* l : client->findChildren<QLabel*>())
     fitCaption(l, l == lblIterations_ || (l->alignment() & Qt::AlignRight));
   for (QCheckBox* c : client->findChildren<QCheckBox*>()) fitCaption(c, false);
 
-  // Created last so that it is drawn over the top edge of the client area.
-  rule(client, "Line1", 0);
+  // The run's progress, in the window's status bar.
+  lblProgress_ = make<QLabel>(this, "lblProgress");
+  statusBar()->setObjectName(QStringLiteral("sbrStatus"));
+  statusBar()->setSizeGripEnabled(false);
+  statusBar()->addWidget(lblProgress_, 1);
 
-  const int width = fitTotalsBoxes(client, twipsToPixels(client, kClientWidth));
+  // Created last so that it is drawn over the top edge of the client area.
+  rule(client, "Line1", 0, scale);
+
+  const int width = fitTotalsBoxes(client, scaledPixels(client, kClientWidth, scale), scale);
   for (QLineEdit* box : client->findChildren<QLineEdit*>())
     if (box->isReadOnly()) showFromStart(box);
-  client->setFixedSize(width, twipsToPixels(client, kClientHeight));
+  client->setMinimumSize(width, scaledPixels(client, kClientHeight, scale));
+  laidOutWidth_ = width;
+  for (const char* name : {"cboURLToUse", "txtStatus", "Line1", "Line2"}) {
+    auto* w = client->findChild<QWidget*>(QLatin1String(name));
+    widening_.emplace_back(w, w->width());
+  }
 
   connect(cmdGo_, &QPushButton::clicked, this, &frmQuorvel::onGoClicked);
   connect(cmdCancel_, &QPushButton::clicked, this, &QWidget::close);
   connect(chkUseURLFile_, &QCheckBox::toggled, this, &frmQuorvel::onUseUrlFileToggled);
   connect(cboURLToUse_, &QComboBox::editTextChanged, this, &frmQuorvel::onUrlTextChanged);
   cmdGo_->installEventFilter(this);
+  // A double-click on the errors box shows why the last run's requests failed.
+  txtTotalErrors_->installEventFilter(this);
+  txtTotalErrors_->setToolTip(QStringLiteral("Double-click for the failures of the last run"));
   // The combo box itself has the focus and receives the user's keys; it passes them on to its
   // edit field by a direct call that no filter on the edit field sees. A key sent to the edit
   // field directly comes back to the box too, as the edit field leaves Enter unhandled.
@@ -285,6 +322,8 @@ void frmQuorvel::buildMenus() {
           &QAction::triggered, this, &frmQuorvel::onViewLogFile);
   connect(menuEntry(mnuFile_, "mnuClearLogFile", QStringLiteral("&Clear log file")),
           &QAction::triggered, this, &frmQuorvel::onClearLogFile);
+  connect(menuEntry(mnuFile_, "mnuRunRequests", QStringLiteral("Last &run's requests...")),
+          &QAction::triggered, this, &frmQuorvel::onRunRequests);
   mnuFile_->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
   connect(menuEntry(mnuFile_, "mnuExit", QStringLiteral("E&xit")), &QAction::triggered, this,
           &QWidget::close);
@@ -366,8 +405,10 @@ void frmQuorvel::onGoClicked() {
   }
   setRunning(true);
   running_ = true;
+  lastRun_.clear();
   if (run_) run_(*this);
   running_ = false;
+  figures_.progress.clear();
   showFigures();
   if (busyCursor_) setBusyCursor(false);
   setRunning(false);
@@ -396,6 +437,8 @@ void frmQuorvel::onUrlTextChanged(const QString& text) {
     // The deletion is stored at once, so that the URL does not come back at the next start.
     SaveHistory(s.urlHistory);
     fillUrlBox(HistoryListEntries(s.urlHistory), s.urlHistory[1]);
+    // What the user types next replaces the URL brought up, instead of going in front of it.
+    cboURLToUse_->lineEdit()->selectAll();
   }
   currentUrl_ = cboURLToUse_->currentText();
 }
@@ -413,6 +456,10 @@ bool frmQuorvel::eventFilter(QObject* watched, QEvent* event) {
     // Return and the keypad's Enter act as a click on Run; the key still goes on to the box.
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) onGoClicked();
+  } else if (watched == txtTotalErrors_ && event->type() == QEvent::MouseButtonDblClick &&
+             !running_) {
+    onRunRequests();
+    return true;
   }
   return QMainWindow::eventFilter(watched, event);
 }
@@ -426,7 +473,16 @@ void frmQuorvel::closeEvent(QCloseEvent* event) {
     return;
   }
   SaveWindowChoices(choices());
+  saveWindowPlace(this);
   event->accept();
+}
+
+// A wider window gives its width to the URL box and the status line; every control stays where
+// the layout put it.
+void frmQuorvel::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  const int wider = std::max(0, centralWidget()->width() - laidOutWidth_);
+  for (const auto& [w, width] : widening_) w->resize(width + wider, w->height());
 }
 
 // --- RunView -------------------------------------------------------------------------------
@@ -468,6 +524,11 @@ void frmQuorvel::setTotals(const RunTotals& t) {
   figuresChanged();
 }
 
+void frmQuorvel::setProgress(const RunProgress& p) {
+  figures_.progress = ProgressText(p);
+  figuresChanged();
+}
+
 void frmQuorvel::figuresChanged() {
   display_.changed();
   if (!running_)
@@ -485,6 +546,7 @@ void frmQuorvel::showFigures() {
   showText(txtTotalSecs_, t.totalSecs);
   showText(txtThroughput_, t.throughput);
   showText(txtAvgPageLoad_, t.avgPageLoad);
+  lblProgress_->setText(figures_.progress);
   display_.shown();
 }
 
@@ -514,20 +576,34 @@ void frmQuorvel::closeMainWindow() {
 // --- Menus ---------------------------------------------------------------------------------
 
 void frmQuorvel::showModal(QDialog& dialog) {
+  restoreWindowPlace(&dialog);
   if (modal_)
     modal_(dialog);
   else
     dialog.exec();
+  saveWindowPlace(&dialog);
 }
 
 void frmQuorvel::onViewLogFile() {
-  const QString text = ViewLogFile(kMainLogName, shell_ ? *shell_ : desktopShell());
-  if (!text.isEmpty()) showMessage(this, QStringLiteral("Oops"), text, MsgIcon::Exclamation);
+  QString path;
+  const QString text = ViewLogFile(kMainLogName, shell_ ? *shell_ : desktopShell(), {}, &path);
+  if (text.isEmpty()) return;
+  if (path.isEmpty()) {
+    showMessage(this, QStringLiteral("Oops"), text, MsgIcon::Exclamation);
+  } else if (askMessage(this, QStringLiteral("Oops"), text, MsgIcon::Exclamation,
+                        QStringLiteral("&Copy Path"))) {
+    QGuiApplication::clipboard()->setText(path);
+  }
 }
 
 void frmQuorvel::onClearLogFile() {
   const QString text = ClearLogFile();
   if (!text.isEmpty()) showMessage(this, QStringLiteral("Oops"), text, MsgIcon::Exclamation);
+}
+
+void frmQuorvel::onRunRequests() {
+  frmRunRequests dlg(lastRun_, this);
+  showModal(dlg);
 }
 
 void frmQuorvel::onOptions() {

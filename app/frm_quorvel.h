@@ -3,8 +3,11 @@
 #include <QMainWindow>
 #include <QString>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "core/display_throttle.h"
+#include "bench/run_requests.h"
 #include "bench/run_view.h"
 
 class QAction;
@@ -52,6 +55,8 @@ class frmQuorvel : public QMainWindow, public RunView {
   // The URL box's text as last seen by the history editing.
   QString currentUrl() const { return currentUrl_; }
   bool running() const { return running_; }
+  // The requests of the last run (of the run that goes on, while it does).
+  const RunRequests& lastRun() const { return lastRun_; }
 
   // RunView
   bool useUrlFile() const override;
@@ -63,6 +68,7 @@ class frmQuorvel : public QMainWindow, public RunView {
   void setUrlList(const QStringList& entries, const QString& editText) override;
   void setStatus(const QString& text) override;
   void setTotals(const RunTotals& totals) override;
+  void setProgress(const RunProgress& progress) override;
   void processEvents() override;
   void setBusyCursor(bool busy) override;
   void message(const QString& title, const QString& text, MsgIcon icon) override;
@@ -74,6 +80,7 @@ class frmQuorvel : public QMainWindow, public RunView {
   void onUseUrlFileToggled(bool checked);
   void onViewLogFile();
   void onClearLogFile();
+  void onRunRequests();
   void onOptions();
   void onFtp();
   void onPing();
@@ -83,6 +90,7 @@ class frmQuorvel : public QMainWindow, public RunView {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -114,6 +122,11 @@ class frmQuorvel : public QMainWindow, public RunView {
   QLineEdit* txtAvgPageLoad_ = nullptr;
   QPushButton* cmdGo_ = nullptr;
   QPushButton* cmdCancel_ = nullptr;
+  QLabel* lblProgress_ = nullptr;  // in the status bar
+  // The width of the client area as laid out, and of the controls that take up what a wider
+  // window gives (the URL box, the status line, the rules).
+  int laidOutWidth_ = 0;
+  std::vector<std::pair<QWidget*, int>> widening_;
 
   QMenu* mnuFile_ = nullptr;
   QMenu* mnuTools_ = nullptr;
@@ -133,9 +146,11 @@ class frmQuorvel : public QMainWindow, public RunView {
   struct Figures {
     QString status;
     RunTotals totals;
+    QString progress;
   } figures_;
   DisplayThrottle display_;
 
+  RunRequests lastRun_;
   RunFunction run_;
   ModalRunner modal_;
   Shell* shell_ = nullptr;

@@ -24,14 +24,21 @@ int asShort(int value) {
 
 }  // namespace
 
-QString ViewLogFile(const QString& name, Shell& shell, const UsabilityTest& usable) {
+QString ViewLogFile(const QString& name, Shell& shell, const UsabilityTest& usable,
+                    QString* pathToOffer) {
   const QString path = appState().filePath(name);
   if (!test(usable, path, kFileExists)) return QStringLiteral("Could not locate a log file");
   if (!test(usable, path, kFileCanOpen)) return kLocked;
   QString program;
   int rc = asShort(shell.findExecutable(path, &program));
-  if (rc <= 32)
-    return QStringLiteral("Error %1 encountered when attempting to view log file").arg(rc);
+  if (rc <= 32) {
+    QString text = QStringLiteral("Error %1 encountered when attempting to view log file").arg(rc);
+    if (rc == kShellNoAssociation) {
+      text += QStringLiteral("\n\nNo program is set to open text files. The log file is\n") + path;
+      if (pathToOffer) *pathToOffer = path;
+    }
+    return text;
+  }
   rc = asShort(shell.execute(program, path));
   if (rc > 32) return {};
   return QStringLiteral("Error %1 encountered when opening log file").arg(rc);

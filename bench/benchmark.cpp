@@ -8,10 +8,16 @@
 namespace quorvel {
 
 RunOutcome RunBenchmark(RunView& view) {
+  return RunBenchmark(view, {});
+}
+
+RunOutcome RunBenchmark(RunView& view, const std::function<void(const RequestRecord&)>& onRequest) {
   CurlInternetOptions options;
   options.transferLimit = RequestLimitSetting(appState().settingsPath);
   CurlInternet internet(options);
-  return RunBenchmark(view, internet, DefaultRunEnvironment());
+  RunEnvironment env = DefaultRunEnvironment();
+  env.onRequest = onRequest;
+  return RunBenchmark(view, internet, env);
 }
 
 }  // namespace quorvel

@@ -59,6 +59,7 @@ class CurlInternet final : public InternetSession {
   // Returns once the response headers are in (or the request failed).
   int OpenURL(const QString& url) override;
   int ReadURL(QByteArray* body, std::int64_t& bytes) override;
+  std::int64_t BytesSoFar() const override { return bytes_; }
   void CloseInternet() override;
   // Read from libcurl's figures of the last transfer when asked.
   RequestDetails LastRequestDetails() const override;

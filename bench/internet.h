@@ -31,6 +31,9 @@ class InternetSession {
 
   virtual void CloseInternet() = 0;
 
+  // The bytes the request under way has received so far (for showing its progress).
+  virtual std::int64_t BytesSoFar() const { return 0; }
+
   // What the last request measured beyond bytes and time; valid until the next OpenURL.
   virtual RequestDetails LastRequestDetails() const { return {}; }
 

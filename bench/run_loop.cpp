@@ -53,6 +53,7 @@ class Run {
 
   RunOutcome execute() {
     net_.setEventPump([this] {
+      showLongRequest();
       view_.processEvents();
       return !cancelRequested();
     });
@@ -87,6 +88,7 @@ class Run {
   void insertFrames(qsizetype u, const QStringList& frames);
   bool download(const QString& url, QByteArray* body, bool pollAfterOpen, Download& out);
   void showTotals() { view_.setTotals(totals_); }
+  void showLongRequest();
   void debugTimed(const QString& text) {
     if (state_.debug2) debug_.timed(text);
   }
@@ -110,7 +112,20 @@ class Run {
   bool getSounds_ = false;
   RunTotals totals_;
   RunOutcome outcome_;
+  RunProgress progress_;
+  std::int64_t requestStart_ = -1;  // clock of the request under way; -1 between requests
 };
+
+// A request that has gone on for more than a second shows what it has received. Called only
+// where a long request already lets the window system in.
+void Run::showLongRequest() {
+  if (requestStart_ < 0) return;
+  const std::int64_t elapsed = env_.clockMicros() - requestStart_;
+  if (elapsed < 1'000'000) return;
+  progress_.bytes = net_.BytesSoFar();
+  progress_.elapsedMicros = elapsed;
+  view_.setProgress(progress_);
+}
 
 bool Run::prepare() {
   view_.setStatus(QStringLiteral("Initializing..."));
@@ -212,9 +227,11 @@ bool Run::download(const QString& url, QByteArray* body, bool pollAfterOpen, Dow
   view_.processEvents();
   if (env_.onRequest) out.startedMs = QDateTime::currentMSecsSinceEpoch();
   std::int64_t start = env_.clockMicros();
+  requestStart_ = start;
   out.error = net_.OpenURL(url);
   out.micros = env_.clockMicros() - start;
   debugTimed(QStringLiteral("*** OpenURL returned ") + QString::number(out.error));
+  if (out.error != 0) requestStart_ = -1;
   // An open that Cancel cut short ends the run here, whatever kind of file it was.
   if ((pollAfterOpen || out.error != 0) && cancelRequested()) return false;
   if (out.error == 0) {
@@ -224,6 +241,7 @@ bool Run::download(const QString& url, QByteArray* body, bool pollAfterOpen, Dow
     out.error = net_.ReadURL(body, out.bytes);
     out.micros += env_.clockMicros() - start;
     debugTimed(QStringLiteral("*** ReadURL returned ") + QString::number(out.error));
+    requestStart_ = -1;
     if (cancelRequested()) return false;
   }
   out.details = net_.LastRequestDetails();
@@ -238,6 +256,9 @@ bool Run::fetchEntry(qsizetype u) {
   const bool isFrame = marks_[u] == kFrameMark;
   const QString host = hostOf(entry);
   view_.setStatus(QStringLiteral("Connecting to ") + host);
+  progress_ = RunProgress{static_cast<int>(u + 1), static_cast<int>(urls_.size()), pass_,
+                          iterations_};
+  view_.setProgress(progress_);
   UrlTotals url;
 
   QByteArray body;

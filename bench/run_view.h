@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 
 #include "core/message_icon.h"
 #include "bench/run_totals.h"
@@ -12,6 +13,15 @@ namespace quorvel {
 // The six totals boxes, as texts.
 struct TotalsText {
   QString validUrls, totalErrors, totalBytes, totalSecs, throughput, avgPageLoad;
+};
+
+// Where the run is: the page of the list and the iteration, and, for a request that has gone
+// on for more than a second, what it has received so far.
+struct RunProgress {
+  int page = 0, pages = 0;
+  int iteration = 0, iterations = 0;
+  std::int64_t bytes = -1;  // -1: no long request under way
+  std::int64_t elapsedMicros = 0;
 };
 
 class RunView {
@@ -36,6 +46,10 @@ class RunView {
   // them: a run gives new ones after every file.
   virtual void setStatus(const QString& text) = 0;
   virtual void setTotals(const RunTotals& totals) = 0;
+
+  // Where the run is; given before each page and, during a long request, while it waits. A
+  // view shows it as it shows the status.
+  virtual void setProgress(const RunProgress&) {}
 
   // Lets the window system handle pending events (a Cancel click is seen here).
   virtual void processEvents() = 0;

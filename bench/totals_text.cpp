@@ -34,4 +34,16 @@ TotalsText MakeTotalsText(const RunTotals& totals) {
   return MakeTotalsText(totals.validUrls, totals.errors, totals.bytes, totals.micros);
 }
 
+QString ProgressText(const RunProgress& p) {
+  if (p.page <= 0) return {};
+  const auto count = [](std::int64_t n) { return formatMask(static_cast<double>(n), "#,##0"); };
+  QString text = QStringLiteral("Page %1 of %2, iteration %3 of %4")
+                     .arg(count(p.page), count(p.pages), count(p.iteration), count(p.iterations));
+  if (p.bytes >= 0)
+    text += QStringLiteral(", %1 bytes in %2 secs")
+                .arg(count(p.bytes),
+                     formatMask(static_cast<double>(p.elapsedMicros) / 1e6, "#,##0.0"));
+  return text;
+}
+
 }  // namespace quorvel

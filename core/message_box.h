@@ -16,9 +16,17 @@ namespace quorvel {
 
 void showMessage(QWidget* parent, const QString& title, const QString& text, MsgIcon icon);
 
+// A message with a button beside OK that offers an action (its caption `action`); true when the
+// user chose it. Where nobody can answer, it goes where showMessage sends it and the answer is
+// false (a test's sink answers as setActionAnswer says).
+bool askMessage(QWidget* parent, const QString& title, const QString& text, MsgIcon icon,
+                const QString& action);
+
 // For tests: every message is handed to the sink instead of being shown. An empty function
 // removes the sink.
 using MessageSink = std::function<void(const MessageRecord&)>;
 void setMessageSink(MessageSink sink);
+// For tests: what askMessage answers while a sink is installed (false unless set).
+void setActionAnswer(bool choose);
 
 }  // namespace quorvel

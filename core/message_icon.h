@@ -12,6 +12,7 @@ struct MessageRecord {
   QString title;
   QString text;
   MsgIcon icon = MsgIcon::None;
+  QString action;  // the caption of a button offered beside OK; empty for none
 };
 
 }  // namespace quorvel

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "core/app_icon.h"
 #include "core/app_state.h"
 #include "core/message_box.h"
 #include "core/twips.h"
@@ -45,9 +46,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("About ") + title);
 
   picIcon = makeLabel(QStringLiteral("picIcon"), QString(), this);
-  QIcon icon = QApplication::windowIcon();
-  if (icon.isNull()) icon = style()->standardIcon(QStyle::SP_ComputerIcon);
-  picIcon->setPixmap(icon.pixmap(twipsToPixels(this, 480)));
+  picIcon->setPixmap(appIconPixmap(twipsToPixels(this, 480)));
   picIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
   lblTitle = makeLabel(QStringLiteral("lblTitle"),
@@ -97,6 +96,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
   placeTwips(cmdOK, 4860, 3300, 1380, 375);
   resizeTwips(this, 6480, 3915);
   setFixedSize(size());
+  growToFit(this);
 
   setTabOrder(cmdOK, cmdSysInfo);
 

@@ -65,6 +65,10 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent) {
   for (const Place& p : places) placeTwips(p.w, wide(p.left), p.top, wide(p.width), p.height);
   resizeTwips(this, wide(4680), 2640);
   setFixedSize(size());
+  // A caption ends where its box begins (the design lets them touch).
+  for (const auto& [caption, box] : {std::pair{lblAddress, txtAddress}, {lblPort, txtPort}})
+    caption->resize(std::min(caption->width(), box->x() - caption->x()), caption->height());
+  growToFit(this);  // and taller where the font is
 
   setTabOrder(chkUseProxyServer, txtAddress);
   setTabOrder(txtAddress, txtPort);

@@ -1,6 +1,7 @@
 #include "dialogs/hyper_text.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 
@@ -20,8 +21,19 @@ void HyperText::CreateHyper(QLabel* obj) {
   font.setUnderline(true);
   obj->setFont(font);
   obj->setCursor(Qt::PointingHandCursor);
+  obj->setFocusPolicy(Qt::StrongFocus);
   obj->installEventFilter(this);
-  setLabelColor(visited_ ? visitedColor_ : linkColor_);
+  showColor();
+}
+
+void HyperText::showColor() {
+  if (!mlblTarget) return;
+  const QPalette& window = mlblTarget->window()->palette();
+  const bool dark = window.color(QPalette::Window).lightness() < 128;
+  if (dark)
+    setLabelColor(window.color(visited_ ? QPalette::LinkVisited : QPalette::Link));
+  else
+    setLabelColor(visited_ ? visitedColor_ : linkColor_);
 }
 
 void HyperText::setLabelColor(const QColor& color) {
@@ -42,7 +54,7 @@ void HyperText::opened(bool ok, bool mail) {
   if (!mlblTarget) return;
   if (ok) {
     visited_ = true;
-    setLabelColor(visitedColor_);
+    showColor();
     return;
   }
   showMessage(mlblTarget->window(), QStringLiteral("Error"),
@@ -62,8 +74,19 @@ bool HyperText::eventFilter(QObject* watched, QEvent* event) {
       onLabelClicked();
       return true;
     }
+  } else if (event->type() == QEvent::KeyPress && watched == mlblTarget) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+      onLabelClicked();
+      return true;
+    }
+  } else if ((event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) &&
+             watched == mlblTarget) {
+    // The focus shows as a frame around the link.
+    mlblTarget->setFrameShape(mlblTarget->hasFocus() ? QFrame::Box : QFrame::NoFrame);
   }
   return QObject::eventFilter(watched, event);
 }
 
 }  // namespace quorvel
+

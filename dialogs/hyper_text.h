@@ -1,7 +1,9 @@
 // HyperText: makes an ordinary label a link. The label is underlined and shown in the link
 // colour; a click opens its caption (an e-mail address in the e-mail program, anything else in
 // the browser) and, once the desktop's handler reports that this worked, the label takes the
-// visited colour for good; when it did not, a message says so.
+// visited colour for good; when it did not, a message says so. On a dark window background the
+// palette's own link colours stand in for the blue and red, which would not be readable there.
+// The link takes the keyboard focus (Tab) and opens with Enter or Space.
 #pragma once
 
 #include <QColor>
@@ -34,6 +36,7 @@ class HyperText : public QObject {
 
  private:
   void setLabelColor(const QColor& color);
+  void showColor();
   void opened(bool ok, bool mail);
 
   QPointer<QLabel> mlblTarget;

@@ -11,13 +11,13 @@ cd "$(dirname "$0")/.."
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev
+  qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev curl
   libgtest-dev libgmock-dev libcpp-httplib-dev
   python3 python3-pyftpdlib
   iproute2 iputils-ping procps traceroute
   xdg-utils shared-mime-info
-  fonts-dejavu-core xvfb x11-apps imagemagick
+  fonts-dejavu-core xvfb x11-apps imagemagick xdotool openbox
   clang-14 libclang-rt-14-dev
   nginx-light
   dpkg-dev file lintian appstream desktop-file-utils man-db

@@ -81,6 +81,7 @@ frmGraph::frmGraph(QWidget* parent) : QDialog(parent) {
   placeTwips(MSChart1_, 240, 600, 7695, 3015);
   placeTwips(cmdClose_, 3480, 3840, 1095, 375);
   resizeTwips(this, 8175, 4695);
+  growToFit(this);
 
   connect(cmdClose_, &QPushButton::clicked, this, &frmGraph::onCloseClicked);
   loadChart();

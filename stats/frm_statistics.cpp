@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 
 #include "core/app_state.h"
+#include "core/copy_text.h"
 #include "core/file_usability.h"
 #include "core/message_box.h"
 #include "core/twips.h"
@@ -160,6 +161,7 @@ frmStatistics::frmStatistics(QWidget* parent) : QDialog(parent) {
   lvwStatistics_->setHeaderLabels(statisticsColumnTitles());
   lvwStatistics_->setRootIsDecorated(false);
   lvwStatistics_->setItemsExpandable(false);
+  makeTableCopyable(lvwStatistics_);
   lvwStatistics_->setUniformRowHeights(true);
   lvwStatistics_->setSelectionBehavior(QAbstractItemView::SelectRows);
   lvwStatistics_->setAllColumnsShowFocus(true);
@@ -173,6 +175,7 @@ frmStatistics::frmStatistics(QWidget* parent) : QDialog(parent) {
   fitToFont();
   history_ = new StatisticsHistory(this);
   placeHistory();
+  growToFit(this);
 
   connect(cmdCompute_, &QPushButton::clicked, this, &frmStatistics::onComputeClicked);
   connect(cmdLogFileBrowse_, &QPushButton::clicked, this, &frmStatistics::onBrowseClicked);

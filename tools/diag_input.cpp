@@ -30,7 +30,20 @@ QString hostPart(const QString& url) {
   if (slashes >= 0) s = s.mid(slashes + 2);
   const qsizetype slash = s.indexOf(QLatin1Char('/'));
   if (slash >= 0) s = s.left(slash);
+  const qsizetype at = s.lastIndexOf(QLatin1Char('@'));
+  if (at >= 0) s = s.mid(at + 1);
+  if (s.startsWith(QLatin1Char('['))) {
+    const qsizetype close = s.indexOf(QLatin1Char(']'));
+    if (close > 0) return s.mid(1, close - 1);
+  }
+  if (s.count(QLatin1Char(':')) == 1) s = s.left(s.indexOf(QLatin1Char(':')));
   return s;
+}
+
+bool hasPort(const QString& address) {
+  static const QRegularExpression withPort(
+      QStringLiteral("^\\s*(\\[[^\\]]*\\]|[^:\\[\\]]*):\\d*\\s*$"));
+  return withPort.match(address).hasMatch();
 }
 
 QStringList addressListFromSources(const QStringList& urlSources) {

@@ -18,8 +18,13 @@ std::optional<double> numericText(const QString& text);
 long long roundHalfEven(double value, long long lo, long long hi);
 
 // The host part of a web address: after the first "//" when there is one, then before the
-// first "/". A port or user part stays.
+// first "/"; without a user part, without a port, and an IPv6 literal without its brackets
+// ("http://[::1]:8080/x" gives "::1"), so that it can be pinged and traced as it stands.
 QString hostPart(const QString& url);
+
+// Whether a typed address carries a port ("127.0.0.1:80", "[::1]:80", "host:8080"): no echo
+// request can go to such an address. A bare IPv6 address has more than one colon and is none.
+bool hasPort(const QString& address);
 
 // The address list of a diagnostic window: the host part of the first source (the main
 // window's current text) always, then that of each further source unless an entry equal to

@@ -11,9 +11,11 @@
 #include <QPushButton>
 
 #include "core/app_state.h"
+#include "core/copy_text.h"
 #include "core/message_box.h"
 #include "core/on_screen.h"
 #include "core/settings.h"
+#include "core/twips.h"
 #include "core/text_util.h"
 #include "tools/diag_input.h"
 #include "tools/tab_stops.h"
@@ -41,6 +43,8 @@ void EchoToolWindow::makeAddressRow(const QString& caption) {
   cboAddress_ = makeControl<QComboBox>("cboAddress");
   cboAddress_->setEditable(true);
   cboAddress_->setInsertPolicy(QComboBox::NoInsert);
+  // No inline completion from the list: Enter runs exactly what was typed.
+  cboAddress_->setCompleter(nullptr);
 }
 
 void EchoToolWindow::makeTimeOutRow() {
@@ -60,6 +64,7 @@ void EchoToolWindow::makeResultsBox() {
   txtResults_->setLineWrapMode(QPlainTextEdit::NoWrap);
   txtResults_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   txtResults_->setTabChangesFocus(true);
+  makeResultsCopyable(txtResults_);
 }
 
 void EchoToolWindow::makeUseIpv6Check() {
@@ -78,6 +83,7 @@ void EchoToolWindow::makeButtons() {
 }
 
 void EchoToolWindow::finishSetup(const QStringList& urlSources) {
+  scale_ *= growToFit(this);
   connect(cmdRun_, &QPushButton::clicked, this, &EchoToolWindow::onRunClicked);
   connect(cmdClose_, &QPushButton::clicked, this, &EchoToolWindow::onCloseClicked);
   cboAddress_->installEventFilter(this);
@@ -116,6 +122,13 @@ int EchoToolWindow::ipv6AddressUnits() const {
 void EchoToolWindow::onRunClicked() {
   if (running_) {
     appState().CancelRequested = true;
+    return;
+  }
+  const QString typed = cboAddress_->currentText();
+  if (hasPort(typed)) {
+    // Said once, instead of a failed request for every line of the report.
+    txtResults_->setPlainText(typed.trimmed() +
+                              QStringLiteral(" is not a valid address (a host without a port)"));
     return;
   }
   running_ = true;

@@ -3,13 +3,18 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "core/app_state.h"
+#include "core/copy_text.h"
 #include "core/limit_setting.h"
+#include "core/number_format.h"
+#include "core/tick.h"
 #include "core/twips.h"
 #include "tools/ftp_curl.h"
 #include "tools/ftp_download.h"
@@ -30,6 +35,8 @@ frmFTP::frmFTP(QWidget* parent) : QDialog(parent) {
   cboRemoteFile_->setObjectName(QStringLiteral("cboRemoteFile"));
   cboRemoteFile_->setEditable(true);
   cboRemoteFile_->setInsertPolicy(QComboBox::NoInsert);
+  // No inline completion from the list: Enter runs exactly what was typed.
+  cboRemoteFile_->setCompleter(nullptr);
   lblFTPFileName_->setBuddy(cboRemoteFile_);
   lblResults_ = new QLabel(QStringLiteral("Results:"), this);
   lblResults_->setObjectName(QStringLiteral("lblResults"));
@@ -37,12 +44,18 @@ frmFTP::frmFTP(QWidget* parent) : QDialog(parent) {
   txtResults_->setObjectName(QStringLiteral("txtResults"));
   txtResults_->setReadOnly(true);
   txtResults_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  makeResultsCopyable(txtResults_);
   lblResults_->setBuddy(txtResults_);
   cmdRun_ = new QPushButton(QStringLiteral("&Run"), this);
   cmdRun_->setObjectName(QStringLiteral("cmdRun"));
   cmdRun_->setDefault(true);
   cmdClose_ = new QPushButton(QStringLiteral("C&lose"), this);
   cmdClose_->setObjectName(QStringLiteral("cmdClose"));
+
+  lblProgress_ = new QLabel(this);
+  lblProgress_->setObjectName(QStringLiteral("lblProgress"));
+  lblProgress_->setFrameShape(QFrame::StyledPanel);
+  lblProgress_->setFrameShadow(QFrame::Sunken);
 
   resizeTwips(this, 6885, 5280);
   setFixedSize(size());
@@ -52,6 +65,11 @@ frmFTP::frmFTP(QWidget* parent) : QDialog(parent) {
   placeTwips(txtResults_, 240, 1050, 6375, 3435);
   placeTwips(cmdRun_, 2040, 4680, 1095, 375);
   placeTwips(cmdClose_, 3600, 4680, 1095, 375);
+  growToFit(this);
+  // The status line below the twips layout.
+  const int statusHeight = lblProgress_->sizeHint().height();
+  lblProgress_->setGeometry(0, height(), width(), statusHeight);
+  setFixedSize(width(), height() + statusHeight);
   setTabOrder(cboRemoteFile_, cmdRun_);
   setTabOrder(cmdRun_, cmdClose_);
   setTabOrder(cmdClose_, txtResults_);
@@ -97,18 +115,65 @@ void frmFTP::onRemoteFileChanged(const QString& text) {
   }
   // The user emptied the field: the entry it held leaves the list. The settings file sees
   // the removal with the next successful transfer.
-  if (remoteFiles_.remove(previousText_)) fillList();
+  if (remoteFiles_.remove(previousText_)) {
+    fillList();
+    // What the user types next replaces the entry brought up, instead of joining it.
+    cboRemoteFile_->lineEdit()->selectAll();
+  }
   previousText_ = cboRemoteFile_->currentText();
 }
 
 void frmFTP::showResults(const QString& text) {
   txtResults_->setPlainText(text);
   txtResults_->repaint();
+  // The transfer's clock starts as its line is shown, just before the timed transfer.
+  transferStart_ = text.endsWith(QLatin1String(" ...")) && text.contains(QLatin1Char('\n'))
+                       ? monotonicMicros()
+                       : -1;
+}
+
+void frmFTP::showTransfer() {
+  if (transferStart_ < 0) return;
+  const std::int64_t elapsed = monotonicMicros() - transferStart_;
+  if (elapsed < 1'000'000 || !display_.due()) return;
+  lblProgress_->setText(
+      QStringLiteral("%1 bytes in %2 secs")
+          .arg(formatMask(static_cast<double>(QFileInfo(localFile_).size()), "#,##0"),
+               formatMask(static_cast<double>(elapsed) / 1e6, "#,##0.0")));
+  lblProgress_->repaint();
+  display_.shown();
+}
+
+// Keys and clicks that came while the transfer ran wait in the window system's queue; they are
+// handed out now and dropped, so that an Escape pressed during the transfer does not close the
+// window after it.
+void frmFTP::dropInputOfTransfer() {
+  class DropInput : public QObject {
+   public:
+    bool eventFilter(QObject*, QEvent* e) override {
+      switch (e->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+          return true;
+        default:
+          return false;
+      }
+    }
+  } drop;
+  qApp->installEventFilter(&drop);
+  QCoreApplication::processEvents();
+  qApp->removeEventFilter(&drop);
 }
 
 void frmFTP::RunFTPTest() {
   const QString entry = cboRemoteFile_->currentText();
-  client_->setEventPump([] {
+  localFile_ = appState().filePath(kTempFile);
+  client_->setEventPump([this] {
+    showTransfer();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     return true;  // a transfer has no cancel
   });
@@ -116,6 +181,9 @@ void frmFTP::RunFTPTest() {
       quorvel::RunFTPTest(*client_, entry, appState().filePath(kTempFile),
                           [this](const QString& text) { showResults(text); });
   client_->setEventPump({});
+  transferStart_ = -1;
+  lblProgress_->clear();
+  dropInputOfTransfer();
   if (result.success) UpdateFTPIniStuff();
   showResults(result.text);
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
 #include <memory>
 
+#include "core/display_throttle.h"
 #include "tools/ftp_client.h"
 #include "tools/ftp_recent.h"
 
@@ -45,6 +47,8 @@ class frmFTP : public QDialog {
  private:
   void fillList();  // the list control from the recent list, slot 1 in the edit field
   void showResults(const QString& text);
+  void showTransfer();     // the transfer's bytes and time in the status line, once past a second
+  void dropInputOfTransfer();  // keys and clicks given while the transfer ran
   void unload();
 
   QLabel* lblFTPFileName_;
@@ -53,6 +57,11 @@ class frmFTP : public QDialog {
   QPlainTextEdit* txtResults_;
   QPushButton* cmdRun_;
   QPushButton* cmdClose_;
+  QLabel* lblProgress_;
+
+  std::int64_t transferStart_ = -1;  // monotonic clock; -1 when no transfer runs
+  QString localFile_;
+  DisplayThrottle display_;
 
   std::unique_ptr<FtpClient> client_;
   RemoteFileList remoteFiles_;

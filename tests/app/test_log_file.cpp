@@ -62,7 +62,8 @@ TEST_F(LogFileTest, ViewAndClearFromTheFileMenu) {
         Case{kShellOk, 0, "Error 0 encountered when opening log file"}}) {
     shell.findResult = c.find;
     shell.executeResult = c.execute;
-    EXPECT_EQ(choose("mnuViewLogFile"), QStringLiteral("Oops: ") + c.said);
+    // (What follows the first line when no program opens the log is the main window's test.)
+    EXPECT_EQ(choose("mnuViewLogFile").section('\n', 0, 0), QStringLiteral("Oops: ") + c.said);
   }
 
   // Clearing deletes the main log only.

@@ -3,15 +3,20 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
+#include <QTreeWidget>
 
 #include "app/frm_quorvel.h"
+#include "app/shell.h"
 #include "bench/loopback_servers.h"
 #include "common/test_support.h"
 #include "core/app_state.h"
@@ -112,6 +117,29 @@ TEST_F(MainWindowTest, ErasingTheUrlBoxEditsTheHistory) {
   // The run's refill of the list deletes nothing.
   w.setUrlList({"http://a/"}, "");
   EXPECT_EQ(stored("URL1"), "http://h2/");
+}
+
+// Erasing brings up the next URL; what is typed then replaces it, and the run and the history
+// take exactly the text the box shows. Keys as a person presses them: Ctrl+A, then Backspace or
+// Delete, then the new URL, then Enter (no second Ctrl+A before typing).
+TEST_F(MainWindowTest, TypingAfterTheRefillReplacesIt) {
+  writeFile("Quorvel.ini", "[URLInfo]\nURL1=http://h1/main.htm\nURL2=http://h2/news.htm\n");
+  for (const Qt::Key eraseKey : {Qt::Key_Backspace, Qt::Key_Delete}) {
+    SCOPED_TRACE(eraseKey == Qt::Key_Backspace ? "Backspace" : "Delete");
+    frmQuorvel w;
+    focusUrlBox(w);
+    QString ran;
+    w.setRunFunction([&](RunView& view) { ran = view.urlBoxText(); });
+    press(Qt::Key_A, Qt::ControlModifier);
+    press(eraseKey);
+    EXPECT_EQ(shown(&w, "cboURLToUse"), "http://h2/news.htm");
+    type("http://typed/x.htm");
+    EXPECT_EQ(shown(&w, "cboURLToUse"), "http://typed/x.htm");
+    press(Qt::Key_Return);
+    EXPECT_EQ(ran, "http://typed/x.htm");
+    writeFile("Quorvel.ini", "[URLInfo]\nURL1=http://h1/main.htm\nURL2=http://h2/news.htm\n");
+    resetAppState(dir_.path());
+  }
 }
 
 TEST_F(MainWindowTest, RunBecomesCancelAndTheMenusThatLeaveTheRunAreOff) {
@@ -252,6 +280,144 @@ TEST_F(MainWindowTest, ProxyTypedWithBlanksServesTheRun) {
   EXPECT_EQ(proxy.targets(), QStringList(2, "http://quorvel-proxy-test.invalid/page.htm"));
 }
 
+// Why the last run failed, from the window: a double-click on the errors box (or File > Last
+// run's requests) lists the failed files with their error numbers and texts, and every request
+// with its figures. A real run against a loopback server: one image on a port where nothing
+// listens, one page the server does not have.
+TEST_F(MainWindowTest, TheLastRunsFailuresAndRequests) {
+  const quint16 closed = testing::freeLoopbackPort();
+  testing::HttpTestServer server;
+  server.page("/index.htm", "<html><img src=\"a.gif\"><img src=\"http://127.0.0.1:" +
+                                std::to_string(closed) + "/b.gif\"></html>");
+  server.page("/a.gif", std::string(1234, 'g'), "image/gif");
+  server.page("/gone.htm", "<title>Not Found</title>");
+  server.start();
+  writeFile("URLS.DAT", (server.url("/index.htm") + "\r\n" + server.url("/gone.htm")).toUtf8());
+  writeFile("Quorvel.ini", "[URLInfo]\nUseURLFile=1\nGetImages=1\nLogResults=0\n");
+  frmQuorvel w;
+  focusUrlBox(w);
+  QList<QStringList> failures, requests;
+  QString summary;
+  w.setModalRunner([&](QDialog& d) {
+    summary = shown(&d, "lblSummary");
+    for (const char* name : {"lvwFailures", "lvwRequests"}) {
+      auto* list = widget<QTreeWidget>(&d, name);
+      auto& rows = name[3] == 'F' ? failures : requests;
+      for (int r = 0; r < list->topLevelItemCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < list->columnCount(); ++c) cells << list->topLevelItem(r)->text(c);
+        rows << cells;
+      }
+    }
+  });
+  QTest::mouseClick(go(w), Qt::LeftButton);
+  ASSERT_EQ(shown(&w, "txtStatus"), "Done");
+  EXPECT_EQ(shown(&w, "txtTotalErrors"), "2");
+  QTest::mouseDClick(widget(&w, "txtTotalErrors"), Qt::LeftButton);
+  EXPECT_EQ(summary, "2 of 4 requests failed.");
+  ASSERT_EQ(failures.size(), 2);
+  EXPECT_EQ(failures[0], (QStringList{"1", "1", QStringLiteral("127.0.0.1:%1/b.gif").arg(closed),
+                                      "12029", "The attempt to connect to the server failed."}));
+  EXPECT_EQ(failures[1],
+            (QStringList{"1", "2", server.url("/gone.htm"), "991", "Link not found on server"}));
+  ASSERT_EQ(requests.size(), 4);
+  EXPECT_EQ(requests[0].mid(0, 7), (QStringList{"1", "1", "Page", server.url("/index.htm"), "0",
+                                                "200", requests[0][6]}));
+  const QStringList image = *std::find_if(requests.begin(), requests.end(),
+                                          [](const QStringList& r) { return r[3].endsWith("a.gif"); });
+  EXPECT_EQ(image.mid(2, 5), (QStringList{"File", server.url("/a.gif").mid(7), "0", "200", "1,234"}));
+  EXPECT_EQ(image.last(), "127.0.0.1");
+  EXPECT_FALSE(image[7].isEmpty());  // its time in ms
+
+  // The menu entry shows the same; a new run starts a new list.
+  failures.clear();
+  requests.clear();
+  action(w, "mnuRunRequests")->trigger();
+  EXPECT_EQ(failures.size(), 2);
+  writeFile("URLS.DAT", server.url("/a.gif").toUtf8());
+  QTest::mouseClick(go(w), Qt::LeftButton);
+  failures.clear();
+  requests.clear();
+  action(w, "mnuRunRequests")->trigger();
+  EXPECT_EQ(summary, "0 of 1 requests failed.");
+  EXPECT_EQ(requests.size(), 1);
+}
+
+// File > View log file when no program opens text files: the message names the log's path and
+// offers to copy it.
+TEST_F(MainWindowTest, ALogNoProgramOpensOffersItsPath) {
+  class NoProgram : public Shell {
+    int findExecutable(const QString&, QString*) override { return kShellNoAssociation; }
+    int execute(const QString&, const QString&) override { return 0; }
+  } shell;
+  writeFile("QuorvelLog.txt", "x");
+  frmQuorvel w;
+  w.setShell(&shell);
+  QApplication::clipboard()->clear();
+  for (const bool copy : {false, true}) {
+    messages_.clear();
+    setActionAnswer(copy);
+    action(w, "mnuViewLogFile")->trigger();
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, "Error 31 encountered when attempting to view log file\n\n"
+                                 "No program is set to open text files. The log file is\n" +
+                                     path("QuorvelLog.txt"));
+    EXPECT_EQ(messages_[0].action, "&Copy Path");
+    EXPECT_EQ(QApplication::clipboard()->text(), copy ? path("QuorvelLog.txt") : QString());
+  }
+}
+
+// Size and position of the main window and of the windows it opens are kept in a section of
+// their own and come back inside the screen; a wider main window widens the URL box and the
+// status line, and every control stays where the layout put it.
+TEST_F(MainWindowTest, WindowsKeepTheirPlace) {
+  QRect laidOut, left;
+  QMap<QString, QRect> controls;
+  {
+    frmQuorvel w;
+    w.show();
+    laidOut = w.geometry();
+    for (QWidget* c : w.centralWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      controls[c->objectName()] = c->geometry();
+    left = QRect(laidOut.topLeft() + QPoint(30, 20), laidOut.size() + QSize(200, 50));
+    w.setGeometry(left);
+    QTest::qWait(20);
+    EXPECT_EQ(widget(&w, "cboURLToUse")->width(), controls["cboURLToUse"].width() + 200);
+    action(w, "mnuExit")->trigger();
+  }
+  EXPECT_EQ(ReadSetting(appState().settingsPath, "WindowPlace", "frmQuorvel").value,
+            QStringLiteral("%1,%2,%3,%4").arg(left.x()).arg(left.y()).arg(left.width()).arg(left.height()));
+  {
+    frmQuorvel w;
+    w.show();
+    EXPECT_EQ(w.geometry(), left);
+    for (QWidget* c : w.centralWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      const QRect was = controls[c->objectName()];
+      const bool widens = QStringList{"cboURLToUse", "txtStatus", "Line1", "Line2"}.contains(c->objectName());
+      EXPECT_EQ(c->geometry(), widens ? was.adjusted(0, 0, 200, 0) : was) << c->objectName().toStdString();
+    }
+    // A tool window opened, moved and closed comes back where it was left; a place beyond
+    // the screen (a screen taken away since) comes back inside it.
+    QList<QRect> seen;
+    w.setModalRunner([&](QDialog& d) {
+      d.show();
+      seen << d.geometry();
+      if (seen.size() == 1) d.move(d.pos() + QPoint(15, 25));
+      seen << d.geometry();
+      d.close();
+    });
+    action(w, "mnuPing")->trigger();
+    action(w, "mnuPing")->trigger();
+    ASSERT_EQ(seen.size(), 4);
+    EXPECT_EQ(seen[2], seen[1]);
+    WriteSetting(appState().settingsPath, "WindowPlace", "frmPing", "5000,-4000,300,200");
+    action(w, "mnuPing")->trigger();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(seen[4])) << seen[4].x() << "," << seen[4].y();
+    EXPECT_EQ(seen[4].size(), seen[1].size());  // a window of fixed size keeps it
+  }
+}
+
 TEST_F(MainWindowTest, TheUrlFileGreysTheUrlBoxAndQuitAndExitStoreTheCheckBoxes) {
   writeFile("Quorvel.ini", "[URLInfo]\nLogResults=7\nGetImages=0\n");
   {
@@ -334,6 +500,8 @@ TEST_F(MainWindowTest, AutoTicksEveryBoxRunsOnceFromTheEventLoopAndCloses) {
   EXPECT_EQ(runs, 1);
   EXPECT_EQ(stored("LogResults") + stored("GetImages") + stored("GetSounds") + stored("UseURLFile"),
             "1111");
+  // An unattended run keeps no window place: nobody placed the window.
+  EXPECT_FALSE(readFile("Quorvel.ini").contains("WindowPlace"));
 }
 
 }  // namespace

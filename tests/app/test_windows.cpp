@@ -3,7 +3,9 @@
 // left to right, each line below the one before). Every control lies inside its parent and
 // shows its whole caption; nothing overlaps. A name given n times is its n controls in turn.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMap>
 #include <QMenuBar>
@@ -13,6 +15,7 @@
 
 #include "app/frm_quorvel.h"
 #include "common/test_support.h"
+#include "core/value_box.h"
 #include "dialogs/about_text.h"
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_options.h"
@@ -105,8 +108,12 @@ QRect placeOf(const QWidget* c) {
   return QRect(c->mapTo(c->window(), QPoint(0, 0)), c->size());
 }
 
-// Whether a control has room for its whole caption.
+// Whether a control has room for its whole caption (a text box: its text or its placeholder).
 bool captionFits(const QWidget* c) {
+  if (const auto* e = qobject_cast<const QLineEdit*>(c)) {
+    const QString text = e->text().isEmpty() ? e->placeholderText() : e->text();
+    return text.isEmpty() || boxWidthFor(e, text) <= e->width();
+  }
   const auto* b = qobject_cast<const QPushButton*>(c);
   if (b)
     return b->fontMetrics().horizontalAdvance(QString(b->text()).remove('&')) + 8 <= b->width();
@@ -118,9 +125,16 @@ bool captionFits(const QWidget* c) {
 
 class Windows : public testing::AppFolderTest {};
 
+// At the default font, and at every size from 9 to 14 points a desktop may set (the twips
+// layout grows where a text needs more room).
 TEST_F(Windows, ControlsCaptionsAndLayoutAsTheUserSeesThem) {
+  const QFont original = QApplication::font();
+  for (const int points : {0, 9, 10, 11, 12, 13, 14})
   for (const Window& spec : windows()) {
-    SCOPED_TRACE(spec.title.toStdString());
+    SCOPED_TRACE(spec.title.toStdString() + " at " + std::to_string(points) + " pt");
+    QFont font = original;
+    if (points > 0) font.setPointSize(points);
+    QApplication::setFont(font);
     const std::unique_ptr<QWidget> w = spec.open();
     w->show();
     EXPECT_EQ(w->windowTitle(), spec.title);
@@ -154,6 +168,7 @@ TEST_F(Windows, ControlsCaptionsAndLayoutAsTheUserSeesThem) {
       previousBottom = bottom;
     }
   }
+  QApplication::setFont(original);
 }
 
 // The main window's menus: their order, captions and separators as the menu bar shows them.
@@ -169,7 +184,8 @@ TEST_F(Windows, MainWindowMenus) {
   }
   EXPECT_EQ(bar,
             QStringList({"mnuFile=&File mnuViewLogFile=&View log file "
-                         "mnuClearLogFile=&Clear log file - mnuExit=E&xit",
+                         "mnuClearLogFile=&Clear log file mnuRunRequests=Last &run's requests... - "
+                         "mnuExit=E&xit",
                          "mnuOptions=&Options",
                          "mnuTools=&Tools mnuFTP=&FTP mnuPing=&Ping mnuTraceRoute=&TraceRoute - "
                          "mnuLogFileStatistics=&Log File Statistics",

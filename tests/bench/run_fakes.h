@@ -52,12 +52,14 @@ class FakeRunView : public RunView {
     if (onStatus) onStatus(text);
   }
   void setTotals(const RunTotals& t) override { totals.push_back(MakeTotalsText(t)); }
+  std::vector<RunProgress> progress;
+  void setProgress(const RunProgress& p) override { progress.push_back(p); }
   void processEvents() override {
     if (onProcessEvents) onProcessEvents();
   }
   void setBusyCursor(bool busy) override { busyCalls.push_back(busy); }
   void message(const QString& title, const QString& text, MsgIcon icon) override {
-    messages.push_back({title, text, icon});
+    messages.push_back({title, text, icon, {}});
   }
   void closeMainWindow() override { ++closeCalls; }
 };

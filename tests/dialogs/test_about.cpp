@@ -1,13 +1,16 @@
 // The about box: its texts, its links (when a link turns visited, what it opens), and the
 // system-information program it starts. The desktop's programs are scripts of the test's own on
 // PATH, so that no real one is ever started here.
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 
+#include "app/frm_quorvel.h"
 #include "common/test_support.h"
+#include "core/app_icon.h"
 #include "core/app_state.h"
 #include "core/settings.h"
 #include "dialogs/about_text.h"
@@ -155,6 +158,46 @@ TEST_F(AboutTest, LinksOpenThroughTheDesktopsHandlerAndTurnVisitedWhenItSucceeds
   none.onLabelClicked();
   EXPECT_TRUE(QTest::qWaitFor([&] { return !messages_.empty(); }, 10000));
   EXPECT_EQ(said(), "Error: Could not start browser!");
+}
+
+// The program's own icon in the box (and, once the main window is up, on every window); the
+// links readable on a dark window (the palette's link colours) and reachable with Tab, opened
+// with Enter.
+TEST_F(AboutTest, IconDarkPaletteAndKeyboard) {
+  frmAbout box;
+  const QImage icon = widget<QLabel>(&box, "picIcon")->pixmap().toImage();
+  const QImage drawn = appIconPixmap(icon.width()).toImage();
+  EXPECT_EQ(icon.convertToFormat(QImage::Format_ARGB32), drawn.convertToFormat(QImage::Format_ARGB32));
+  EXPECT_GT(drawn.pixelColor(drawn.width() / 2, drawn.height() / 2).alpha(), 0);  // not empty
+  {
+    frmQuorvel main;
+    frmAbout dlg(&main);
+    EXPECT_EQ(dlg.windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+    EXPECT_FALSE(dlg.windowIcon().isNull());
+  }
+
+  program("xdg-open", QStringLiteral("printf '%s\\n' \"$1\" >> '%1'\n").arg(path("handed.txt")).toUtf8());
+  const QPalette light = QApplication::palette();
+  QPalette dark = light;
+  dark.setColor(QPalette::Window, QColor(30, 30, 30));
+  dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+  dark.setColor(QPalette::Link, QColor(120, 170, 255));
+  dark.setColor(QPalette::LinkVisited, QColor(220, 140, 255));
+  QApplication::setPalette(dark);
+  {
+    frmAbout dlg;
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    QLabel* web = widget<QLabel>(&dlg, "lblWebLink");
+    EXPECT_EQ(colour(*web), QColor(120, 170, 255));
+    QWidget* focused = testing::tabTo(&dlg, "lblWebLink");
+    EXPECT_EQ(focused, web);
+    QTest::keyClick(focused, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return colour(*web) == QColor(220, 140, 255); }, 10000));
+    EXPECT_EQ(readFile("handed.txt"), "http://www.quorvel.example\n");
+    EXPECT_EQ(testing::tabTo(&dlg, "lblEMailLink"), widget<QLabel>(&dlg, "lblEMailLink"));
+  }
+  QApplication::setPalette(light);
 }
 
 // The configured program as it stands, else the first known one on PATH, with its arguments;

@@ -1,7 +1,9 @@
 // The statistics window as a user works it: limits typed, Compute and Browse clicked, the
 // table read as it shows.
 #include <QApplication>
+#include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
 #include <QTabBar>
 #include <QTabWidget>
@@ -203,6 +205,33 @@ TEST_F(FrmStatisticsTest, BrowseChoosesAnotherLog) {
   choice.reset();
   click(&w, "cmdLogFileBrowse");
   EXPECT_TRUE(start.isEmpty());
+}
+
+// The table copies whole, with its header, tab-separated: Ctrl+C in the list, or Copy from its
+// context menu.
+TEST_F(FrmStatisticsTest, TheTableCopiesWhole) {
+  writeSampleLog();
+  frmStatistics w;
+  w.show();
+  click(&w, "cmdCompute");
+  const QString expected =
+      "Day Part\tN\tAvg Kbps\tMed Kbps\tAvg Pg Load\tMed Pg Load\n"
+      "Weekday morning\t2\t200.0\t300.0\t3.0\t4.0\n"
+      "Weekday afternoon\t0\t0.0\t0.0\t0.0\t0.0\n"
+      "Weekday evening\t0\t0.0\t0.0\t0.0\t0.0\n"
+      "Weekday late night\t1\t80.0\t80.0\t6.0\t6.0\n"
+      "Weekend\t1\t50.3\t50.3\t10.0\t10.0\n"
+      "Total\t4\t132.6\t80.0\t5.5\t4.0\n";
+  QApplication::clipboard()->clear();
+  QTest::keyClick(testing::tabTo(&w, "lvwStatistics"), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), expected);
+  QApplication::clipboard()->clear();
+  auto* list = widget(&w, "lvwStatistics");
+  ASSERT_EQ(list->contextMenuPolicy(), Qt::ActionsContextMenu);
+  ASSERT_EQ(list->actions().size(), 1);
+  EXPECT_EQ(list->actions()[0]->text(), "&Copy");
+  list->actions()[0]->trigger();
+  EXPECT_EQ(QApplication::clipboard()->text(), expected);
 }
 
 }  // namespace

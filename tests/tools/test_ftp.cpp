@@ -274,6 +274,22 @@ TEST_F(FtpWindow, RunBusyStateReportAndTheTemporaryFile) {
   EXPECT_GT(fake_->closes, closes);
 }
 
+// Erased and typed key by key, then Enter: the file typed is fetched, neither a longer entry of
+// the list that starts the same way nor the typed text in front of the entry the erasing brought
+// up.
+TEST_F(FtpWindow, WhatIsTypedRuns) {
+  writeFile("Quorvel.ini", "[FTP]\nFile1=127.0.0.1:9/pub/abc.bin\nFile2=127.0.0.1:9/pub/b.bin\n");
+  auto w = open();
+  QWidget* box = tabTo(w.get(), "cboRemoteFile");
+  QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(box, Qt::Key_Backspace);
+  EXPECT_EQ(shown(w.get(), "cboRemoteFile"), "127.0.0.1:9/pub/b.bin");
+  QTest::keyClicks(QApplication::focusWidget(), "127.0.0.1:9/pub/a");
+  EXPECT_EQ(shown(w.get(), "cboRemoteFile"), "127.0.0.1:9/pub/a");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(fake_->calls, QStringList({"Connect 127.0.0.1:9", "Fetch /pub/a"}));
+}
+
 TEST_F(FtpWindow, TheListOfRecentRemoteFiles) {
   // No entries stored: the three built-in ones, slot 1 in the edit field; nothing written.
   const QStringList builtIn = RemoteFileList::defaults();

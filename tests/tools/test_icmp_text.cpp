@@ -81,12 +81,26 @@ TEST(EchoInput, AddressesNamesAndFamilies) {
   EXPECT_EQ(GetHostAddress("::1"), "");
   EXPECT_FALSE(GetHostNameFromAddress(ip("127.0.0.1").v4Value()).isEmpty());  // the hosts file
 
-  // The address list of the windows: the host part of each source, once.
-  EXPECT_EQ(hostPart("ftp://user@host:2121/x"), "user@host:2121");
-  EXPECT_EQ(hostPart("a//b//c/d"), "b");
+  // The address list of the windows: the host part of each source, once, without a user part,
+  // a port or the brackets of an IPv6 literal: an address that can be pinged as it stands.
+  const struct {
+    const char* url;
+    const char* host;
+  } hosts[] = {
+      {"ftp://user@host:2121/x", "host"},  {"a//b//c/d", "b"},
+      {"http://127.0.0.1:51529/index.htm", "127.0.0.1"}, {"http://[::1]:8080/x", "::1"},
+      {"[2001:db8::1]", "2001:db8::1"},   {"2001:db8::1", "2001:db8::1"},
+      {"http://host.example:/", "host.example"},
+  };
+  for (const auto& h : hosts) EXPECT_EQ(hostPart(h.url), h.host) << h.url;
   EXPECT_EQ(addressListFromSources({"HTTP://Www.Example.COM/path/one", "www.example.com/other",
                                     "http://host:8080/", "127.0.0.1", "HOST:8080"}),
-            (QStringList{"Www.Example.COM", "host:8080", "127.0.0.1"}));
+            (QStringList{"Www.Example.COM", "host", "127.0.0.1"}));
+  // A typed address with a port is refused; a bare IPv6 address has none.
+  for (const char* withPort : {"127.0.0.1:51529", "[::1]:80", " host.example:8080 ", "host:"})
+    EXPECT_TRUE(hasPort(withPort)) << withPort;
+  for (const char* without : {"127.0.0.1", "::1", "[::1]", "2001:db8::1", "host.example", ""})
+    EXPECT_FALSE(hasPort(without)) << without;
   // The current text is listed even when empty or already there.
   EXPECT_EQ(addressListFromSources({"", "a.example"}), (QStringList{"", "a.example"}));
   EXPECT_EQ(addressListFromSources({}), QStringList{QString()});

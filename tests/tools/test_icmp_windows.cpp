@@ -3,6 +3,8 @@
 // an echo layer that cannot open. (Their controls are in the table of every window.)
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QTest>
@@ -278,6 +280,50 @@ TEST_F(EchoWindows, ARequestCutShortShowsNoTime) {
     click(w.get(), "cmdRun");
     EXPECT_EQ(resultLines(w.get()), QStringList({"Tracing route to 127.0.0.1", ""}) + c.hopLines +
                                         QStringList({"", "Trace cancelled by user"}));
+  }
+}
+
+// The address as a person types it, key by key, then Enter: exactly what was typed is pinged
+// or traced, never a longer entry of the list that starts the same way; a URL of the main window
+// is offered as its host alone; an address with a port is refused once, with nothing sent.
+TEST_F(EchoWindows, WhatIsTypedRunsAndHostsComeWithoutTheirPort) {
+  script_ = [](const EchoCall& c, int) { return answer(c.destination.text().toLatin1(), 1); };
+  for (const bool ping : {true, false}) {
+    SCOPED_TRACE(ping ? "ping" : "trace");
+    auto w = testing::echoWindow(ping, "http://127.0.0.1:51529/index.htm");
+    w->setEchoOpener(testing::fakeOpener(script_, &calls_, &families_));
+    w->show();
+    EXPECT_EQ(shown(w.get(), "cboAddress"), "127.0.0.1");
+    widget<QComboBox>(w.get(), "cboAddress")->addItems({"127.0.0.10", "127.0.0.1:9"});
+    type(w.get(), "txtNumRequests", "1");
+
+    const struct {
+      const char* typed;
+      const char* sentTo;  // "" when nothing may be sent
+      const char* firstLine;
+    } cases[] = {
+        {"127.0.0.1", "127.0.0.1", ping ? "1\t127.0.0.1\tRTT = 1 ms\tTTL = 64"
+                                        : "Tracing route to 127.0.0.1"},
+        {"127.0.0.1:9", "", "127.0.0.1:9 is not a valid address (a host without a port)"},
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.typed);
+      calls_.clear();
+      QWidget* box = tabTo(w.get(), "cboAddress");
+      QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClick(box, Qt::Key_Backspace);
+      QTest::keyClicks(QApplication::focusWidget(), c.typed);
+      EXPECT_EQ(shown(w.get(), "cboAddress"), c.typed);
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+      EXPECT_EQ(calls_.empty() ? QString() : calls_[0].destination.text(), c.sentTo);
+      EXPECT_EQ(resultLines(w.get()).value(0), c.firstLine);
+      EXPECT_EQ(resultLines(w.get()).count(c.firstLine), 1);
+    }
+    // Ctrl+C in the results box with nothing selected copies the whole report.
+    QApplication::clipboard()->clear();
+    QTest::keyClick(tabTo(w.get(), "txtResults"), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              widget<QPlainTextEdit>(w.get(), "txtResults")->toPlainText());
   }
 }
 

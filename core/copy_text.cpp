@@ -1,0 +1,75 @@
+#include "core/copy_text.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+
+#include "core/table_text.h"
+
+namespace quorvel {
+
+namespace {
+
+QString tableText(const QTreeWidget* list) {
+  QList<QStringList> rows;
+  QStringList header;
+  for (int c = 0; c < list->columnCount(); ++c) header << list->headerItem()->text(c);
+  rows << header;
+  for (int r = 0; r < list->topLevelItemCount(); ++r) {
+    QStringList cells;
+    for (int c = 0; c < list->columnCount(); ++c) cells << list->topLevelItem(r)->text(c);
+    rows << cells;
+  }
+  return TabSeparated(rows);
+}
+
+void copyAll(const QPlainTextEdit* box) {
+  QApplication::clipboard()->setText(box->toPlainText());
+}
+
+// Ctrl+C in a results box with nothing selected: the whole text.
+class CopyAllFilter : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* box = qobject_cast<QPlainTextEdit*>(watched);
+    if (box && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy) &&
+        !box->textCursor().hasSelection()) {
+      copyAll(box);
+      return true;
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+void makeTableCopyable(QTreeWidget* list) {
+  auto* copy = new QAction(QStringLiteral("&Copy"), list);
+  copy->setObjectName(QStringLiteral("actCopy"));
+  copy->setShortcut(QKeySequence::Copy);
+  copy->setShortcutContext(Qt::WidgetShortcut);
+  QObject::connect(copy, &QAction::triggered, list,
+                   [list] { QApplication::clipboard()->setText(tableText(list)); });
+  list->addAction(copy);
+  list->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void makeResultsCopyable(QPlainTextEdit* box) {
+  box->installEventFilter(new CopyAllFilter(box));
+  box->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(box, &QWidget::customContextMenuRequested, box, [box](const QPoint& at) {
+    QMenu* menu = box->createStandardContextMenu(at);
+    QAction* all = menu->addAction(QStringLiteral("Copy &All"), box, [box] { copyAll(box); });
+    all->setObjectName(QStringLiteral("actCopyAll"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(box->viewport()->mapToGlobal(at));
+  });
+}
+
+}  // namespace quorvel
