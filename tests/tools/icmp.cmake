@@ -5,6 +5,7 @@ quorvel_add_test(test_icmp
   ${CMAKE_CURRENT_LIST_DIR}/test_icmp_packet.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_icmp_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_icmp_windows.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_rtt_report.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../cli/cli_fixture.cpp
 )
 target_link_libraries(test_icmp PRIVATE quorvel_cli)

@@ -131,7 +131,7 @@ TEST_F(IcmpLive, LoopbackInTheWindowsAndFromTheCommands) {
     ASSERT_EQ(text.code, kExitOk) << text.err.toStdString();
     EXPECT_TRUE(text.err.isEmpty());
     const QStringList l = linesOf(text.out);
-    ASSERT_EQ(l.size(), 4 + 1 + 5) << text.out.toStdString();
+    ASSERT_EQ(l.size(), 4 + 1 + 5 + 1) << text.out.toStdString();
     EXPECT_EQ(masked(l.mid(0, 5)), masked(window.mid(0, 5)));
     const QStringList labels{"Average:", "Minimum:", "Maximum:", "Packets Sent:", "Packets Lost:"};
     for (int i = 0; i < 5; ++i) {
@@ -188,6 +188,74 @@ TEST_F(IcmpLive, LoopbackInTheWindowsAndFromTheCommands) {
   }
 }
 
+// The spread of a ping's round trips, with a pause between requests; and the trace's report
+// mode over loopback in its three forms and its metrics.
+TEST_F(IcmpLive, PingSpreadAndTraceReportOverLoopback) {
+  QElapsedTimer clock;
+  clock.start();
+  const Ended p = run({"ping", "-c", "5", "-i", "0.05", "127.0.0.1"});
+  EXPECT_GE(clock.elapsed(), 200);  // four pauses
+  ASSERT_EQ(p.code, kExitOk) << p.err.toStdString();
+  static const QRegularExpression spread(
+      QStringLiteral("^rtt min/avg/max/mdev/median/p95 = (\\d+\\.\\d{3}/){5}\\d+\\.\\d{3} ms$"));
+  EXPECT_TRUE(spread.match(linesOf(p.out).last()).hasMatch()) << p.out.toStdString();
+  EXPECT_TRUE(linesOf(p.out).value(10).startsWith("Packets Lost:"));
+  const QJsonObject stats =
+      jsonOf(run({"ping", "--json", "-c", "4", "127.0.0.1"}).out)["statistics"].toObject();
+  const double micros = 1000.0;
+  EXPECT_LE(stats["rtt_microseconds"]["minimum"].toDouble(),
+            stats["median_ms"].toDouble() * micros + 1);
+  EXPECT_LE(stats["median_ms"].toDouble(), stats["p95_ms"].toDouble());
+  EXPECT_LE(stats["p95_ms"].toDouble() * micros,
+            stats["rtt_microseconds"]["maximum"].toDouble() + 1);
+  EXPECT_GE(stats["stdev_ms"].toDouble(), 0);
+  EXPECT_GE(stats["jitter_ms"].toDouble(), 0);
+
+  const QStringList common{"trace", "--report", "-c", "3", "-i", "0.01", "127.0.0.1"};
+  const Ended table = run(common);
+  ASSERT_EQ(table.code, kExitOk) << table.err.toStdString();
+  const QStringList l = linesOf(table.out);
+  ASSERT_EQ(l.size(), 4) << table.out.toStdString();
+  EXPECT_EQ(l[0], "Report of the route to 127.0.0.1: 3 cycles");
+  EXPECT_TRUE(l[2].startsWith("Hop  HOST       Loss%   Snt     Last      Avg"))
+      << l[2].toStdString();
+  EXPECT_TRUE(l[3].startsWith("  1  127.0.0.1   0.0%     3  ")) << l[3].toStdString();
+
+  const QJsonObject doc = jsonOf(run(common + QStringList{"--json"}).out);
+  EXPECT_EQ(doc["mode"].toString(), "report");
+  EXPECT_EQ(doc["cycles_completed"].toInt(), 3);
+  EXPECT_TRUE(doc["reached"].toBool());
+  const QJsonObject hop = doc["hops"][0].toObject();
+  EXPECT_EQ(hop["addresses"].toArray(), QJsonArray{"127.0.0.1"});
+  EXPECT_EQ(hop["sent"].toInt(), 3);
+  EXPECT_EQ(hop["received"].toInt(), 3);
+  EXPECT_EQ(hop["loss_percent"].toDouble(), 0.0);
+  EXPECT_FALSE(hop["rate_limited_hint"].toBool());
+  for (const char* figure :
+       {"last_ms", "avg_ms", "best_ms", "worst_ms", "stdev_ms", "median_ms", "jitter_ms"})
+    EXPECT_TRUE(hop[figure].isDouble()) << figure;
+  EXPECT_LE(hop["best_ms"].toDouble(), hop["median_ms"].toDouble());
+  EXPECT_LE(hop["median_ms"].toDouble(), hop["worst_ms"].toDouble());
+
+  const QStringList csv = QString::fromUtf8(run(common + QStringList{"--csv"}).out).split("\r\n");
+  ASSERT_EQ(csv.size(), 3);
+  EXPECT_EQ(csv[0],
+            "hop,address,addresses,host_name,sent,received,loss_percent,last_ms,avg_ms,"
+            "best_ms,worst_ms,stdev_ms,median_ms,jitter_ms,rate_limited_hint");
+  EXPECT_TRUE(csv[1].startsWith("1,127.0.0.1,127.0.0.1,,3,3,0.000,")) << csv[1].toStdString();
+
+  ASSERT_EQ(run(common + QStringList{"--metrics", path("r.prom")}).code, kExitOk);
+  const QByteArray m = metrics("r.prom");
+  const QByteArray h = "{host=\"127.0.0.1\",hop=\"1\"";
+  for (const QByteArray& sample :
+       {"\nquorvel_trace_hop_loss_ratio" + h + "} 0\n",
+        "\nquorvel_trace_hop_round_trip_seconds_bucket" + h + ",le=\"+Inf\"} 3\n",
+        "\nquorvel_trace_hop_round_trip_seconds_count" + h + "} 3\n",
+        "\nquorvel_trace_hop_rtt_seconds" + h + ",address=\"127.0.0.1\",stat=\"median\"} ",
+        QByteArray("\nquorvel_trace_cycles{host=\"127.0.0.1\"} 3\n")})
+    EXPECT_TRUE(m.contains(sample)) << sample.constData() << m.constData();
+}
+
 TEST_F(IcmpLive, OptionsReadAsTheWindowsReadTheirBoxes) {
   const struct {
     QStringList args;
@@ -203,7 +271,12 @@ TEST_F(IcmpLive, OptionsReadAsTheWindowsReadTheirBoxes) {
       {{"trace", "--timeout=soon", "127.0.0.1"}, 2, "", 0, "Option --timeout takes a number"},
       {{"ping"}, 2, "", 0, "Give one host to ping"},
       {{"trace", "127.0.0.1", "127.0.0.2"}, 2, "", 0, "Give one host to trace"},
-      {{"trace", "-c", "3", "127.0.0.1"}, 2, "", 0, "Unknown option -c"},
+      {{"trace", "-c", "3", "127.0.0.1"}, 2, "", 0, "Option --cycles goes with --report."},
+      {{"trace", "--report", "-c", "0", "127.0.0.1"}, 2, "", 0, "--cycles takes a whole number"},
+      {{"trace", "--report", "-i", "0.001", "127.0.0.1"}, 2, "", 0, "from 0.01 to 3600"},
+      {{"ping", "-i", "soon", "127.0.0.1"}, 2, "", 0, "--interval takes a number of seconds"},
+      {{"ping", "--json", "-c", "3", "-i", "0.02", "127.0.0.1"}, 0, "count", 3, ""},
+      {{"trace", "--json", "--report", "-c", "2", "-i", "0.01", "127.0.0.1"}, 0, "cycles", 2, ""},
       {{"ping", "-6", "127.0.0.1"}, 2, "", 0, "host name 127.0.0.1 to an IPv6 address."},
       {{"trace", "-4", "[::1]"}, 2, "", 0, "host name [::1] to an IPv4 address."},
       {{"ping", "-4", "-6", "::1"}, 2, "", 0, "Choose one of -4 and -6."},
