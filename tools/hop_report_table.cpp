@@ -48,7 +48,12 @@ HopReportTable::HopReportTable(QWidget* parent) : QTableWidget(0, kColumns.size(
   setTabKeyNavigation(false);  // Tab goes on to the next control
   setSortingEnabled(true);
   sortByColumn(0, Qt::AscendingOrder);
-  horizontalHeader()->setStretchLastSection(true);
+  // Every figure in sight: the numbers as wide as they need, the host column takes the rest
+  // (its whole text in its tool tip).
+  horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+  setTextElideMode(Qt::ElideRight);
+  setWordWrap(false);
   auto* copy = new QAction(QStringLiteral("&Copy"), this);
   copy->setShortcut(QKeySequence::Copy);
   copy->setShortcutContext(Qt::WidgetShortcut);
@@ -64,7 +69,9 @@ void HopReportTable::showReport(const HopReport& report) {
   for (int row = 0; row < rowCount(); ++row) {
     const ReportHop& hop = report.hops[static_cast<std::size_t>(row)];
     setItem(row, 0, number(hop.ttl, 0));
-    setItem(row, 1, new QTableWidgetItem(hostText(hop)));
+    auto* host = new QTableWidgetItem(hostText(hop));
+    host->setToolTip(host->text());
+    setItem(row, 1, host);
     setItem(row, 2, number(hop.lossPercent(), 1, QStringLiteral("%")));
     setItem(row, 3, number(hop.sent, 0));
     const RttStats s = hop.stats();
@@ -74,7 +81,6 @@ void HopReportTable::showReport(const HopReport& report) {
               hop.received() > 0 ? number(figures[k], 3) : new NumberItem(QString(), -1));
   }
   setSortingEnabled(true);
-  resizeColumnsToContents();
 }
 
 QString HopReportTable::copyText() const {
