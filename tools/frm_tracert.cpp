@@ -113,9 +113,10 @@ void frmTraceRt::showReportMode(bool on) {
 void frmTraceRt::RunReport() {
   HopReportOptions options;
   options.timeoutMs = traceTimeout(txtTimeOut_->text());
-  const std::optional<double> cycles = numericText(txtCycles_->text());
-  options.cycles = cycles && *cycles >= 1 && *cycles <= 100000 ? static_cast<int>(*cycles + 0.5)
-                                                               : kReportDefaultCycles;
+  // Cycles read as the other boxes are read: rounded, halves to even; below 1 the default.
+  const std::optional<double> cyclesTyped = numericText(txtCycles_->text());
+  const long long cycles = cyclesTyped ? roundHalfEven(*cyclesTyped, 0, 100000) : 0;
+  options.cycles = cycles >= 1 ? static_cast<int>(cycles) : kReportDefaultCycles;
   options.dataSize = kEchoDataSize;
   options.family = addressChoice();
   lvwReport_->showReport(HopReport{});

@@ -52,7 +52,7 @@ bool runCycle(IcmpEcho& echo, const HopReportEvents& events, HopReport& report,
     const bool answered = r.answered && !r.address.isNull();
     if (answered) countAnswer(hop, r);
     silent = answered ? 0 : silent + 1;
-    const bool cancelled = !events.pump();
+    const bool cancelled = events.pump && !events.pump();
     if (answered && r.address == report.destinationAddress) {
       report.reached = true;
       // Hops past the destination were only the destination answering again.
