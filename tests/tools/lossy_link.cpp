@@ -89,14 +89,14 @@ void LossyLink::move(LinkShape shape) {
   std::priority_queue<Held, std::vector<Held>, std::greater<>> held;
   std::vector<char> buffer(65536);
   while (!stop_) {
-    // Wait for a packet, the next one due, or 20 ms (to see stop_).
-    int waitMs = 20;
-    if (!held.empty()) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(held.top().due - Clock::now());
-      waitMs = std::clamp(static_cast<int>(left.count()), 0, waitMs);
-    }
+    // Wait for a packet, the next one due (to the microsecond), or 20 ms (to see stop_).
+    auto wait = std::chrono::microseconds(20000);
+    if (!held.empty())
+      wait = std::clamp(std::chrono::ceil<std::chrono::microseconds>(held.top().due - Clock::now()),
+                        std::chrono::microseconds(0), wait);
+    const timespec timeout{0, static_cast<long>(wait.count()) * 1000};
     pollfd fds[2] = {{fd_[0], POLLIN, 0}, {fd_[1], POLLIN, 0}};
-    poll(fds, 2, waitMs);
+    ppoll(fds, 2, &timeout, nullptr);
     for (int side = 0; side < 2; ++side) {
       // At most a few packets a side per turn, so the other side and what is due are not held.
       for (int n = 0; n < 64 && (fds[side].revents & POLLIN); ++n) {
