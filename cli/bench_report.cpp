@@ -364,6 +364,7 @@ QByteArray BenchMetrics(const BenchReport& report) {
     int iterations = 0;
     std::int64_t errors = 0, bytes = 0, micros = 0;
     RequestRecord last;  // the page's own request, last iteration
+    std::vector<double> loads;  // measured seconds of each iteration
     std::int64_t dns = 0, connect = 0, tls = 0, wait = 0, receive = 0;
   };
   QMap<QString, Page> pages;
@@ -375,6 +376,7 @@ QByteArray BenchMetrics(const BenchReport& report) {
       if (!pages.contains(current)) order << current;
       Page& p = pages[current];
       ++p.iterations;
+      p.loads.push_back(0);
       p.last = r;
       const RequestDetails& d = r.details;
       p.dns += std::max<std::int64_t>(0, d.dnsMicros);
@@ -391,6 +393,7 @@ QByteArray BenchMetrics(const BenchReport& report) {
     else {
       p.bytes += r.bytes;
       p.micros += r.micros;
+      if (!p.loads.empty()) p.loads.back() += seconds(r.micros);
     }
   }
   MetricsText m;
@@ -435,6 +438,16 @@ QByteArray BenchMetrics(const BenchReport& report) {
       m.sample(QStringLiteral("quorvel_http_duration_seconds"), {{"url", url}, {"phase", phase}},
                seconds(micros) / n);
   }
+  // Fixed buckets, so that the files of many machines add up.
+  static const std::vector<double> kPageLoadBuckets{0.05, 0.1, 0.25, 0.5, 1, 2.5,
+                                                    5,    10,  20,   30,  60};
+  m.family(QStringLiteral("quorvel_bench_page_load_duration_seconds"),
+           QStringLiteral("Measured time of the page with its frames, images and sounds, one "
+                          "observation per iteration. Buckets fixed from 0.05 s to 60 s."),
+           QStringLiteral("histogram"));
+  for (const QString& url : order)
+    m.histogram(QStringLiteral("quorvel_bench_page_load_duration_seconds"), {{"url", url}},
+                kPageLoadBuckets, pages[url].loads);
   const RunTotals& t = report.totals;
   const bool done = report.status == QLatin1String("Done");
   const QList<std::tuple<QString, QString, double>> run{

@@ -70,7 +70,9 @@ std::vector<Command> makeCommands() {
             "results: one "
             "line per request, with the round-trip time in whole milliseconds and the TTL of "
             "the reply or the reason there was none, then the five statistics (the average "
-            "divides by every request sent, the lost ones too)."),
+            "divides by every request sent, the lost ones too) and the spread of the replies' "
+            "round trips: \"rtt min/avg/max/mdev/median/p95 = ... ms\" (mdev the population "
+            "standard deviation, p95 interpolated between the closest ranks)."),
         QStringLiteral("An address is pinged over its own family; a name over IPv4 when it has "
                        "an IPv4 address, else over IPv6 (-4 and -6 choose). The numbers are read "
                        "as the window reads its boxes: a time-out below 500 gives 500, a count "
@@ -82,6 +84,9 @@ std::vector<Command> makeCommands() {
        {valued("count", QLatin1Char('c'), "N", "send N echo requests (default 10, at most 32767)"),
         valued("timeout", QLatin1Char('w'), "MS",
                "wait at most MS milliseconds for each reply (default 500, at least 500)"),
+        valued("interval", QLatin1Char('i'), "SECONDS",
+               "start each request SECONDS after the previous one (fractions allowed; default 0: "
+               "as soon as the previous one is answered or timed out)"),
         kIpv4, kIpv6, kJson, kMetrics},
        &RunPing});
   c.push_back(
@@ -103,6 +108,14 @@ std::vector<Command> makeCommands() {
                        "fractions are rounded. The values saved in the window's settings are "
                        "not used."),
         QStringLiteral(
+            "With --report it runs cycles instead, one echo request per hop from TTL 1 to HOST "
+            "(or to hop 30) in each, and writes per hop every address that answered (the most "
+            "frequent first), Loss%, the requests sent (Snt) and the last, mean, best and worst "
+            "round trip and their standard deviation in milliseconds. A hop whose loss the hops "
+            "after it do not share is marked: it probably rate-limits its ICMP answers. --json "
+            "adds the median and the jitter (mean difference of consecutive round trips), --csv "
+            "writes a row per hop."),
+        QStringLiteral(
             "Exit status 4 when the trace did not reach HOST; 2 when HOST has no address or no "
             "ICMP socket can be opened. Ctrl-C ends the hop under way and the trace, as Cancel "
             "does.")},
@@ -111,7 +124,12 @@ std::vector<Command> makeCommands() {
         valued("timeout", QLatin1Char('w'), "MS",
                "wait at most MS milliseconds for each reply (default 2400, at least 500)"),
         flag("resolve", QLatin1Char('r'), "look up the host name of each hop's address"), kIpv4,
-        kIpv6, kJson, kMetrics},
+        kIpv6, flag("report", QChar(), "run cycles and report each hop's loss and round trips"),
+        valued("cycles", QLatin1Char('c'), "N", "with --report: run N cycles (default 10)"),
+        valued("interval", QLatin1Char('i'), "SECONDS",
+               "with --report: start each cycle SECONDS after the previous one (default 1, "
+               "at least 0.01)"),
+        kJson, flag("csv", QChar(), "with --report: write one CSV row per hop"), kMetrics},
        &RunTrace});
   c.push_back(
       {QStringLiteral("ftp"),

@@ -2,12 +2,15 @@
 #include <QDateTime>
 #include <QJsonDocument>
 
-#include "core/app_state.h"
-#include "core/exit_codes.h"
 #include "cli/commands.h"
+#include "cli/hop_report_forms.h"
 #include "cli/icmp_report.h"
 #include "cli/interrupt.h"
+#include "cli/metrics_file.h"
+#include "cli/options.h"
 #include "cli/output_files.h"
+#include "core/app_state.h"
+#include "core/exit_codes.h"
 #include "tools/diag_input.h"
 #include "tools/ping_report.h"
 #include "tools/trace_report.h"
@@ -29,6 +32,24 @@ bool windowNumber(const ParsedArgs& args, const QString& name, int (*rule)(const
     return false;
   }
   out = rule(text);
+  return true;
+}
+
+// -i SECONDS (fractions allowed) as microseconds, within [min, 3600] seconds.
+bool intervalOption(const ParsedArgs& args, double minSeconds, std::int64_t& micros,
+                    QString& error) {
+  if (!args.has(QStringLiteral("interval"))) return true;
+  const QString text = args.value(QStringLiteral("interval"));
+  bool ok = false;
+  const double seconds = text.trimmed().toDouble(&ok);
+  if (!ok || !(seconds >= minSeconds && seconds <= 3600)) {
+    error =
+        QStringLiteral("Option --interval takes a number of seconds from %1 to 3600, not \"%2\".")
+            .arg(minSeconds)
+            .arg(text);
+    return false;
+  }
+  micros = static_cast<std::int64_t>(seconds * 1e6 + 0.5);
   return true;
 }
 
@@ -73,6 +94,17 @@ QString unresolvedSentence(const QString& host, AddressChoice family) {
       .arg(host, family == AddressChoice::V4 ? QStringLiteral("IPv4") : QStringLiteral("IPv6"));
 }
 
+// Why a trace could not start, as one sentence; "" when it did.
+QString traceFailure(TraceOutcome outcome, const QString& openError, const QString& host,
+                     AddressChoice family) {
+  if (outcome == TraceOutcome::Unresolved) return unresolvedSentence(host, family);
+  if (outcome == TraceOutcome::CannotOpen)
+    return oneLine(openError.isEmpty() ? QStringLiteral("Error initiating the trace.") : openError);
+  if (outcome == TraceOutcome::NoSockets)
+    return QStringLiteral("Error initializing windows sockets.");
+  return {};
+}
+
 // Writes the forms asked for; false when the metrics file could not be written.
 bool writeForms(const ParsedArgs& args, Console& console, const QJsonObject& json,
                 const QByteArray& metrics) {
@@ -101,6 +133,7 @@ int RunPing(const ParsedArgs& args, Console& console) {
   if (!oneHost(args, QStringLiteral("ping"), host, error) || !countWithinLimit(args, error) ||
       !windowNumber(args, QStringLiteral("count"), pingRequests, options.count, error) ||
       !windowNumber(args, QStringLiteral("timeout"), pingTimeout, options.timeoutMs, error) ||
+      !intervalOption(args, 0, options.intervalMicros, error) ||
       !addressFamily(args, options.family, error)) {
     console.error(error);
     return kExitCannotStart;
@@ -143,6 +176,8 @@ int RunPing(const ParsedArgs& args, Console& console) {
   if (text && started) {
     if (!report.text.endsWith(QLatin1Char('\n'))) console.printRaw("\n");
     console.print(QLatin1Char('\n') + PingStatisticsText(s.stats));
+    const QString spread = rttSummaryLine(pingRttStats(s));
+    if (!spread.isEmpty()) console.print(spread);
   }
   const bool written = writeForms(args, console, PingJson(report), PingMetrics(report));
 
@@ -152,7 +187,63 @@ int RunPing(const ParsedArgs& args, Console& console) {
   return PingAnswered(s) ? kExitOk : kExitMeasureFailed;
 }
 
+// trace --report: cycles of one request per hop, then the table (or JSON, or CSV).
+int RunTraceReport(const ParsedArgs& args, Console& console) {
+  HopReportOptions options;
+  QString host, error;
+  long long cycles = options.cycles;
+  if (!oneHost(args, QStringLiteral("trace"), host, error) ||
+      !ParseCount(args, QStringLiteral("cycles"), 1, 100000, cycles, error) ||
+      !intervalOption(args, kReportMinimumIntervalMicros / 1e6, options.intervalMicros, error) ||
+      !windowNumber(args, QStringLiteral("timeout"), traceTimeout, options.timeoutMs, error) ||
+      !addressFamily(args, options.family, error)) {
+    console.error(error);
+    return kExitCannotStart;
+  }
+  options.cycles = static_cast<int>(cycles);
+  if (const int outputs = CheckOutputFiles(args, {QStringLiteral("metrics")}, console))
+    return outputs;
+
+  HopReportCommand command;
+  command.resolve = args.has(QStringLiteral("resolve"));
+  HopReportEvents events;
+  events.pump = [&] {
+    console.progress(QStringLiteral("trace %1: cycle %2 of %3")
+                         .arg(host)
+                         .arg(command.report.cycles + 1)
+                         .arg(options.cycles));
+    return keepGoing();
+  };
+  events.resolveNames = [&] { return command.resolve; };
+  appState().CancelRequested = false;
+  command.startedMs = QDateTime::currentMSecsSinceEpoch();
+  RunHopReport(host, options, events, command.report);
+  command.finishedMs = QDateTime::currentMSecsSinceEpoch();
+  console.endProgress();
+
+  const HopReport& r = command.report;
+  command.error = traceFailure(r.outcome, r.openError, host, options.family);
+  if (!command.error.isEmpty()) console.error(command.error);
+  const bool json = args.has(QStringLiteral("json"));
+  if (command.error.isEmpty() && args.has(QStringLiteral("csv")))
+    console.printRaw(HopReportCsv(r).toUtf8());
+  else if (command.error.isEmpty() && !json)
+    console.printRaw(hopReportTable(r).toUtf8());
+  const bool written = writeForms(args, console, HopReportJson(command), HopReportMetrics(command));
+
+  if (!command.error.isEmpty()) return kExitCannotStart;
+  if (r.outcome == TraceOutcome::Cancelled) return kExitCancelled;
+  if (!written) return kExitNotWritten;
+  return r.reached ? kExitOk : kExitMeasureFailed;
+}
+
 int RunTrace(const ParsedArgs& args, Console& console) {
+  if (args.has(QStringLiteral("report"))) return RunTraceReport(args, console);
+  for (const char* reportOnly : {"cycles", "interval", "csv"}) {
+    if (!args.has(QString::fromLatin1(reportOnly))) continue;
+    console.error(QStringLiteral("Option --%1 goes with --report.").arg(reportOnly));
+    return kExitCannotStart;
+  }
   TraceOptions options;
   QString host, error;
   if (!oneHost(args, QStringLiteral("trace"), host, error) ||
@@ -190,13 +281,7 @@ int RunTrace(const ParsedArgs& args, Console& console) {
   console.endProgress();
 
   const TraceReport& t = report.trace;
-  if (t.outcome == TraceOutcome::Unresolved)
-    report.error = unresolvedSentence(host, options.family);
-  else if (t.outcome == TraceOutcome::CannotOpen)
-    report.error = oneLine(t.openError.isEmpty() ? QStringLiteral("Error initiating the trace.")
-                                                 : t.openError);
-  else if (t.outcome == TraceOutcome::NoSockets)
-    report.error = QStringLiteral("Error initializing windows sockets.");
+  report.error = traceFailure(t.outcome, t.openError, host, options.family);
   if (!report.error.isEmpty()) console.error(report.error);
   if (text && !report.text.isEmpty() && !report.text.endsWith(QLatin1Char('\n')))
     console.printRaw("\n");

@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 #include <algorithm>
+#include <cmath>
 
 #include "cli/bench_report.h"
 #include "cli/metrics_file.h"
@@ -46,32 +47,19 @@ QString pingOutcomeName(PingOutcome o) {
   return {};
 }
 
-QString traceOutcomeName(TraceOutcome o) {
-  switch (o) {
-    case TraceOutcome::Complete:
-      return QStringLiteral("complete");
-    case TraceOutcome::TimedOut:
-      return QStringLiteral("timed_out");
-    case TraceOutcome::Cancelled:
-      return QStringLiteral("cancelled");
-    case TraceOutcome::LastHop:
-      return QStringLiteral("last_hop");
-    case TraceOutcome::NoSockets:
-      return QStringLiteral("no_sockets");
-    case TraceOutcome::Unresolved:
-      return QStringLiteral("unresolved");
-    case TraceOutcome::CannotOpen:
-      return QStringLiteral("cannot_open");
-  }
-  return {};
-}
-
 // Round trips of the replies of a ping, in microseconds.
 struct RttSummary {
   int replies = 0;
   std::int64_t min = 0, max = 0, sum = 0;
   double average() const { return replies ? static_cast<double>(sum) / replies : 0.0; }
 };
+
+std::vector<std::int64_t> replyMicros(const PingSeriesReport& s) {
+  std::vector<std::int64_t> out;
+  for (const PingRequestRecord& q : s.requests)
+    if (q.status == ipstatus::kSuccess) out.push_back(q.rttMicros);
+  return out;
+}
 
 RttSummary rttSummary(const PingSeriesReport& s) {
   RttSummary r;
@@ -98,6 +86,12 @@ double hopMeanMicros(const TraceHop& hop, int* answered) {
   return n ? static_cast<double>(sum) / n : 0.0;
 }
 
+// A figure of the spread to the microsecond; null without replies.
+QJsonValue spread(int replies, double ms) {
+  if (replies == 0) return QJsonValue();
+  return std::round(ms * 1000.0) / 1000.0;
+}
+
 QJsonValue familyName(const IpAddress& a) {
   if (a.isNull()) return QJsonValue();
   return a.isV6() ? QStringLiteral("ipv6") : QStringLiteral("ipv4");
@@ -117,6 +111,40 @@ void single(MetricsText& m, const QString& name, const QString& help, const Labe
 }
 
 }  // namespace
+
+void RoundTripHistograms(MetricsText& m, const QString& name, const QString& help,
+                         const RoundTrips& series) {
+  if (series.empty()) return;
+  std::vector<double> bounds;
+  for (double ms : kRttBucketsMs) bounds.push_back(ms / 1000.0);
+  m.family(name, help + QStringLiteral(" Buckets fixed from 0.5 ms to 2.5 s."),
+           QStringLiteral("histogram"));
+  for (const auto& [labels, micros] : series) {
+    std::vector<double> seconds;
+    for (std::int64_t us : micros) seconds.push_back(static_cast<double>(us) / 1e6);
+    m.histogram(name, labels, bounds, seconds);
+  }
+}
+
+QString traceOutcomeName(TraceOutcome o) {
+  switch (o) {
+    case TraceOutcome::Complete:
+      return QStringLiteral("complete");
+    case TraceOutcome::TimedOut:
+      return QStringLiteral("timed_out");
+    case TraceOutcome::Cancelled:
+      return QStringLiteral("cancelled");
+    case TraceOutcome::LastHop:
+      return QStringLiteral("last_hop");
+    case TraceOutcome::NoSockets:
+      return QStringLiteral("no_sockets");
+    case TraceOutcome::Unresolved:
+      return QStringLiteral("unresolved");
+    case TraceOutcome::CannotOpen:
+      return QStringLiteral("cannot_open");
+  }
+  return {};
+}
 
 bool PingAnswered(const PingSeriesReport& series) {
   return series.stats.sent > series.stats.lost;
@@ -157,6 +185,7 @@ QJsonObject PingJson(const PingCommandReport& report) {
   }
   const PingStats& st = s.stats;
   const RttSummary rtt = rttSummary(s);
+  const RttStats spreadMs = pingRttStats(s);
   QJsonObject statistics{
       {"sent", st.sent},
       {"lost", st.lost},
@@ -171,6 +200,10 @@ QJsonObject PingJson(const PingCommandReport& report) {
                                                         {"average", rtt.average()},
                                                         {"maximum", static_cast<double>(rtt.max)}})
                                : QJsonValue()},
+      {"stdev_ms", spread(rtt.replies, spreadMs.stdevMs)},
+      {"median_ms", spread(rtt.replies, spreadMs.medianMs)},
+      {"p95_ms", spread(rtt.replies, spreadMs.p95Ms)},
+      {"jitter_ms", spread(rtt.replies, spreadMs.jitterMs)},
       {"shown", QJsonObject{{"average", st.averageText()},
                             {"minimum", st.minimumText()},
                             {"maximum", st.maximumText()},
@@ -183,6 +216,7 @@ QJsonObject PingJson(const PingCommandReport& report) {
   doc.insert("count", s.options.count);
   doc.insert("timeout_ms", s.options.timeoutMs);
   doc.insert("payload_bytes", s.options.dataSize);
+  doc.insert("interval_seconds", static_cast<double>(s.options.intervalMicros) / 1e6);
   doc.insert("outcome", pingOutcomeName(s.outcome));
   doc.insert("error", textOrNull(report.error));
   doc.insert("requests", requests);
@@ -214,6 +248,8 @@ QByteArray PingMetrics(const PingCommandReport& report) {
     single(m, QStringLiteral("quorvel_ping_reply_ttl"), QStringLiteral("TTL of the last reply."),
            host, ttl);
   }
+  RoundTripHistograms(m, QStringLiteral("quorvel_ping_round_trip_seconds"),
+                      QStringLiteral("Round-trip times of the replies."), {{host, replyMicros(s)}});
   single(m, QStringLiteral("quorvel_ping_packets_sent"),
          QStringLiteral("Echo requests sent (the window's Packets Sent)."), host, s.stats.sent);
   single(m, QStringLiteral("quorvel_ping_packets_lost"),

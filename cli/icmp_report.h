@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QString>
 
+#include "cli/metrics_file.h"
 #include "tools/ping_series.h"
 #include "tools/trace_route.h"
 
@@ -33,6 +34,15 @@ QJsonObject PingJson(const PingCommandReport& report);
 QByteArray PingMetrics(const PingCommandReport& report);
 QJsonObject TraceJson(const TraceCommandReport& report);
 QByteArray TraceMetrics(const TraceCommandReport& report);
+
+// A histogram family of round trips in seconds with the fixed buckets of kRttBucketsMs: one
+// histogram per set of labels, of the round trips (in microseconds) given with it.
+using RoundTrips = std::vector<std::pair<Labels, std::vector<std::int64_t>>>;
+void RoundTripHistograms(MetricsText& m, const QString& name, const QString& help,
+                         const RoundTrips& series);
+
+// "complete", "timed_out", "cancelled", "last_hop", ...: how a trace ended, in JSON.
+QString traceOutcomeName(TraceOutcome o);
 
 // Whether a ping had at least one reply; whether a trace reached its destination.
 bool PingAnswered(const PingSeriesReport& series);

@@ -54,4 +54,23 @@ void MetricsText::sample(const QString& name, const Labels& labels, double value
   text_ += ' ' + number(value) + '\n';
 }
 
+void MetricsText::histogram(const QString& name, const Labels& labels,
+                            const std::vector<double>& bounds, const std::vector<double>& values) {
+  const QString bucket = name + QStringLiteral("_bucket");
+  for (double bound : bounds) {
+    double below = 0;
+    for (double v : values) below += v <= bound ? 1 : 0;
+    // As readers write it back ("0.0005", "1", "2.5"), so a query for the bucket finds it.
+    QString le = QString::number(bound, 'f', 9);
+    while (le.contains(QLatin1Char('.')) && (le.endsWith(QLatin1Char('0')) || le.endsWith('.')))
+      le.chop(1);
+    sample(bucket, labels + Labels{{"le", le}}, below);
+  }
+  sample(bucket, labels + Labels{{"le", QStringLiteral("+Inf")}}, double(values.size()));
+  double sum = 0;
+  for (double v : values) sum += v;
+  sample(name + QStringLiteral("_sum"), labels, sum);
+  sample(name + QStringLiteral("_count"), labels, double(values.size()));
+}
+
 }  // namespace quorvel::cli

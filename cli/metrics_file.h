@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <vector>
 
 namespace quorvel::cli {
 
@@ -18,6 +19,10 @@ class MetricsText {
   // ([a-zA-Z_:][a-zA-Z0-9_:]*); units in the name, seconds and bytes.
   void family(const QString& name, const QString& help, const QString& type = "gauge");
   void sample(const QString& name, const Labels& labels, double value);
+  // The samples of one histogram (after family(name, help, "histogram")): a cumulative
+  // name_bucket per upper bound (label le) and +Inf, then name_sum and name_count.
+  void histogram(const QString& name, const Labels& labels, const std::vector<double>& bounds,
+                 const std::vector<double>& values);
   QByteArray text() const { return text_; }
 
  private:

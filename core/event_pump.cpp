@@ -2,6 +2,10 @@
 
 #include "core/tick.h"
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 namespace quorvel {
 
 void EventPump::restart() {
@@ -18,6 +22,15 @@ bool EventPump::pumpIfDue() {
 std::int64_t EventPump::microsUntilDue() const {
   const std::int64_t left = intervalMicros_ - (monotonicMicros() - last_);
   return left > 0 ? left : 0;
+}
+
+bool pauseUntil(std::int64_t deadlineMicros, const std::function<bool()>& pump) {
+  for (std::int64_t now = monotonicMicros(); now < deadlineMicros; now = monotonicMicros()) {
+    const std::int64_t step = std::min(deadlineMicros - now, EventPump::kDefaultIntervalMicros);
+    std::this_thread::sleep_for(std::chrono::microseconds(step));
+    if (pump && !pump()) return false;
+  }
+  return true;
 }
 
 }  // namespace quorvel

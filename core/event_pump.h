@@ -35,4 +35,9 @@ class EventPump {
   std::int64_t last_ = 0;
 };
 
+// Waits until the monotonic clock reaches `deadlineMicros`, calling `pump` at least every
+// 50 ms meanwhile (the pause between two requests of a series); false as soon as the pump says
+// the user has cancelled. An empty pump is never asked.
+bool pauseUntil(std::int64_t deadlineMicros, const std::function<bool()>& pump);
+
 }  // namespace quorvel

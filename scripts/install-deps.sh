@@ -15,7 +15,7 @@ packages=(
   libcurl4-openssl-dev curl
   libgtest-dev libgmock-dev libcpp-httplib-dev
   python3 python3-pyftpdlib
-  iproute2 iputils-ping procps traceroute
+  iproute2 iputils-ping procps traceroute mtr-tiny
   xdg-utils shared-mime-info
   fonts-dejavu-core xvfb x11-apps imagemagick xdotool openbox
   clang-14 libclang-rt-14-dev

@@ -38,6 +38,8 @@ frmPing::frmPing(const QStringList& urlSources, QWidget* parent)
     txtStats_[i]->setReadOnly(true);
     txtStats_[i]->setFocusPolicy(Qt::ClickFocus);
   }
+  lblSpread_ = makeControl<QLabel>("lblSpread");
+  lblSpread_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   makeButtons();
 
   // Address and the two numbers on top, the results across the window, the five statistics
@@ -62,6 +64,7 @@ frmPing::frmPing(const QStringList& urlSources, QWidget* parent)
     placeScaledTwips(lblStats_[i], scale_, 240 + i * 1290, 4335, 1215, 255);
     placeScaledTwips(txtStats_[i], scale_, 240 + i * 1290, 4620, 1215, 285);
   }
+  placeScaledTwips(lblSpread_, scale_, 240, 4950, 6375, 255);
   placeScaledTwips(cmdRun_, scale_, 2040, 5280, 1095, 375);
   placeScaledTwips(cmdClose_, scale_, 3600, 5280, 1095, 375);
 
@@ -84,6 +87,7 @@ void frmPing::showLiveFigures() {
   txtStats_[2]->setText(s.maximumText());
   txtStats_[3]->setText(s.sentText());
   txtStats_[4]->setText(s.lostText());
+  lblSpread_->setText(rttSummaryLine(pingRttStats(report_)));
 }
 
 void frmPing::RunPingSeries() {

@@ -34,6 +34,7 @@ class frmPing : public EchoToolWindow {
 
   std::array<QLabel*, 5> lblStats_{};
   std::array<QLineEdit*, 5> txtStats_{};
+  QLabel* lblSpread_ = nullptr;  // the spread of the round trips, below the five statistics
 
   PingSeriesReport report_;
 };

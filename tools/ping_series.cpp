@@ -1,5 +1,6 @@
 #include "tools/ping_series.h"
 
+#include "core/tick.h"
 #include "tools/icmp_packet.h"
 #include "tools/trace_rt.h"
 
@@ -35,6 +36,13 @@ void countRequest(int n, int status, const EchoResult& reply, const QString& add
 }
 
 }  // namespace
+
+RttStats pingRttStats(const PingSeriesReport& report) {
+  std::vector<std::int64_t> micros;
+  for (const PingRequestRecord& r : report.requests)
+    if (r.status == ipstatus::kSuccess) micros.push_back(r.rttMicros);
+  return rttStats(micros);
+}
 
 int Ping(IcmpEcho* echo, const IpAddress& address, int dataSize, int timeoutMs, EchoResult& reply) {
   if (address.isNull()) return ipstatus::kBadAddress;
@@ -79,7 +87,15 @@ void RunPingSeries(const QString& host, const PingSeriesOptions& options,
   }
 
   EchoResult reply;
+  std::int64_t sentAt = 0;
   for (int n = 1; n <= options.count; ++n) {
+    if (n > 1 && options.intervalMicros > 0 &&
+        !pauseUntil(sentAt + options.intervalMicros, events.pump)) {
+      events.write(QStringLiteral("\nPing cancelled by user"));
+      report.outcome = PingOutcome::Cancelled;
+      break;
+    }
+    sentAt = monotonicMicros();
     const int status =
         Ping(opened.echo.get(), report.destination, options.dataSize, options.timeoutMs, reply);
     if (!events.pump() || reply.cancelled) {

@@ -11,6 +11,7 @@
 
 #include "tools/icmp_echo.h"
 #include "tools/ping_report.h"
+#include "tools/rtt_stats.h"
 
 namespace quorvel {
 
@@ -36,6 +37,9 @@ struct PingSeriesOptions {
   int timeoutMs = kPingDefaultTimeout;
   int count = kPingDefaultRequests;
   int dataSize = 32;
+  // Time from the start of one request to the start of the next; 0 sends each request as soon
+  // as the previous one has been answered or has timed out, as the window does.
+  std::int64_t intervalMicros = 0;
   AddressChoice family = AddressChoice::Automatic;
   // When the look-up fails: stop at once (Unresolved) rather than count every request as lost
   // with "inet_addr: bad IP format", as the window does.
@@ -67,6 +71,9 @@ struct PingSeriesReport {
 // it runs).
 void RunPingSeries(const QString& host, const PingSeriesOptions& options,
                    const PingSeriesEvents& events, PingSeriesReport& report);
+
+// The spread of the round trips of the replies so far, to the microsecond.
+RttStats pingRttStats(const PingSeriesReport& report);
 
 // One request: -1 when there is no address (nothing is sent), otherwise the status of the
 // exchange, with `reply` filled in.

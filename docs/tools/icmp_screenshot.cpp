@@ -1,10 +1,12 @@
 // Opens the ping or the trace-route window, runs it and saves a picture of the window:
-//   icmp_screenshot ping|tracert OUT.png [HOST [ipv6]]
-// HOST defaults to 127.0.0.1; "ipv6" checks "Use IPv6". The trace resolves names. The window
+//   icmp_screenshot ping|tracert OUT.png [HOST [ipv6|report]]
+// HOST defaults to 127.0.0.1; "ipv6" checks "Use IPv6", "report" the trace's "Report" (five
+// cycles). The trace resolves names. The window
 // stays open $QUORVEL_SCREENSHOT_HOLD_MS ms after the picture (for a screen grab of its own).
 // Run under a display (e.g. Xvfb).
 #include <QApplication>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -18,7 +20,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 3 || argc > 5) {
-    std::fprintf(stderr, "usage: icmp_screenshot ping|tracert OUT.png [HOST [ipv6]]\n");
+    std::fprintf(stderr, "usage: icmp_screenshot ping|tracert OUT.png [HOST [ipv6|report]]\n");
     return 2;
   }
   QTemporaryDir home;
@@ -34,6 +36,10 @@ int main(int argc, char** argv) {
   } else {
     w = std::make_unique<quorvel::frmTraceRt>(sources);
     w->findChild<QCheckBox*>(QStringLiteral("chkResolve"))->setChecked(true);
+    if (argc == 5 && QByteArray(argv[4]) == "report") {
+      w->findChild<QCheckBox*>(QStringLiteral("chkReport"))->setChecked(true);
+      w->findChild<QLineEdit*>(QStringLiteral("txtCycles"))->setText(QStringLiteral("5"));
+    }
   }
   w->findChild<QCheckBox*>(QStringLiteral("chkUseIPv6"))->setChecked(ipv6);
   w->show();

@@ -91,7 +91,8 @@ std::vector<Window> windows() {
         "lblTimeOut=Wait timeout (ms) to use for each reply:|txtTimeOut=500", "txtResults=",
         "lblStats=Average:|lblStats=Minimum:|lblStats=Maximum:|lblStats=Packets Sent:|"
         "lblStats=Packets Lost:",
-        "txtStats=|txtStats=|txtStats=|txtStats=|txtStats=", "cmdRun=&Run|cmdClose=C&lose"}},
+        "txtStats=|txtStats=|txtStats=|txtStats=|txtStats=", "lblSpread=",
+        "cmdRun=&Run|cmdClose=C&lose"}},
       {make<frmTraceRt>(QStringList{"http://Host.Example/a", "host.example/b"}),
        "Quorvel - TraceRoute",
        {"lblAddress=Address to trace:|cboAddress=Host.Example",
@@ -99,7 +100,7 @@ std::vector<Window> windows() {
         "chkResolve=Resolve IP Addresses",
         "lblNumRequests=Number of requests to send at each hop:|txtNumRequests=3|"
         "chkUseIPv6=Use IPv6",
-        "txtResults=", "cmdRun=&Run|cmdClose=C&lose"}},
+        "txtResults=", "chkReport=Report|txtCycles=10|cmdRun=&Run|cmdClose=C&lose"}},
   };
 }
 

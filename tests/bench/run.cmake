@@ -2,6 +2,7 @@
 quorvel_add_test(test_bench_run
   ${CMAKE_CURRENT_LIST_DIR}/loopback_servers.cpp
   ${CMAKE_CURRENT_LIST_DIR}/page_corpus.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../tools/lossy_link.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../tools/netns_lab.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_log_lines.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_page_sites.cpp

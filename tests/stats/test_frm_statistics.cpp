@@ -1,7 +1,7 @@
 // The statistics window as a user works it: limits typed, Compute and Browse clicked, the
 // table read as it shows.
-#include <QApplication>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>

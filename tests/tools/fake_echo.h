@@ -31,6 +31,7 @@ inline EchoResult answer(const char* from, std::uint32_t ms, int status = 0) {
   r.answered = true;
   r.address = ip(from);
   r.roundTripMs = ms;
+  r.roundTripMicros = static_cast<std::int64_t>(ms) * 1000;
   r.ttl = 64;
   return r;
 }

@@ -70,6 +70,7 @@ NetnsLab::NetnsLab() {
 }
 
 NetnsLab::~NetnsLab() {
+  link_.reset();
   // Deleting a namespace deletes its links too (each veth pair with its peer).
   for (const QString& ns : created_) runIp({QStringLiteral("netns"), QStringLiteral("del"), ns});
   for (const QString& folder : etcFolders_) QDir(folder).removeRecursively();
@@ -152,6 +153,29 @@ bool NetnsLab::addIpv6(QString* why) {
     }
   }
   return true;
+}
+
+bool NetnsLab::shapeFirstLink(const LinkShape& shape, QString* why) {
+  const QString s = name("S"), a = name("A");
+  // The veth pair goes (its peer with it); TUN devices of the same names take its place.
+  if (!runAll({{"-n", s, "link", "del", linkName(0)}}, why)) return false;
+  link_ = std::make_unique<LossyLink>();
+  if (!link_->start(s, a, linkName(0), linkName(1), shape, why)) return false;
+  QList<QStringList> steps;
+  const QString owner[2] = {s, a};
+  const char* const address[2] = {"192.0.2.1/26", "192.0.2.2/26"};
+  for (int k = 0; k < 2; ++k) {
+    steps << QStringList{"netns",
+                         "exec",
+                         owner[k],
+                         "sysctl",
+                         "-qw",
+                         QStringLiteral("net.ipv6.conf.%1.disable_ipv6=1").arg(linkName(k))}
+          << QStringList{"-n", owner[k], "addr", "add", address[k], "dev", linkName(k)}
+          << QStringList{"-n", owner[k], "link", "set", linkName(k), "up"};
+  }
+  steps << QStringList{"-n", s, "route", "replace", "default", "via", "192.0.2.2"};
+  return runAll(steps, why);
 }
 
 bool dropNetRaw() {

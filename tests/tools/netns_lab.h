@@ -9,6 +9,8 @@
 //   S 2001:db8:1::1 -- 2001:db8:1::2 A 2001:db8:2::1 -- 2001:db8:2::2 B 2001:db8:3::1
 //     -- 2001:db8:3::2 D                                              (each a /64)
 //
+// shapeFirstLink puts S - A through a LossyLink of TUN devices instead of a veth pair.
+//
 // A and B forward and answer every probe (no ICMP type rate limited); D answers echo requests.
 // Every namespace and link gets a name unique to this process, and all of them are deleted
 // when the lab is destroyed, with the hosts files given to `ip netns exec`.
@@ -16,6 +18,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
+
+#include "tools/lossy_link.h"
 
 namespace quorvel::testing {
 
@@ -45,6 +50,10 @@ class NetnsLab {
   bool buildChain(QString* why);
   // Gives the chain its IPv6 addresses and routes (after buildChain).
   bool addIpv6(QString* why);
+  // Puts the link between S and A (IPv4 only) through a LossyLink of the shape: what S sends
+  // on it is delayed and thinned out (after buildChain).
+  bool shapeFirstLink(const LinkShape& shape, QString* why);
+  const LossyLink* firstLink() const { return link_.get(); }
   // The hosts file that programs started with `ip netns exec` in the namespace read.
   bool setHostsFile(const QString& role, const QByteArray& text);
 
@@ -54,6 +63,7 @@ class NetnsLab {
 
  private:
   QString prefix_;
+  std::unique_ptr<LossyLink> link_;
   QStringList created_;
   QStringList etcFolders_;
 };

@@ -5,8 +5,10 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFontMetricsF>
+#include <QHeaderView>
 #include <QTest>
 #include <QTimer>
 
@@ -17,6 +19,7 @@
 #include "tools/fake_echo.h"
 #include "tools/frm_ping.h"
 #include "tools/frm_tracert.h"
+#include "tools/hop_report_table.h"
 #include "tools/tab_stops.h"
 #include "tools/trace_report.h"
 #include "tools/trace_rt.h"
@@ -111,6 +114,7 @@ TEST_F(EchoWindows, ReportsOfRoutesAndSeries) {
     QString requests, timeout;
     bool resolve, useIpv6;
     int calls;
+    const char* spread = "";  // the ping's line below its five figures
   };
   const struct {
     Run run;
@@ -153,7 +157,8 @@ TEST_F(EchoWindows, ReportsOfRoutesAndSeries) {
        {},
        {"Unable to resolve host name 127.0.0.1"}},
       // Four of five answered, one lost, one of another status (lost too); the average over all.
-      {{true, "127.0.0.1", "5", "2000", false, false, 5},
+      {{true, "127.0.0.1", "5", "2000", false, false, 5,
+        "rtt min/avg/max/mdev/median/p95 = 0.000/8.000/12.000/5.657/12.000/12.000 ms"},
        [](const EchoCall&, int i) {
          if (i == 3) return EchoResult{};
          return i == 4 ? answer("192.0.2.66", 0, 11013) : answer("127.0.0.1", i == 1 ? 0 : 12);
@@ -161,7 +166,8 @@ TEST_F(EchoWindows, ReportsOfRoutesAndSeries) {
        {"1\t127.0.0.1\tRTT = 0 ms\tTTL = 64", "2\t127.0.0.1\tRTT = 12 ms\tTTL = 64",
         "3\tError: req timed out", "4\tError: ttl expired transit",
         "5\t127.0.0.1\tRTT = 12 ms\tTTL = 64", "", "4.8 ms", "12 ms", "12 ms", "5", "2 (40%)"}},
-      {{true, "[::1]", "2", "500", false, false, 2},
+      {{true, "[::1]", "2", "500", false, false, 2,
+        "rtt min/avg/max/mdev/median/p95 = 3.000/3.000/3.000/0.000/3.000/3.000 ms"},
        [](const EchoCall&, int) { return answer("::1", 3); },
        {"1\t::1\tRTT = 3 ms\tTTL = 64", "2\t::1\tRTT = 3 ms\tTTL = 64", "", "3.0 ms", "3 ms",
         "3 ms", "2", "0 (0%)"}},
@@ -182,6 +188,9 @@ TEST_F(EchoWindows, ReportsOfRoutesAndSeries) {
     if (c.useIpv6) QTest::keyClick(tabTo(w.get(), "chkUseIPv6"), Qt::Key_Space);
     click(w.get(), "cmdRun");
     EXPECT_EQ(resultLines(w.get()) + statsShown(w.get()), lines);
+    if (c.ping) {
+      EXPECT_EQ(shown(w.get(), "lblSpread"), c.spread);
+    }
     ASSERT_EQ(calls_.size(), std::size_t(c.calls));
     if (c.calls == 0) {
       EXPECT_TRUE(families_.empty());
@@ -302,8 +311,8 @@ TEST_F(EchoWindows, WhatIsTypedRunsAndHostsComeWithoutTheirPort) {
       const char* sentTo;  // "" when nothing may be sent
       const char* firstLine;
     } cases[] = {
-        {"127.0.0.1", "127.0.0.1", ping ? "1\t127.0.0.1\tRTT = 1 ms\tTTL = 64"
-                                        : "Tracing route to 127.0.0.1"},
+        {"127.0.0.1", "127.0.0.1",
+         ping ? "1\t127.0.0.1\tRTT = 1 ms\tTTL = 64" : "Tracing route to 127.0.0.1"},
         {"127.0.0.1:9", "", "127.0.0.1:9 is not a valid address (a host without a port)"},
     };
     for (const auto& c : cases) {
@@ -325,6 +334,64 @@ TEST_F(EchoWindows, WhatIsTypedRunsAndHostsComeWithoutTheirPort) {
     EXPECT_EQ(QApplication::clipboard()->text(),
               widget<QPlainTextEdit>(w.get(), "txtResults")->toPlainText());
   }
+}
+
+// The report mode: the table instead of the results box, filled after every cycle, sorted by a
+// click on a header, copied with Ctrl+C; and a Cancel during the pause between cycles heard at
+// once.
+TEST_F(EchoWindows, ReportModeTableSortCopyAndCancel) {
+  std::vector<int> rowsSeen;  // the table's rows when each cycle begins
+  script_ = [&](const EchoCall& c, int) {
+    if (c.ttl == 1) {
+      rowsSeen.push_back(widget<QTableWidget>(window_, "lvwReport")->rowCount());
+      return answer("192.0.2.2", 30, 11013);
+    }
+    return answer("198.51.100.2", 5);
+  };
+  auto w = open(false, "198.51.100.2");
+  QTest::keyClick(tabTo(w.get(), "chkReport"), Qt::Key_Space);
+  EXPECT_FALSE(widget(w.get(), "txtResults")->isVisible());
+  auto* table = widget<HopReportTable>(w.get(), "lvwReport");
+  EXPECT_TRUE(table->isVisible());
+  type(w.get(), "txtCycles", "2");
+  click(w.get(), "cmdRun");
+  EXPECT_EQ(rowsSeen, (std::vector<int>{0, 2}));
+  ASSERT_EQ(calls_.size(), 4u);
+  EXPECT_EQ(calls_[2].ttl, 1);
+  ASSERT_EQ(table->rowCount(), 2);
+  const auto row = [&](int r) {
+    QStringList cells;
+    for (int k = 0; k < table->columnCount(); ++k) cells << table->item(r, k)->text();
+    return cells.join('|');
+  };
+  EXPECT_EQ(row(0), "1|192.0.2.2|0.0%|2|30.000|30.000|30.000|30.000|0.000");
+  EXPECT_EQ(row(1), "2|198.51.100.2|0.0%|2|5.000|5.000|5.000|5.000|0.000");
+
+  // Avg, by a click on its header: ascending, as numbers.
+  QTest::mouseClick(table->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                    QPoint(table->horizontalHeader()->sectionViewportPosition(5) + 5, 5));
+  EXPECT_TRUE(row(0).startsWith("2|"));
+  table->setFocus();
+  table->selectRow(1);
+  QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(),
+            "Hop\tHost\tLoss%\tSnt\tLast\tAvg\tBest\tWrst\tStDev\n"
+            "1\t192.0.2.2\t0.0%\t2\t30.000\t30.000\t30.000\t30.000\t0.000\n");
+
+  // Cancel during the pause after the first of ten cycles.
+  type(w.get(), "txtCycles", "10");
+  QElapsedTimer sinceClick;
+  QTimer::singleShot(300, w.get(), [&] {
+    sinceClick.start();
+    click(w.get(), "cmdRun");
+  });
+  click(w.get(), "cmdRun");
+  EXPECT_LT(sinceClick.elapsed(), 1000);
+  const auto* frm = static_cast<frmTraceRt*>(w.get());
+  EXPECT_EQ(frm->hopReport().outcome, TraceOutcome::Cancelled);
+  EXPECT_EQ(frm->hopReport().cycles, 1);
+  EXPECT_EQ(shown(w.get(), "cmdRun"), "&Run");
+  EXPECT_TRUE(widget(w.get(), "chkReport")->isEnabled());
 }
 
 TEST_F(EchoWindows, AnEchoLayerThatCannotOpenIsReported) {
