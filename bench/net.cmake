@@ -1,6 +1,7 @@
 # The Internet access layer and HTML scanning.
 target_sources(quorvel_core PRIVATE
   curl_internet.cpp
+  css_tokenizer.cpp
   html_tokenizer.cpp
   web_url.cpp
   internet_url.cpp
