@@ -2,6 +2,8 @@
 target_sources(quorvel_core PRIVATE
   curl_internet.cpp
   css_tokenizer.cpp
+  image_source.cpp
+  media_query.cpp
   html_tokenizer.cpp
   web_url.cpp
   internet_url.cpp

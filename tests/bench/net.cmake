@@ -4,6 +4,7 @@ quorvel_add_test(test_bench_net
   ${CMAKE_CURRENT_LIST_DIR}/page_corpus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_css_tokenizer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_curl_internet.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_image_source.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_page_links.cpp
 )
 target_link_libraries(test_bench_net PRIVATE PkgConfig::HTTPLIB)
