@@ -4,6 +4,7 @@ target_sources(quorvel_core PRIVATE
   css_tokenizer.cpp
   image_source.cpp
   media_query.cpp
+  page_requisites.cpp
   html_tokenizer.cpp
   web_url.cpp
   internet_url.cpp
