@@ -336,6 +336,8 @@ class Discovery {
         href =
             ChooseImageSource({href, tag.value(ImageSrcset), tag.value(ImageSizes)}, {}, viewport_);
       addReference(RequisiteKind::Preload, href, *destination);
+    } else if (hasToken(rel, "prefetch")) {
+      addReference(RequisiteKind::Preload, tag.value(Href), "");
     } else if (hasToken(rel, "modulepreload")) {
       addReference(RequisiteKind::Preload, tag.value(Href), "script");
     } else if (hasToken(rel, "icon")) {

@@ -10,8 +10,9 @@
 //   chooses), <input type=image>, the background attribute of body and table cells, <video
 //   poster>;
 // - fetches <link rel=preload> (with a valid "as", a matching media and a type it can use; an
-//   image preload's imagesrcset chosen as an image's) and <link rel=modulepreload>, once: the
-//   element that uses the file later takes the preloaded one;
+//   image preload's imagesrcset chosen as an image's), <link rel=modulepreload> and <link
+//   rel=prefetch> (Chromium fetches it while the page loads), once: the element that uses the
+//   file later takes the fetched one;
 // - fetches the first <link rel=icon> (or /favicon.ico of the page's server when the page
 //   declares none) and the first <link rel=manifest>; not apple-touch-icon;
 // - fetches <iframe src> (not with srcdoc) and <frame src>, <embed src>, <object data>; the
@@ -42,7 +43,7 @@ enum class RequisiteKind {
   Font,
   Icon,  // a declared icon, or the server's /favicon.ico
   Manifest,
-  Preload,   // <link rel=preload>, <link rel=modulepreload>
+  Preload,   // <link rel=preload>, <link rel=modulepreload>, <link rel=prefetch>
   Frame,     // <frame>, <iframe>: a page with requisites of its own
   Embedded,  // <embed>, <object>
   Media,     // <audio>, <video>

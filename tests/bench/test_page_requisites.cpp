@@ -50,7 +50,7 @@ TEST(PageRequisites, EachKindAsABrowserFetchesIt) {
        "rel=preload as=image href=print.jpg media=print><link rel=modulepreload href=mod.js>"
        "<link rel=preload as=fetch href=/api><link rel=prefetch href=next.html>",
        "preload:font /dir/f.woff2|preload:style /dir/s.css|preload:image /dir/p1.jpg|"
-       "preload:script /dir/mod.js|preload: /api"},
+       "preload:script /dir/mod.js|preload: /api|preload: /dir/next.html"},
       {"<link rel=apple-touch-icon href=t.png><link rel='shortcut icon' href=/i.ico><link "
        "rel=icon href=i2.png><link rel=manifest href=/m.json><link rel=manifest href=/m2.json>",
        "icon:image /i.ico|manifest:manifest /m.json"},
