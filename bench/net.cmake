@@ -1,5 +1,6 @@
 # The Internet access layer and HTML scanning.
 target_sources(quorvel_core PRIVATE
+  browser_load.cpp
   curl_internet.cpp
   css_tokenizer.cpp
   image_source.cpp

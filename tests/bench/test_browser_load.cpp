@@ -1,0 +1,120 @@
+// A page loaded as a browser loads it, against a real server on loopback: what is fetched
+// (each file once, stylesheets' files after them, frames with theirs), what fails, and how
+// many connections a host sees at once.
+#include <gtest/gtest.h>
+
+#include <QSet>
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "bench/browser_load.h"
+#include "loopback_servers.h"
+
+namespace quorvel {
+namespace {
+
+using testing::HttpTestServer;
+
+TEST(BrowserLoad, FetchesEveryRequisiteOnceAndCountsErrors) {
+  HttpTestServer http;
+  http.page("/",
+            "<link rel=stylesheet href=/s.css><script src=/a.js></script><img src=/i.png>"
+            "<img srcset='/small.png 1x, /big.png 2x'><iframe src=/frame.html></iframe>"
+            "<img src=/missing.png><img src=i.png><img loading=lazy src=/lazy.png>");
+  http.page("/s.css",
+            "@import '/s.css';@import url(/t.css);body{background:url(bg.png)}"
+            "@font-face{font-family:F;src:url(/f.woff2)}",
+            "text/css");
+  http.page("/t.css", "p{background:url(/t.png)}", "text/css");
+  http.page("/frame.html", "<img src=/frame.png><iframe src=/frame.html></iframe>");
+  for (const char* path : {"/a.js", "/i.png", "/small.png", "/bg.png", "/f.woff2", "/t.png",
+                           "/frame.png", "/lazy.png"})
+    http.page(path, std::string(1000, 'x'), "application/octet-stream");
+  http.page("/missing.png", "gone", "text/plain", 404);
+  http.page("/favicon.ico", "icon", "image/x-icon");
+  http.start();
+
+  const BrowserLoad load = LoadLikeABrowser(http.url("/"));
+  QStringList targets = http.targets();
+  const QSet<QString> once(targets.begin(), targets.end());
+  EXPECT_EQ(once.size(), targets.size()) << targets.join(' ').toStdString();
+  targets.sort();
+  EXPECT_EQ(targets.join(' '),
+            "/ /a.js /bg.png /f.woff2 /favicon.ico /frame.html /frame.png /i.png /lazy.png "
+            "/missing.png /s.css /small.png /t.css /t.png");
+  ASSERT_EQ(load.files.size(), 14);
+  EXPECT_EQ(load.failures, 1);
+  EXPECT_FALSE(load.cancelled);
+  for (const LoadedFile& f : load.files) {
+    EXPECT_EQ(f.status, f.url.endsWith("/missing.png") ? 404 : 200) << f.url.data();
+    EXPECT_LE(f.start, f.end);
+    EXPECT_LE(f.end, load.loadTime);
+    EXPECT_EQ(f.httpVersion, "1.1");
+  }
+  // A stylesheet's files start after it ends; the frame's image after the frame.
+  auto file = [&](const char* path) {
+    return *std::find_if(load.files.begin(), load.files.end(),
+                         [&](const LoadedFile& f) { return f.url.endsWith(path); });
+  };
+  EXPECT_GE(file("/t.css").start, file("/s.css").end);
+  EXPECT_GE(file("/t.png").start, file("/t.css").end);
+  EXPECT_GE(file("/frame.png").start, file("/frame.html").end);
+  EXPECT_EQ(file("/frame.html").depth, 1);
+  EXPECT_EQ(file("/i.png").decodedBytes, 1000);
+  EXPECT_GT(load.firstByte, 0);
+}
+
+TEST(BrowserLoad, AtMostSixConnectionsToAHostAndALimitOfRequests) {
+  HttpTestServer http;
+  std::atomic<int> now{0}, most{0};
+  QByteArray page;
+  for (int i = 0; i < 30; ++i) page += "<img src=/img" + QByteArray::number(i) + ".png>";
+  http.page("/", page.toStdString());
+  http.page("/favicon.ico", "icon", "image/x-icon");
+  http.server().Get(R"(/img\d+\.png)", [&](const httplib::Request&, httplib::Response& res) {
+    const int n = ++now;
+    int seen = most.load();
+    while (n > seen && !most.compare_exchange_weak(seen, n)) {
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    --now;
+    res.set_content(std::string(500, 'x'), "image/png");
+  });
+  http.start();
+
+  const BrowserLoad load = LoadLikeABrowser(http.url("/"));
+  EXPECT_EQ(load.files.size(), 32);
+  EXPECT_EQ(load.failures, 0);
+  EXPECT_LE(most.load(), 6);
+  EXPECT_GE(most.load(), 2);
+
+  BrowserLoadOptions limited;
+  limited.maxRequests = 5;
+  const BrowserLoad few = LoadLikeABrowser(http.url("/"), limited);
+  EXPECT_EQ(few.files.size(), 5);
+  EXPECT_EQ(few.notFetched, 27);
+}
+
+TEST(BrowserLoad, CancelEndsEveryTransfer) {
+  HttpTestServer http;
+  http.page("/", "<img src=/slow1.png><img src=/slow2.png>");
+  http.server().Get(R"(/slow\d\.png)", [](const httplib::Request&, httplib::Response& res) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    res.set_content("x", "image/png");
+  });
+  http.page("/favicon.ico", "icon", "image/x-icon");
+  http.start();
+  BrowserLoadOptions options;
+  int calls = 0;
+  options.pump = [&] { return ++calls < 4; };
+  const BrowserLoad load = LoadLikeABrowser(http.url("/"), options);
+  EXPECT_TRUE(load.cancelled);
+  const int cancelled = int(std::count_if(load.files.begin(), load.files.end(),
+                                          [](const LoadedFile& f) { return f.error == 12017; }));
+  EXPECT_GE(cancelled, 2);
+  EXPECT_EQ(LoadLikeABrowser("ftp://x.example/").files.value(0).error, 12005);
+}
+
+}  // namespace
+}  // namespace quorvel
