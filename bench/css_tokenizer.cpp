@@ -1,5 +1,6 @@
 #include "bench/css_tokenizer.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace quorvel {
@@ -367,8 +368,8 @@ struct Block {
 
 class ReferenceReader {
  public:
-  ReferenceReader(QByteArrayView css, CssSource source)
-      : tokens_(css), attribute_(source == CssSource::StyleAttribute) {
+  ReferenceReader(QByteArrayView css, CssSource source, double devicePixelRatio)
+      : tokens_(css), attribute_(source == CssSource::StyleAttribute), ratio_(devicePixelRatio) {
     blocks_.push_back({});
   }
 
@@ -385,6 +386,12 @@ class ReferenceReader {
   std::vector<Block> blocks_;   // the open {} blocks, the top level first
   std::vector<char> brackets_;  // the open ( and [ inside the current statement
   qsizetype urlFunction_ = -1;  // the bracket depth of an open url( function, if any
+  // An open image-set(): its bracket depth, its options so far (address and density), and the
+  // option being read.
+  double ratio_;
+  qsizetype imageSet_ = -1;
+  QList<std::pair<QByteArray, double>> options_;
+  std::pair<QByteArray, double> option_{{}, 1.0};
 
   QList<CssReference> found_;
 
@@ -399,12 +406,32 @@ class ReferenceReader {
     noteStart(t);
     switch (t.type) {
       case T::Url:
-        if (isImport() ? statement().index == 1 : true) addUrl(t.value);
+        if (imageSet_ > 0)
+          option_.first = t.value;
+        else if (isImport() ? statement().index == 1 : true)
+          addUrl(t.value);
         return;
       case T::String:
-        if (isImport() ? statement().index == 1 || (statement().index == 2 && urlFunction_ == 1)
-                       : urlFunction_ == qsizetype(brackets_.size()))
+        if (imageSet_ > 0) {
+          if (urlFunction_ == qsizetype(brackets_.size()) ||
+              imageSet_ == qsizetype(brackets_.size()))
+            option_.first = t.value;
+        } else if (isImport()
+                       ? statement().index == 1 || (statement().index == 2 && urlFunction_ == 1)
+                       : urlFunction_ == qsizetype(brackets_.size())) {
           addUrl(t.value);
+        }
+        return;
+      case T::Dimension:
+        if (imageSet_ == qsizetype(brackets_.size())) {
+          const QByteArray unit = t.value.toLower();
+          if (unit == "x" || unit == "dppx") option_.second = t.number;
+          if (unit == "dpi") option_.second = t.number / 96;
+          if (unit == "dpcm") option_.second = t.number * 2.54 / 96;
+        }
+        return;
+      case T::Comma:
+        if (imageSet_ == qsizetype(brackets_.size())) nextOption();
         return;
       case T::Function:
       case T::LeftParen:
@@ -412,11 +439,15 @@ class ReferenceReader {
         brackets_.push_back(t.type == T::LeftSquare ? '[' : '(');
         if (t.type == T::Function && equalsFolded(t.value, "url") && urlFunction_ < 0)
           urlFunction_ = qsizetype(brackets_.size());
+        if (t.type == T::Function && imageSet_ < 0 &&
+            (equalsFolded(t.value, "image-set") || equalsFolded(t.value, "-webkit-image-set")))
+          imageSet_ = qsizetype(brackets_.size());
         return;
       case T::RightParen:
       case T::RightSquare:
         if (!brackets_.empty() && brackets_.back() == (t.type == T::RightSquare ? '[' : '(')) {
           if (urlFunction_ == qsizetype(brackets_.size())) urlFunction_ = -1;
+          if (imageSet_ == qsizetype(brackets_.size())) closeImageSet();
           brackets_.pop_back();
         }
         return;
@@ -435,6 +466,29 @@ class ReferenceReader {
       default:
         return;
     }
+  }
+
+  void nextOption() {
+    if (!option_.first.isEmpty()) options_ << option_;
+    option_ = {{}, 1.0};
+  }
+
+  // The option a browser takes, as among srcset candidates: the smallest density at least the
+  // screen's ratio, else the densest.
+  void closeImageSet() {
+    nextOption();
+    imageSet_ = -1;
+    std::stable_sort(options_.begin(), options_.end(),
+                     [](const auto& a, const auto& b) { return a.second < b.second; });
+    for (const auto& [url, density] : options_) {
+      if (density >= ratio_) {
+        addUrl(url);
+        options_.clear();
+        return;
+      }
+    }
+    if (!options_.isEmpty()) addUrl(options_.back().first);
+    options_.clear();
   }
 
   void addUrl(const QByteArray& url) {
@@ -489,6 +543,9 @@ class ReferenceReader {
     s = {};
     brackets_.clear();
     urlFunction_ = -1;
+    imageSet_ = -1;
+    options_.clear();
+    option_ = {{}, 1.0};
   }
 
   // A "{" makes what came before it a rule's prelude, whose URLs are not fetched.
@@ -498,6 +555,9 @@ class ReferenceReader {
     if (topLevel()) importsAllowed_ = false;
     s = {};
     urlFunction_ = -1;
+    imageSet_ = -1;
+    options_.clear();
+    option_ = {{}, 1.0};
     blocks_.push_back({fontFace, {}});
   }
 
@@ -511,8 +571,9 @@ class ReferenceReader {
 
 }  // namespace
 
-QList<CssReference> ReadCssReferences(QByteArrayView css, CssSource source) {
-  return ReferenceReader(css, source).read();
+QList<CssReference> ReadCssReferences(QByteArrayView css, CssSource source,
+                                      double devicePixelRatio) {
+  return ReferenceReader(css, source, devicePixelRatio).read();
 }
 
 }  // namespace quorvel

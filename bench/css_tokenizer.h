@@ -92,7 +92,10 @@ enum class CssSource { Stylesheet, StyleAttribute };
 // ignored), with a string, url() or url("..."); the url() of declarations (images, cursors,
 // masks, ...); the url() of @font-face's "src" (fonts). Not: url() in selectors and preludes,
 // in custom properties (only what uses them fetches), in other @font-face descriptors, empty
-// or bad ones, or declarations that a "{" showed to be a nested rule's selector.
-QList<CssReference> ReadCssReferences(QByteArrayView css, CssSource source = CssSource::Stylesheet);
+// or bad ones, or declarations that a "{" showed to be a nested rule's selector. Of an
+// image-set() only the option a browser takes for a screen of `devicePixelRatio` (the smallest
+// resolution at least the ratio, else the largest).
+QList<CssReference> ReadCssReferences(QByteArrayView css, CssSource source = CssSource::Stylesheet,
+                                      double devicePixelRatio = 1);
 
 }  // namespace quorvel

@@ -239,7 +239,7 @@ class Discovery {
   }
 
   void addCss(QByteArrayView css, CssSource source) {
-    for (const CssReference& r : ReadCssReferences(css, source)) {
+    for (const CssReference& r : ReadCssReferences(css, source, viewport_.devicePixelRatio)) {
       const RequisiteKind kind = r.kind == CssReferenceKind::Stylesheet ? RequisiteKind::Stylesheet
                                  : r.kind == CssReferenceKind::Font     ? RequisiteKind::Font
                                                                         : RequisiteKind::Image;
@@ -401,9 +401,10 @@ PageRequisites ReadPageRequisites(const QByteArray& html, const WebUrl& page,
   return Discovery(html, page, viewport).read();
 }
 
-QList<Requisite> ReadStylesheetRequisites(const QByteArray& css, const WebUrl& sheet) {
+QList<Requisite> ReadStylesheetRequisites(const QByteArray& css, const WebUrl& sheet,
+                                          double devicePixelRatio) {
   QList<Requisite> out;
-  for (const CssReference& r : ReadCssReferences(css)) {
+  for (const CssReference& r : ReadCssReferences(css, CssSource::Stylesheet, devicePixelRatio)) {
     const std::optional<WebUrl> url = ResolveWebUrl(r.url, sheet);
     if (!url) continue;
     switch (r.kind) {

@@ -71,8 +71,10 @@ PageRequisites ReadPageRequisites(const QByteArray& html, const WebUrl& page,
                                   const Viewport& viewport = {});
 
 // The files a stylesheet fetched from `sheet` makes a browser fetch: its @imports
-// (Stylesheet), fonts and images, resolved against the stylesheet's own address.
-QList<Requisite> ReadStylesheetRequisites(const QByteArray& css, const WebUrl& sheet);
+// (Stylesheet), fonts and images (of an image-set(), the one for the screen's pixel ratio),
+// resolved against the stylesheet's own address.
+QList<Requisite> ReadStylesheetRequisites(const QByteArray& css, const WebUrl& sheet,
+                                          double devicePixelRatio = 1);
 
 // A kind's name for lists and reports: "stylesheet", "script", "image", "font", "icon",
 // "manifest", "preload", "frame", "embedded", "media".

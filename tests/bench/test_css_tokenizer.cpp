@@ -82,8 +82,10 @@ TEST(CssReferences, WhatABrowserFetchesForAStylesheet) {
       {"@import foo \"x.css\"; @import; @import url(); @import \"y.css\"", "css y.css"},
       {"body{background:url(bg.png) no-repeat, url( \"g.svg\" );cursor:url(c.cur),auto}",
        "img bg.png|img g.svg|img c.cur"},
-      {"a:hover{background-image:image-set(url(a1.png) 1x, url(a2.png) 2x)}",
-       "img a1.png|img a2.png"},
+      {"a:hover{background-image:image-set(url(a1.png) 1x, url(a2.png) 2x)}", "img a1.png"},
+      {"a{b:-webkit-image-set('h.png' 2x,'l.png' 1x, url(\"m.png\") 192dpi);c:image-set(url(s.png)"
+       " 0.5x)} d{e:url(x.png),image-set()}",
+       "img l.png|img s.png|img x.png"},
       {"@font-face{font-family:F;src:local(F),url(f.woff2) format('woff2'),url(\"f.woff\")}",
        "font f.woff2|font f.woff"},
       {"@font-face{font-family:url(x.png);S\\72 c:url(f.ttf)}", "font f.ttf"},
