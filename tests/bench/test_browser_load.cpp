@@ -207,7 +207,12 @@ TEST(BrowserLoad, OneHttp2ConnectionPerOriginOverTls) {
   ASSERT_EQ(load.files.size(), 8);
   EXPECT_EQ(load.failures, 0);
   for (const LoadedFile& f : load.files) EXPECT_EQ(f.httpVersion, "2") << f.url.data();
-  const QStringList log = nginx.log();
+  QStringList log = nginx.log();
+  // nginx logs a request once its answer is sent, which may be after the client has it all.
+  for (int i = 0; i < 40 && log.size() < 8; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    log = nginx.log();
+  }
   EXPECT_EQ(log.size(), 8);
   QSet<QString> connections;
   for (const QString& line : log) {
