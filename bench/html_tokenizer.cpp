@@ -254,6 +254,7 @@ bool HtmlTagReader::next(HtmlStartTag& out) {
       Tag tag;
       tag.position = at - begin_;
       if (!readTag(tag, out)) break;
+      out.end = p_ - begin_;
       afterTag(tag);
       if (out.kind >= 0) {
         out.position = tag.position;

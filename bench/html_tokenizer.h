@@ -29,6 +29,7 @@ namespace quorvel {
 struct HtmlStartTag {
   int kind = -1;           // index of the tag's name in the reader's tag names
   qsizetype position = 0;  // 0-based offset of its "<" in the page
+  qsizetype end = 0;       // offset just after its ">": where the element's content begins
   // Per attribute name of the reader, the value as written (without quotes); none when the
   // tag lacks it. An attribute without "=" has an empty value.
   QList<std::optional<QByteArrayView>> raw;

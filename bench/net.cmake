@@ -1,6 +1,11 @@
 # The Internet access layer and HTML scanning.
 target_sources(quorvel_core PRIVATE
+  browser_load.cpp
   curl_internet.cpp
+  css_tokenizer.cpp
+  image_source.cpp
+  media_query.cpp
+  page_requisites.cpp
   html_tokenizer.cpp
   web_url.cpp
   internet_url.cpp

@@ -4,3 +4,6 @@ if(NOT TARGET PkgConfig::HTTPLIB)
 endif()
 add_executable(bench_fetch ${CMAKE_CURRENT_LIST_DIR}/bench_fetch.cpp)
 target_link_libraries(bench_fetch PRIVATE quorvel_core PkgConfig::HTTPLIB)
+# What a browser fetches with a page, as the core finds it (scripts/requisites-compare.sh).
+add_executable(page_requisites ${CMAKE_CURRENT_LIST_DIR}/page_requisites_main.cpp)
+target_link_libraries(page_requisites PRIVATE quorvel_core)

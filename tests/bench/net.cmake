@@ -2,8 +2,12 @@
 quorvel_add_test(test_bench_net
   ${CMAKE_CURRENT_LIST_DIR}/loopback_servers.cpp
   ${CMAKE_CURRENT_LIST_DIR}/page_corpus.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_browser_load.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_css_tokenizer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_curl_internet.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_image_source.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_page_links.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_page_requisites.cpp
 )
 target_link_libraries(test_bench_net PRIVATE PkgConfig::HTTPLIB)
 # The npm packages of the tests: scripts/install-npm.sh installs them there.

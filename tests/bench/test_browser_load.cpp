@@ -1,0 +1,227 @@
+// A page loaded as a browser loads it, against a real server on loopback: what is fetched
+// (each file once, stylesheets' files after them, frames with theirs), what fails, and how
+// many connections a host sees at once.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+#include <QStandardPaths>
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include <unistd.h>
+
+#include "bench/browser_load.h"
+#include "common/loopback_port.h"
+#include "loopback_servers.h"
+
+namespace quorvel {
+namespace {
+
+using testing::HttpTestServer;
+
+TEST(BrowserLoad, FetchesEveryRequisiteOnceAndCountsErrors) {
+  HttpTestServer http;
+  http.page("/",
+            "<link rel=stylesheet href=/s.css><script src=/a.js></script><img src=/i.png>"
+            "<img srcset='/small.png 1x, /big.png 2x'><iframe src=/frame.html></iframe>"
+            "<img src=/missing.png><img src=i.png><img loading=lazy src=/lazy.png>");
+  http.page("/s.css",
+            "@import '/s.css';@import url(/t.css);body{background:url(bg.png)}"
+            "@font-face{font-family:F;src:url(/f.woff2)}",
+            "text/css");
+  http.page("/t.css", "p{background:url(/t.png)}", "text/css");
+  http.page("/frame.html", "<img src=/frame.png><iframe src=/frame.html></iframe>");
+  for (const char* path : {"/a.js", "/i.png", "/small.png", "/bg.png", "/f.woff2", "/t.png",
+                           "/frame.png", "/lazy.png"})
+    http.page(path, std::string(1000, 'x'), "application/octet-stream");
+  http.page("/missing.png", "gone", "text/plain", 404);
+  http.page("/favicon.ico", "icon", "image/x-icon");
+  http.start();
+
+  const BrowserLoad load = LoadLikeABrowser(http.url("/"));
+  QStringList targets = http.targets();
+  const QSet<QString> once(targets.begin(), targets.end());
+  EXPECT_EQ(once.size(), targets.size()) << targets.join(' ').toStdString();
+  targets.sort();
+  EXPECT_EQ(targets.join(' '),
+            "/ /a.js /bg.png /f.woff2 /favicon.ico /frame.html /frame.png /i.png /lazy.png "
+            "/missing.png /s.css /small.png /t.css /t.png");
+  ASSERT_EQ(load.files.size(), 14);
+  EXPECT_EQ(load.failures, 1);
+  EXPECT_FALSE(load.cancelled);
+  for (const LoadedFile& f : load.files) {
+    EXPECT_EQ(f.status, f.url.endsWith("/missing.png") ? 404 : 200) << f.url.data();
+    EXPECT_LE(f.start, f.end);
+    EXPECT_LE(f.end, load.loadTime);
+    EXPECT_EQ(f.httpVersion, "1.1");
+  }
+  // A stylesheet's files start after it ends; the frame's image after the frame.
+  auto file = [&](const char* path) {
+    return *std::find_if(load.files.begin(), load.files.end(),
+                         [&](const LoadedFile& f) { return f.url.endsWith(path); });
+  };
+  EXPECT_GE(file("/t.css").start, file("/s.css").end);
+  EXPECT_GE(file("/t.png").start, file("/t.css").end);
+  EXPECT_GE(file("/frame.png").start, file("/frame.html").end);
+  EXPECT_EQ(file("/frame.html").depth, 1);
+  EXPECT_EQ(file("/i.png").decodedBytes, 1000);
+  EXPECT_GT(load.firstByte, 0);
+}
+
+TEST(BrowserLoad, AtMostSixConnectionsToAHostAndALimitOfRequests) {
+  HttpTestServer http;
+  std::atomic<int> now{0}, most{0};
+  QByteArray page;
+  for (int i = 0; i < 30; ++i) page += "<img src=/img" + QByteArray::number(i) + ".png>";
+  http.page("/", page.toStdString());
+  http.page("/favicon.ico", "icon", "image/x-icon");
+  http.server().Get(R"(/img\d+\.png)", [&](const httplib::Request&, httplib::Response& res) {
+    const int n = ++now;
+    int seen = most.load();
+    while (n > seen && !most.compare_exchange_weak(seen, n)) {
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    --now;
+    res.set_content(std::string(500, 'x'), "image/png");
+  });
+  http.start();
+
+  const BrowserLoad load = LoadLikeABrowser(http.url("/"));
+  EXPECT_EQ(load.files.size(), 32);
+  EXPECT_EQ(load.failures, 0);
+  EXPECT_LE(most.load(), 6);
+  EXPECT_GE(most.load(), 2);
+
+  BrowserLoadOptions limited;
+  limited.maxRequests = 5;
+  const BrowserLoad few = LoadLikeABrowser(http.url("/"), limited);
+  EXPECT_EQ(few.files.size(), 5);
+  EXPECT_EQ(few.notFetched, 27);
+}
+
+TEST(BrowserLoad, CancelEndsEveryTransfer) {
+  HttpTestServer http;
+  http.page("/", "<img src=/slow1.png><img src=/slow2.png>");
+  http.server().Get(R"(/slow\d\.png)", [](const httplib::Request&, httplib::Response& res) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    res.set_content("x", "image/png");
+  });
+  http.page("/favicon.ico", "icon", "image/x-icon");
+  http.start();
+  BrowserLoadOptions options;
+  int calls = 0;
+  options.pump = [&] { return ++calls < 4; };
+  const BrowserLoad load = LoadLikeABrowser(http.url("/"), options);
+  EXPECT_TRUE(load.cancelled);
+  const int cancelled = int(std::count_if(load.files.begin(), load.files.end(),
+                                          [](const LoadedFile& f) { return f.error == 12017; }));
+  EXPECT_GE(cancelled, 2);
+  EXPECT_EQ(LoadLikeABrowser("ftp://x.example/").files.value(0).error, 12005);
+}
+
+// nginx from Debian on loopback, https only with HTTP/2 offered by ALPN, serving `files`; its
+// access log names each request's connection and protocol.
+class NginxH2 {
+ public:
+  NginxH2(const testing::TestAuthority& ca, const QList<std::pair<QString, QByteArray>>& files) {
+    const QString nginx =
+        QStandardPaths::findExecutable(QStringLiteral("nginx"), {QStringLiteral("/usr/sbin")});
+    if (nginx.isEmpty() || !dir_.isValid()) return;
+    QDir(dir_.path()).mkpath(QStringLiteral("www"));
+    for (const auto& [name, body] : files) {
+      QFile f(dir_.filePath(QStringLiteral("www/") + name));
+      if (!f.open(QIODevice::WriteOnly) || f.write(body) != body.size()) return;
+    }
+    port_ = testing::freeLoopbackPort();
+    const QString d = dir_.path();
+    QFile conf(dir_.filePath(QStringLiteral("nginx.conf")));
+    if (!conf.open(QIODevice::WriteOnly)) return;
+    conf.write(QStringLiteral(
+                   "%1 worker_processes 1; daemon off; pid %2/nginx.pid; error_log %2/error.log;\n"
+                   "events { worker_connections 64; }\n"
+                   "http { log_format c '$connection $server_protocol $request_uri';\n"
+                   "  access_log %2/access.log c; client_body_temp_path %2/body;\n"
+                   "  proxy_temp_path %2/proxy; fastcgi_temp_path %2/fastcgi;\n"
+                   "  uwsgi_temp_path %2/uwsgi; scgi_temp_path %2/scgi;\n"
+                   "  server { listen 127.0.0.1:%3 ssl http2; root %2/www;\n"
+                   "    ssl_certificate %4; ssl_certificate_key %5; } }\n")
+                   .arg(geteuid() == 0 ? QStringLiteral("user root;") : QString(), d)
+                   .arg(port_)
+                   .arg(QString::fromStdString(ca.certFile()), QString::fromStdString(ca.keyFile()))
+                   .toUtf8());
+    conf.close();
+    process_.start(nginx, {QStringLiteral("-c"), conf.fileName(), QStringLiteral("-p"), d});
+    if (!process_.waitForStarted(5000)) return;
+    for (int i = 0; i < 100 && !ready_; ++i) {  // until it listens, at most 5 s
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      ready_ = QFile::exists(dir_.filePath(QStringLiteral("nginx.pid")));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ~NginxH2() {
+    if (process_.state() != QProcess::NotRunning) {
+      process_.terminate();
+      if (!process_.waitForFinished(5000)) process_.kill();
+      process_.waitForFinished(2000);
+    }
+  }
+  bool ready() const { return ready_; }
+  QString url(const QString& path) const {
+    return QStringLiteral("https://127.0.0.1:%1%2").arg(port_).arg(path);
+  }
+  QStringList log() const {
+    QFile f(dir_.filePath(QStringLiteral("access.log")));
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  }
+
+ private:
+  QTemporaryDir dir_;
+  QProcess process_;
+  int port_ = 0;
+  bool ready_ = false;
+};
+
+// Over TLS a server that offers HTTP/2 gets every request on one multiplexed connection.
+TEST(BrowserLoad, OneHttp2ConnectionPerOriginOverTls) {
+  testing::TestAuthority ca;
+  ASSERT_TRUE(ca.ok());
+  QList<std::pair<QString, QByteArray>> files{
+      {QStringLiteral("index.html"),
+       "<link rel=stylesheet href=s.css><script src=a.js></script><img src=i.png><img src=j.png>"
+       "<img src=k.png>"},
+      {QStringLiteral("s.css"), "body{background:url(bg.png)}"},
+      {QStringLiteral("favicon.ico"), "icon"}};
+  for (const char* name : {"a.js", "i.png", "j.png", "k.png", "bg.png"})
+    files << std::pair{QString::fromLatin1(name), QByteArray(20000, 'z')};
+  NginxH2 nginx(ca, files);
+  if (!nginx.ready()) GTEST_SKIP() << "nginx (Debian's nginx-light) could not be started";
+
+  BrowserLoadOptions options;
+  options.caFile = QByteArray::fromStdString(ca.caFile());
+  const BrowserLoad load = LoadLikeABrowser(nginx.url(QStringLiteral("/index.html")), options);
+  ASSERT_EQ(load.files.size(), 8);
+  EXPECT_EQ(load.failures, 0);
+  for (const LoadedFile& f : load.files) EXPECT_EQ(f.httpVersion, "2") << f.url.data();
+  QStringList log = nginx.log();
+  // nginx logs a request once its answer is sent, which may be after the client has it all.
+  for (int i = 0; i < 40 && log.size() < 8; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    log = nginx.log();
+  }
+  EXPECT_EQ(log.size(), 8);
+  QSet<QString> connections;
+  for (const QString& line : log) {
+    EXPECT_TRUE(line.contains(QLatin1String("HTTP/2.0"))) << line.toStdString();
+    connections.insert(line.section(QLatin1Char(' '), 0, 0));
+  }
+  EXPECT_EQ(connections.size(), 1);
+  EXPECT_GT(load.files[0].tls, 0);
+}
+
+}  // namespace
+}  // namespace quorvel
