@@ -131,17 +131,17 @@ class Windows : public testing::AppFolderTest {};
 TEST_F(Windows, ControlsCaptionsAndLayoutAsTheUserSeesThem) {
   const QFont original = QApplication::font();
   for (const int points : {0, 9, 10, 11, 12, 13, 14})
-  for (const Window& spec : windows()) {
-    SCOPED_TRACE(spec.title.toStdString() + " at " + std::to_string(points) + " pt");
+  for (const Window& expected : windows()) {
+    SCOPED_TRACE(expected.title.toStdString() + " at " + std::to_string(points) + " pt");
     QFont font = original;
     if (points > 0) font.setPointSize(points);
     QApplication::setFont(font);
-    const std::unique_ptr<QWidget> w = spec.open();
+    const std::unique_ptr<QWidget> w = expected.open();
     w->show();
-    EXPECT_EQ(w->windowTitle(), spec.title);
+    EXPECT_EQ(w->windowTitle(), expected.title);
     int previousBottom = 0;
     QMap<QString, int> seen;
-    for (const QString& line : spec.lines) {
+    for (const QString& line : expected.lines) {
       int bottom = 0;
       const QWidget* left = nullptr;
       for (const QString& item : line.split('|')) {
