@@ -108,8 +108,7 @@ QJsonObject BenchJson(const BenchReport& report) {
                   {"microseconds", static_cast<double>(r.micros)},
                   {"error", r.error},
                   {"error_text", r.error == 0 ? QJsonValue() : QJsonValue(FileErrorText(r.error))}};
-    if (r.pageLoadMicros >= 0)
-      o.insert("load_microseconds", static_cast<double>(r.pageLoadMicros));
+    if (r.pageLoadMicros >= 0) o.insert("load_microseconds", static_cast<double>(r.pageLoadMicros));
     if (d.known) {
       o.insert("http", QJsonObject{{"status", d.status},
                                    {"version", d.httpVersion},
@@ -330,9 +329,10 @@ QJsonObject BenchHar(const BenchReport& report) {
   for (const RequestRecord& r : report.requests) {
     if (r.kind == RequestRecord::Kind::Page || pageId.isEmpty()) {
       pageId = QStringLiteral("page_%1_%2").arg(r.iteration).arg(r.entry);
-      pages.append(QJsonObject{
-          {"startedDateTime", IsoTime(r.startedMs)}, {"id", pageId}, {"title", r.pageUrl},
-                              {"_mode", modeName(report)}});
+      pages.append(QJsonObject{{"startedDateTime", IsoTime(r.startedMs)},
+                               {"id", pageId},
+                               {"title", r.pageUrl},
+                               {"_mode", modeName(report)}});
       onLoad.insert(pageId, 0.0);
     }
     // A page loaded as a browser does has its own load time; a page's files add up.

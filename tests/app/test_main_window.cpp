@@ -418,6 +418,25 @@ TEST_F(MainWindowTest, WindowsKeepTheirPlace) {
   }
 }
 
+// "Load like a browser" is the setting URLInfo/BrowserLoad: shown from it, stored at the click,
+// and the run started from the window loads as it says.
+TEST_F(MainWindowTest, LoadLikeABrowserIsTheSettingAndTheRunsChoice) {
+  writeFile("Quorvel.ini", "[URLInfo]\nBrowserLoad=1\n");
+  frmQuorvel w;
+  w.show();
+  std::vector<bool> runs;
+  w.setRunFunction([&](RunView& view) { runs.push_back(view.browserLoadOn()); });
+  auto* check = widget<QCheckBox>(&w, "chkBrowserLoad");
+  EXPECT_TRUE(check->isChecked());
+  QTest::mouseClick(widget<QPushButton>(&w, "cmdGo"), Qt::LeftButton);
+  QTest::mouseClick(check, Qt::LeftButton);
+  EXPECT_EQ(stored("BrowserLoad"), "0");
+  QTest::mouseClick(widget<QPushButton>(&w, "cmdGo"), Qt::LeftButton);
+  QTest::mouseClick(check, Qt::LeftButton);
+  EXPECT_EQ(stored("BrowserLoad"), "1");
+  EXPECT_EQ(runs, (std::vector<bool>{true, false}));
+}
+
 TEST_F(MainWindowTest, TheUrlFileGreysTheUrlBoxAndQuitAndExitStoreTheCheckBoxes) {
   writeFile("Quorvel.ini", "[URLInfo]\nLogResults=7\nGetImages=0\n");
   {
