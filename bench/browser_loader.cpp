@@ -17,8 +17,9 @@ BrowserLoad CurlBrowserLoader::load(const QString& pageUrl, const std::function<
   return LoadLikeABrowser(pageUrl, options);
 }
 
-BrowserLoadOptions RunBrowserLoadOptions(const QString& settingsPath) {
+BrowserLoadOptions RunBrowserLoadOptions(const QString& settingsPath, const QString& proxy) {
   BrowserLoadOptions options;
+  options.proxy = proxy.toUtf8();
   options.transferLimit = RequestLimitSetting(settingsPath);
   options.idleTimeout = CurlInternetOptions{}.idleTimeout;
   return options;

@@ -162,7 +162,8 @@ bool Run::prepare() {
   browserMode_ = view_.browserLoadOn();
   browser_ = env_.browserLoader;
   if (browserMode_ && !browser_) {
-    ownLoader_ = std::make_unique<CurlBrowserLoader>(RunBrowserLoadOptions(state_.settingsPath));
+    ownLoader_ =
+        std::make_unique<CurlBrowserLoader>(RunBrowserLoadOptions(state_.settingsPath, proxy));
     browser_ = ownLoader_.get();
   }
 

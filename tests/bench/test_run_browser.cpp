@@ -111,6 +111,14 @@ TEST_F(BrowserRun, DebugLogSaysTheModeAndListsTheFiles) {
   EXPECT_TRUE(log.contains("http://h/fr.htm"));
 }
 
+TEST_F(BrowserRun, TheRealLoaderKeepsTheRequestLimitAndTheProxy) {
+  ASSERT_TRUE(WriteSetting(appState().settingsPath, "URLInfo", "RequestLimit", "2.5"));
+  const BrowserLoadOptions o = RunBrowserLoadOptions(appState().settingsPath, "proxy.test:8080");
+  EXPECT_EQ(o.transferLimit.count(), 2500);
+  EXPECT_EQ(o.idleTimeout.count(), 60000);
+  EXPECT_EQ(o.proxy, "proxy.test:8080");
+}
+
 TEST_F(BrowserRun, TheSettingChoosesTheMode) {
   const struct {
     const char* value;

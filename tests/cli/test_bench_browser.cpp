@@ -141,5 +141,22 @@ TEST_F(BenchBrowser, TheSettingChoosesAndErrorsCountAsInAPageRun) {
   }
 }
 
+TEST_F(BenchBrowser, ThePageAndItsRequisitesGoThroughTheProxyOfTheSettings) {
+  testing::HttpTestServer proxy;
+  proxy.page(".*", "<html><img src=i.png></html>");
+  proxy.start();
+  writeFile(
+      "Quorvel.ini",
+      QStringLiteral("[Proxy]\nUse=1\nAddress=127.0.0.1\nPort=%1\n").arg(proxy.port()).toUtf8());
+  const Ended r =
+      runProgram({"bench", "--browser", "--no-log", "http://quorvel-proxy-test.invalid/p.htm"});
+  EXPECT_EQ(r.code, kExitOk) << r.err.toStdString();
+  QStringList seen = proxy.targets();
+  seen.sort();
+  EXPECT_EQ(seen, QStringList({"http://quorvel-proxy-test.invalid/favicon.ico",
+                               "http://quorvel-proxy-test.invalid/i.png",
+                               "http://quorvel-proxy-test.invalid/p.htm"}));
+}
+
 }  // namespace
 }  // namespace quorvel
