@@ -88,7 +88,8 @@ class Run {
   bool loadEntry(qsizetype u);
   void countLoadedFile(qsizetype u, const LoadedFile& f, const BrowserLoad& load,
                        std::int64_t startedMs, UrlTotals& url);
-  void report(RequestRecord::Kind kind, qsizetype u, const QString& url, const Download& d);
+  void report(RequestRecord::Kind kind, qsizetype u, const QString& url, const Download& d,
+              std::int64_t pageLoadMicros = -1);
   bool fetchResources(qsizetype u, const QStringList& resources, UrlTotals& url);
   void insertFrames(qsizetype u, const QStringList& frames);
   bool download(const QString& url, QByteArray* body, bool pollAfterOpen, Download& out);
@@ -394,25 +395,14 @@ void Run::countLoadedFile(qsizetype u, const LoadedFile& f, const BrowserLoad& l
     ++url.files;
   }
   if (logResults_) logs_.fileLine(fileUrl, d.bytes, d.micros, d.error);
-  if (!env_.onRequest) return;
-  RequestRecord r;
-  r.kind = own     ? RequestRecord::Kind::Page
-           : frame ? RequestRecord::Kind::Frame
-                   : RequestRecord::Kind::Resource;
-  r.iteration = pass_;
-  r.entry = static_cast<int>(u + 1);
-  r.pageUrl = urls_[u];
-  r.url = fileUrl;
-  r.startedMs = d.startedMs;
-  r.bytes = d.bytes;
-  r.micros = d.micros;
-  r.error = d.error;
-  r.details = d.details;
-  if (own) r.pageLoadMicros = load.loadTime;
-  env_.onRequest(r);
+  const RequestRecord::Kind kind = own     ? RequestRecord::Kind::Page
+                                   : frame ? RequestRecord::Kind::Frame
+                                           : RequestRecord::Kind::Resource;
+  report(kind, u, fileUrl, d, own ? load.loadTime : -1);
 }
 
-void Run::report(RequestRecord::Kind kind, qsizetype u, const QString& url, const Download& d) {
+void Run::report(RequestRecord::Kind kind, qsizetype u, const QString& url, const Download& d,
+                 std::int64_t pageLoadMicros) {
   if (!env_.onRequest) return;
   RequestRecord r;
   r.kind = kind;
@@ -425,6 +415,7 @@ void Run::report(RequestRecord::Kind kind, qsizetype u, const QString& url, cons
   r.micros = d.micros;
   r.error = d.error;
   r.details = d.details;
+  r.pageLoadMicros = pageLoadMicros;
   env_.onRequest(r);
 }
 
