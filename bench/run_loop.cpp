@@ -88,6 +88,7 @@ class Run {
   bool loadEntry(qsizetype u);
   void countLoadedFile(qsizetype u, const LoadedFile& f, const BrowserLoad& load,
                        std::int64_t startedMs, UrlTotals& url);
+  void count(const Download& d, UrlTotals& url, bool errorCounts, bool timed);
   void report(RequestRecord::Kind kind, qsizetype u, const QString& url, const Download& d,
               std::int64_t pageLoadMicros = -1);
   bool fetchResources(qsizetype u, const QStringList& resources, UrlTotals& url);
@@ -288,20 +289,8 @@ bool Run::fetchEntry(qsizetype u) {
   const bool errorAnswer = HttpStatusError(d.details) != 0;
   if (!errorAnswer && isNotFoundPage(body)) d.error = kNotFoundError;
 
-  if (d.error != 0) {
-    if (!isFrame) {
-      ++totals_.errors;
-      ++url.errors;
-    }
-  } else {
-    totals_.micros += d.micros;
-    totals_.bytes += d.bytes;
-    ++totals_.files;
-    url.micros = d.micros;
-    url.bytes += d.bytes;
-    ++url.files;
-    if (!isFrame) ++totals_.validUrls;
-  }
+  count(d, url, !isFrame, true);
+  if (d.error == 0 && !isFrame) ++totals_.validUrls;
   if (logResults_) logs_.fileLine(entry, d.bytes, d.micros, d.error);
   report(isFrame ? RequestRecord::Kind::Frame : RequestRecord::Kind::Page, u, entry, d);
   showTotals();
@@ -382,23 +371,34 @@ void Run::countLoadedFile(qsizetype u, const LoadedFile& f, const BrowserLoad& l
   d.micros = f.end - f.start;
   d.startedMs = startedMs + f.start / 1000;
   d.details = LoadedFileDetails(f);
-  // As in the page's own run: a frame's page that failed is no error of the list.
-  if (d.error != 0) {
-    if (!frame) {
-      ++totals_.errors;
-      ++url.errors;
-    }
-  } else {
-    totals_.bytes += d.bytes;
-    ++totals_.files;
-    url.bytes += d.bytes;
-    ++url.files;
-  }
+  // As in the page's own run: a frame's page that failed is no error of the list. The page's
+  // time is its load time, not its files' intervals.
+  count(d, url, !frame, false);
   if (logResults_) logs_.fileLine(fileUrl, d.bytes, d.micros, d.error);
   const RequestRecord::Kind kind = own     ? RequestRecord::Kind::Page
                                    : frame ? RequestRecord::Kind::Frame
                                            : RequestRecord::Kind::Resource;
   report(kind, u, fileUrl, d, own ? load.loadTime : -1);
+}
+
+// Counts a file into the run's and the entry's totals: its bytes (and with `timed` its interval)
+// when it came, else an error when `errorCounts`.
+void Run::count(const Download& d, UrlTotals& url, bool errorCounts, bool timed) {
+  if (d.error != 0) {
+    if (errorCounts) {
+      ++totals_.errors;
+      ++url.errors;
+    }
+    return;
+  }
+  if (timed) {
+    totals_.micros += d.micros;
+    url.micros += d.micros;
+  }
+  totals_.bytes += d.bytes;
+  ++totals_.files;
+  url.bytes += d.bytes;
+  ++url.files;
 }
 
 void Run::report(RequestRecord::Kind kind, qsizetype u, const QString& url, const Download& d,
@@ -426,17 +426,7 @@ bool Run::fetchResources(qsizetype u, const QStringList& resources, UrlTotals& u
     Download d;
     // Resources are only counted: their data is not kept.
     if (!download(resource, nullptr, false, d)) return false;
-    if (d.error != 0) {
-      ++totals_.errors;
-      ++url.errors;
-    } else {
-      totals_.micros += d.micros;
-      totals_.bytes += d.bytes;
-      ++totals_.files;
-      url.micros += d.micros;
-      url.bytes += d.bytes;
-      ++url.files;
-    }
+    count(d, url, true, true);
     if (logResults_) logs_.fileLine(resource, d.bytes, d.micros, d.error);
     report(RequestRecord::Kind::Resource, u, resource, d);
     showTotals();
