@@ -437,6 +437,20 @@ TEST_F(MainWindowTest, LoadLikeABrowserIsTheSettingAndTheRunsChoice) {
   EXPECT_EQ(runs, (std::vector<bool>{true, false}));
 }
 
+// An unattended run ticks the other boxes but loads as the setting says.
+TEST_F(MainWindowTest, AutoLoadsAsTheSettingSays) {
+  for (const char* setting : {"1", "0"}) {
+    SCOPED_TRACE(setting);
+    writeFile("Quorvel.ini", QByteArray("[URLInfo]\nBrowserLoad=") + setting + "\n");
+    frmQuorvel w(QStringLiteral("AUTO"));
+    std::vector<bool> runs;
+    w.setRunFunction([&](RunView& view) { runs.push_back(view.browserLoadOn()); });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 10000));
+    EXPECT_EQ(runs, std::vector<bool>{setting[0] == '1'});
+    EXPECT_EQ(stored("BrowserLoad"), setting);
+  }
+}
+
 TEST_F(MainWindowTest, TheUrlFileGreysTheUrlBoxAndQuitAndExitStoreTheCheckBoxes) {
   writeFile("Quorvel.ini", "[URLInfo]\nLogResults=7\nGetImages=0\n");
   {
