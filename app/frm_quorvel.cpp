@@ -28,6 +28,7 @@
 #include "app/startup.h"
 #include "core/twips.h"
 #include "app/url_history.h"
+#include "bench/browser_loader.h"
 #include "core/value_box.h"
 #include "core/window_place.h"
 #include "bench/benchmark.h"
@@ -237,6 +238,8 @@ void frmQuorvel::buildControls() {
   txtIterations_ = textBox(client, "txtIterations", 5520, 280, 495, 285, false);
   chkLoggingOn_ =
       checkBox(client, "chkLoggingOn", QStringLiteral("Log Results"), 240, 600, 1935, 255);
+  chkBrowserLoad_ = checkBox(client, "chkBrowserLoad", QStringLiteral("Load like a browser"),
+                             2400, 600, 2535, 255);
   chkUseURLFile_ =
       checkBox(client, "chkUseURLFile", QStringLiteral("Use URLS.DAT file"), 240, 960, 1815, 255);
   lblURLToUse_ = label(client, "lblURLToUse", QStringLiteral("URL To Use:"), 2280, 960, 1095, 255,
@@ -302,6 +305,12 @@ void frmQuorvel::buildControls() {
   connect(cmdGo_, &QPushButton::clicked, this, &frmQuorvel::onGoClicked);
   connect(cmdCancel_, &QPushButton::clicked, this, &QWidget::close);
   connect(chkUseURLFile_, &QCheckBox::toggled, this, &frmQuorvel::onUseUrlFileToggled);
+  // The choice is the setting URLInfo/BrowserLoad, which unattended runs read too.
+  connect(chkBrowserLoad_, &QCheckBox::toggled, this, [](bool on) {
+    AppState& s = appState();
+    if (on != BrowserLoadSetting(s.settingsPath) && !StoreBrowserLoadSetting(s.settingsPath, on))
+      s.settingsLost = true;
+  });
   connect(cboURLToUse_, &QComboBox::editTextChanged, this, &frmQuorvel::onUrlTextChanged);
   cmdGo_->installEventFilter(this);
   // A double-click on the errors box shows why the last run's requests failed.
@@ -357,6 +366,7 @@ void frmQuorvel::startUp(const QString& commandLine) {
   chkLoggingOn_->setChecked(c.logResults);
   chkImagesOn_->setChecked(c.getImages);
   chkSoundsOn_->setChecked(c.getSounds);
+  chkBrowserLoad_->setChecked(BrowserLoadSetting(s.settingsPath));
   chkUseURLFile_->setChecked(c.useUrlFile);
   onUseUrlFileToggled(c.useUrlFile);
   fillUrlBox(HistoryListEntries(s.urlHistory), s.urlHistory[1]);
@@ -504,6 +514,9 @@ bool frmQuorvel::imagesOn() const {
 }
 bool frmQuorvel::soundsOn() const {
   return chkSoundsOn_->isChecked();
+}
+bool frmQuorvel::browserLoadOn() const {
+  return chkBrowserLoad_->isChecked();
 }
 
 void frmQuorvel::setUrlList(const QStringList& entries, const QString& editText) {

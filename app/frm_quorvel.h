@@ -65,6 +65,7 @@ class frmQuorvel : public QMainWindow, public RunView {
   bool loggingOn() const override;
   bool imagesOn() const override;
   bool soundsOn() const override;
+  bool browserLoadOn() const override;
   void setUrlList(const QStringList& entries, const QString& editText) override;
   void setStatus(const QString& text) override;
   void setTotals(const RunTotals& totals) override;
@@ -107,6 +108,7 @@ class frmQuorvel : public QMainWindow, public RunView {
 
   QCheckBox* chkImagesOn_ = nullptr;
   QCheckBox* chkSoundsOn_ = nullptr;
+  QCheckBox* chkBrowserLoad_ = nullptr;
   QLabel* lblIterations_ = nullptr;
   QLineEdit* txtIterations_ = nullptr;
   QCheckBox* chkLoggingOn_ = nullptr;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "bench/browser_loader.h"
 #include "bench/internet.h"
 #include "bench/request_details.h"
 #include "bench/run_outcome.h"
@@ -18,14 +19,17 @@ namespace quorvel {
 struct RequestRecord {
   enum class Kind { Page, Frame, Resource };
   Kind kind = Kind::Page;
-  int iteration = 0;        // 1-based
-  int entry = 0;            // 1-based place of the page in the URL list (frames included)
-  QString pageUrl;          // the list entry this request belongs to
-  QString url;              // as requested (a resource without its scheme)
+  int iteration = 0;           // 1-based
+  int entry = 0;               // 1-based place of the page in the URL list (frames included)
+  QString pageUrl;             // the list entry this request belongs to
+  QString url;                 // as requested (a resource without its scheme)
   std::int64_t startedMs = 0;  // wall clock, milliseconds since the epoch (UTC)
   std::int64_t bytes = 0;
   std::int64_t micros = 0;  // the measured interval
   int error = 0;            // as logged (991 for a page the server did not have)
+  // A page loaded as a browser does: its load time (first request start to last requisite
+  // end), on its own record only; -1 otherwise.
+  std::int64_t pageLoadMicros = -1;
   RequestDetails details;
 };
 
@@ -40,6 +44,9 @@ struct RunEnvironment {
   std::function<void(const QString&, std::int64_t)> onInterval;
   // Called after each request has been counted; for the reports of the command line.
   std::function<void(const RequestRecord&)> onRequest;
+  // What loads a page as a browser does, when the view asks for that; null for the real one
+  // (with the request limit of the settings).
+  BrowserLoader* browserLoader = nullptr;
 };
 
 // The environment of a real run: monotonicMicros(), the local clock, standard output.

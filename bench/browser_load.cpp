@@ -164,6 +164,7 @@ class Loader {
     set(CURLOPT_LOW_SPEED_LIMIT, 1L);
     set(CURLOPT_LOW_SPEED_TIME, std::max(1L, long(o_.idleTimeout.count() / 1000)));
     set(CURLOPT_NOSIGNAL, 1L);
+    if (!o_.proxy.isEmpty()) set(CURLOPT_PROXY, o_.proxy.constData());
     set(CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
     set(CURLOPT_ERRORBUFFER, t.errorBuffer);
     set(CURLOPT_WRITEFUNCTION, &onBody);

@@ -32,6 +32,7 @@ struct BrowserLoadOptions {
   int maxRequests = 10000;  // the page's own included; later requisites are not fetched
   qsizetype maxParsedBody = qsizetype(64) << 20;  // of an HTML page or stylesheet read
   QByteArray caFile;  // certificate authorities for https instead of the system's
+  QByteArray proxy;   // "host:port" of an HTTP proxy; empty for direct connections
   // Called about every 50 ms while transfers wait; false ends them all (12017).
   std::function<bool()> pump;
 };

@@ -1,6 +1,7 @@
 # The Internet access layer and HTML scanning.
 target_sources(quorvel_core PRIVATE
   browser_load.cpp
+  browser_loader.cpp
   curl_internet.cpp
   css_tokenizer.cpp
   image_source.cpp

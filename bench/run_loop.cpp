@@ -2,8 +2,10 @@
 #include <QSet>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 #include "bench/benchmark_run.h"
+#include "bench/browser_loader.h"
 #include "bench/debug_log.h"
 #include "bench/log_lines.h"
 #include "bench/page_links.h"
@@ -83,7 +85,12 @@ class Run {
   bool buildUrlList();
   bool readIterations();
   bool fetchEntry(qsizetype u);
-  void report(RequestRecord::Kind kind, qsizetype u, const QString& url, const Download& d);
+  bool loadEntry(qsizetype u);
+  void countLoadedFile(qsizetype u, const LoadedFile& f, const BrowserLoad& load,
+                       std::int64_t startedMs, UrlTotals& url);
+  void count(const Download& d, UrlTotals& url, bool errorCounts, bool timed);
+  void report(RequestRecord::Kind kind, qsizetype u, const QString& url, const Download& d,
+              std::int64_t pageLoadMicros = -1);
   bool fetchResources(qsizetype u, const QStringList& resources, UrlTotals& url);
   void insertFrames(qsizetype u, const QStringList& frames);
   bool download(const QString& url, QByteArray* body, bool pollAfterOpen, Download& out);
@@ -110,6 +117,9 @@ class Run {
   bool logResults_ = false;
   bool getImages_ = false;
   bool getSounds_ = false;
+  bool browserMode_ = false;
+  std::unique_ptr<BrowserLoader> ownLoader_;  // the real one, when the run was given none
+  BrowserLoader* browser_ = nullptr;
   RunTotals totals_;
   RunOutcome outcome_;
   RunProgress progress_;
@@ -151,6 +161,13 @@ bool Run::prepare() {
   state_.logResults = logResults_;
   state_.getImages = getImages_;
   state_.getSounds = getSounds_;
+  browserMode_ = view_.browserLoadOn();
+  browser_ = env_.browserLoader;
+  if (browserMode_ && !browser_) {
+    ownLoader_ =
+        std::make_unique<CurlBrowserLoader>(RunBrowserLoadOptions(state_.settingsPath, proxy));
+    browser_ = ownLoader_.get();
+  }
 
   if (logResults_) {
     const QStringList problems = logs_.open(state_.autoMode);
@@ -165,6 +182,8 @@ bool Run::prepare() {
       outcome_.linesLost = true;
       view_.message(kOops, problem, MsgIcon::Exclamation);
     }
+    // A run of pages keeps the log as it always was; a browser load says so first.
+    if (browserMode_) debug_.line(QStringLiteral("*** mode browser"));
   }
 
   totals_ = RunTotals{};
@@ -256,9 +275,10 @@ bool Run::fetchEntry(qsizetype u) {
   const bool isFrame = marks_[u] == kFrameMark;
   const QString host = hostOf(entry);
   view_.setStatus(QStringLiteral("Connecting to ") + host);
-  progress_ = RunProgress{static_cast<int>(u + 1), static_cast<int>(urls_.size()), pass_,
-                          iterations_};
+  progress_ =
+      RunProgress{static_cast<int>(u + 1), static_cast<int>(urls_.size()), pass_, iterations_};
   view_.setProgress(progress_);
+  if (browserMode_) return loadEntry(u);
   UrlTotals url;
 
   QByteArray body;
@@ -269,20 +289,8 @@ bool Run::fetchEntry(qsizetype u) {
   const bool errorAnswer = HttpStatusError(d.details) != 0;
   if (!errorAnswer && isNotFoundPage(body)) d.error = kNotFoundError;
 
-  if (d.error != 0) {
-    if (!isFrame) {
-      ++totals_.errors;
-      ++url.errors;
-    }
-  } else {
-    totals_.micros += d.micros;
-    totals_.bytes += d.bytes;
-    ++totals_.files;
-    url.micros = d.micros;
-    url.bytes += d.bytes;
-    ++url.files;
-    if (!isFrame) ++totals_.validUrls;
-  }
+  count(d, url, !isFrame, true);
+  if (d.error == 0 && !isFrame) ++totals_.validUrls;
   if (logResults_) logs_.fileLine(entry, d.bytes, d.micros, d.error);
   report(isFrame ? RequestRecord::Kind::Frame : RequestRecord::Kind::Page, u, entry, d);
   showTotals();
@@ -314,7 +322,87 @@ bool Run::fetchEntry(qsizetype u) {
   return true;
 }
 
-void Run::report(RequestRecord::Kind kind, qsizetype u, const QString& url, const Download& d) {
+// A listed page loaded as a browser loads it: each file counted and logged with its own
+// interval, the page's time its load time (first request start to last requisite end).
+bool Run::loadEntry(qsizetype u) {
+  const QString entry = urls_[u];
+  debugTimed(QStringLiteral("*** start browser load for ") + entry);
+  const std::int64_t startedMs = QDateTime::currentMSecsSinceEpoch();
+  const BrowserLoad load = browser_->load(entry, [this] {
+    view_.processEvents();
+    return !cancelRequested();
+  });
+  debugTimed(QStringLiteral("*** browser load returned %1 files, %2 failed")
+                 .arg(load.files.size())
+                 .arg(load.failures));
+  if (load.cancelled || cancelRequested()) return false;
+  if (state_.debug1) {
+    debug_.line(QStringLiteral("*** files for ") + entry);
+    for (const LoadedFile& f : load.files) debug_.line(QString::fromUtf8(f.url));
+    debug_.line(QStringLiteral("*** not fetched: %1 lazy below the viewport, %2 beyond the "
+                               "request limit, %3 only scripts would request")
+                    .arg(load.lazyBelow)
+                    .arg(load.notFetched)
+                    .arg(load.scriptOnly));
+  }
+
+  UrlTotals url;
+  for (const LoadedFile& f : load.files) countLoadedFile(u, f, load, startedMs, url);
+  const bool pageLoaded = !load.files.isEmpty() && LoadedFileError(load.files.front()) == 0;
+  if (pageLoaded) {
+    totals_.micros += load.loadTime;
+    url.micros = load.loadTime;
+    ++totals_.validUrls;
+  }
+  if (env_.onInterval) env_.onInterval(entry, load.loadTime);
+  showTotals();
+  if (logResults_) logs_.urlSummary(hostOf(entry), entry, url, false);
+  return true;
+}
+
+void Run::countLoadedFile(qsizetype u, const LoadedFile& f, const BrowserLoad& load,
+                          std::int64_t startedMs, UrlTotals& url) {
+  const QString fileUrl = QString::fromUtf8(f.url);
+  const bool own = f.page && f.depth == 0;
+  const bool frame = f.page && f.depth > 0;
+  Download d;
+  d.error = LoadedFileError(f);
+  d.bytes = f.wireBytes;
+  d.micros = f.end - f.start;
+  d.startedMs = startedMs + f.start / 1000;
+  d.details = LoadedFileDetails(f);
+  // As in the page's own run: a frame's page that failed is no error of the list. The page's
+  // time is its load time, not its files' intervals.
+  count(d, url, !frame, false);
+  if (logResults_) logs_.fileLine(fileUrl, d.bytes, d.micros, d.error);
+  const RequestRecord::Kind kind = own     ? RequestRecord::Kind::Page
+                                   : frame ? RequestRecord::Kind::Frame
+                                           : RequestRecord::Kind::Resource;
+  report(kind, u, fileUrl, d, own ? load.loadTime : -1);
+}
+
+// Counts a file into the run's and the entry's totals: its bytes (and with `timed` its interval)
+// when it came, else an error when `errorCounts`.
+void Run::count(const Download& d, UrlTotals& url, bool errorCounts, bool timed) {
+  if (d.error != 0) {
+    if (errorCounts) {
+      ++totals_.errors;
+      ++url.errors;
+    }
+    return;
+  }
+  if (timed) {
+    totals_.micros += d.micros;
+    url.micros += d.micros;
+  }
+  totals_.bytes += d.bytes;
+  ++totals_.files;
+  url.bytes += d.bytes;
+  ++url.files;
+}
+
+void Run::report(RequestRecord::Kind kind, qsizetype u, const QString& url, const Download& d,
+                 std::int64_t pageLoadMicros) {
   if (!env_.onRequest) return;
   RequestRecord r;
   r.kind = kind;
@@ -327,6 +415,7 @@ void Run::report(RequestRecord::Kind kind, qsizetype u, const QString& url, cons
   r.micros = d.micros;
   r.error = d.error;
   r.details = d.details;
+  r.pageLoadMicros = pageLoadMicros;
   env_.onRequest(r);
 }
 
@@ -337,17 +426,7 @@ bool Run::fetchResources(qsizetype u, const QStringList& resources, UrlTotals& u
     Download d;
     // Resources are only counted: their data is not kept.
     if (!download(resource, nullptr, false, d)) return false;
-    if (d.error != 0) {
-      ++totals_.errors;
-      ++url.errors;
-    } else {
-      totals_.micros += d.micros;
-      totals_.bytes += d.bytes;
-      ++totals_.files;
-      url.micros += d.micros;
-      url.bytes += d.bytes;
-      ++url.files;
-    }
+    count(d, url, true, true);
     if (logResults_) logs_.fileLine(resource, d.bytes, d.micros, d.error);
     report(RequestRecord::Kind::Resource, u, resource, d);
     showTotals();

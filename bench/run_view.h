@@ -35,6 +35,9 @@ class RunView {
   virtual bool loggingOn() const = 0;
   virtual bool imagesOn() const = 0;
   virtual bool soundsOn() const = 0;
+  // Whether each listed page is loaded as a browser loads it (browser_loader.h); by default
+  // what the settings say (URLInfo/BrowserLoad).
+  virtual bool browserLoadOn() const;
   // URLs given for this run (the command line): when there are any, the run fetches them, in
   // order, instead of the URL list file or the URL box, and the URL history stays as it is.
   virtual QStringList givenUrls() const { return {}; }

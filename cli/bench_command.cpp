@@ -8,6 +8,7 @@
 #include "core/limit_setting.h"
 #include "core/proxy_state.h"
 #include "bench/benchmark_run.h"
+#include "bench/browser_loader.h"
 #include "bench/curl_internet.h"
 #include "bench/run_view.h"
 #include "bench/totals_text.h"
@@ -34,6 +35,7 @@ class CommandLineRunView final : public RunView {
   bool loggingOn() const override { return report_.logging; }
   bool imagesOn() const override { return report_.images; }
   bool soundsOn() const override { return report_.sounds; }
+  bool browserLoadOn() const override { return report_.browser; }
   void setUrlList(const QStringList&, const QString&) override {}
   void setStatus(const QString& text) override {
     report_.status = text;
@@ -105,6 +107,7 @@ int RunBench(const ParsedArgs& args, Console& console) {
     return kExitAlreadyRunning;
   }
   LoadProxyState();
+  report.browser = args.has(QStringLiteral("browser")) || BrowserLoadSetting(state.settingsPath);
 
   CurlInternetOptions options;
   options.transferLimit = RequestLimitSetting(state.settingsPath);

@@ -18,6 +18,7 @@ struct BenchReport {
   QStringList urls;  // the URLs asked for; empty for URLS.DAT
   int iterations = 1;
   bool images = true, sounds = true, logging = true;
+  bool browser = false;  // each page loaded as a browser loads it
   qint64 startedMs = 0, finishedMs = 0;  // wall clock, since the epoch
   QString status;                        // "Done" or "Cancelled", as the status line ends
   RunTotals totals;

@@ -55,6 +55,10 @@ std::vector<Command> makeCommands() {
        {valued("iterations", QLatin1Char('n'), "N", "fetch the list N times (default 1)"),
         flag("no-images", QChar(), "do not fetch images"),
         flag("no-sounds", QChar(), "do not fetch embedded objects and background sounds"),
+        flag("browser", QChar(),
+             "load each page as a browser loads it: every stylesheet, script, font, image and "
+             "frame it names, in parallel; the page's time is its load time (default: the "
+             "setting URLInfo/BrowserLoad)"),
         flag("no-log", QChar(), "write no logs"), kJson,
         flag("csv", QChar(), "write one CSV row per request to standard output"),
         valued("har", QChar(), "FILE", "write the run to FILE as an HTTP archive (HAR 1.2)"),

@@ -58,9 +58,9 @@ TEST_F(Desktop, ErasedThenTypedUrlRunsAndIsStoredExactly) {
                 .toUtf8());
   const QString id = start();
   ASSERT_FALSE(id.isEmpty());
-  // To the URL box with Tab (after the four check boxes and the iterations), then erase it all
-  // and type the new URL over what the erasing brings up, and press Enter.
-  x_.keys({"Tab", "Tab", "Tab", "Tab", "Tab", "ctrl+a", "BackSpace"});
+  // To the URL box with Tab (after the five check boxes and the iterations, in reading order),
+  // then erase it all and type the new URL over what the erasing brings up, and press Enter.
+  x_.keys({"Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "ctrl+a", "BackSpace"});
   x_.type(server.url("/typed.htm"));
   x_.keys({"Return"});
   EXPECT_TRUE(QTest::qWaitFor([&] { return server.targets().contains("/typed.htm"); }, 20000))

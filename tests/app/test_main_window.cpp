@@ -418,6 +418,39 @@ TEST_F(MainWindowTest, WindowsKeepTheirPlace) {
   }
 }
 
+// "Load like a browser" is the setting URLInfo/BrowserLoad: shown from it, stored at the click,
+// and the run started from the window loads as it says.
+TEST_F(MainWindowTest, LoadLikeABrowserIsTheSettingAndTheRunsChoice) {
+  writeFile("Quorvel.ini", "[URLInfo]\nBrowserLoad=1\n");
+  frmQuorvel w;
+  w.show();
+  std::vector<bool> runs;
+  w.setRunFunction([&](RunView& view) { runs.push_back(view.browserLoadOn()); });
+  auto* check = widget<QCheckBox>(&w, "chkBrowserLoad");
+  EXPECT_TRUE(check->isChecked());
+  QTest::mouseClick(widget<QPushButton>(&w, "cmdGo"), Qt::LeftButton);
+  QTest::mouseClick(check, Qt::LeftButton);
+  EXPECT_EQ(stored("BrowserLoad"), "0");
+  QTest::mouseClick(widget<QPushButton>(&w, "cmdGo"), Qt::LeftButton);
+  QTest::mouseClick(check, Qt::LeftButton);
+  EXPECT_EQ(stored("BrowserLoad"), "1");
+  EXPECT_EQ(runs, (std::vector<bool>{true, false}));
+}
+
+// An unattended run ticks the other boxes but loads as the setting says.
+TEST_F(MainWindowTest, AutoLoadsAsTheSettingSays) {
+  for (const char* setting : {"1", "0"}) {
+    SCOPED_TRACE(setting);
+    writeFile("Quorvel.ini", QByteArray("[URLInfo]\nBrowserLoad=") + setting + "\n");
+    frmQuorvel w(QStringLiteral("AUTO"));
+    std::vector<bool> runs;
+    w.setRunFunction([&](RunView& view) { runs.push_back(view.browserLoadOn()); });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 10000));
+    EXPECT_EQ(runs, std::vector<bool>{setting[0] == '1'});
+    EXPECT_EQ(stored("BrowserLoad"), setting);
+  }
+}
+
 TEST_F(MainWindowTest, TheUrlFileGreysTheUrlBoxAndQuitAndExitStoreTheCheckBoxes) {
   writeFile("Quorvel.ini", "[URLInfo]\nLogResults=7\nGetImages=0\n");
   {

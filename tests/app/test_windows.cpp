@@ -49,7 +49,7 @@ std::vector<Window> windows() {
       {make<frmQuorvel>(),
        "Quorvel",
        {"chkImagesOn=Get Images|chkSoundsOn=Get Sounds|lblIterations=Iterations:|txtIterations=1",
-        "chkLoggingOn=Log Results",
+        "chkLoggingOn=Log Results|chkBrowserLoad=Load like a browser",
         "chkUseURLFile=Use URLS.DAT file|lblURLToUse=URL To Use:|cboURLToUse=",
         "lblStatus=Status:|txtStatus=",
         "lblValidURLs=Valid URLs:|txtValidURLs=|lblURLErrors=Total Errors:|txtTotalErrors=",

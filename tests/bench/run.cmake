@@ -6,6 +6,7 @@ quorvel_add_test(test_bench_run
   ${CMAKE_CURRENT_LIST_DIR}/../tools/netns_lab.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_log_lines.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_page_sites.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_run_browser.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_run_fake.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_run_http.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_run_progress.cpp
