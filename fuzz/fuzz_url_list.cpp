@@ -4,7 +4,8 @@
 // Properties:
 // - the URLs read are what a direct reading of the rules gives: every line (ended by CR LF, LF
 //   or CR) that does not start with ";" and holds more than blanks, without its leading and
-//   trailing blanks, in file order;
+//   trailing blanks, in file order, its bytes that are no UTF-8 kept as they are (decoded as
+//   FromUtf8KeepingBytes decodes them);
 // - a date limit that is accepted is a real date from year 1 on, and reads back the same when
 //   written as MM/DD/YYYY, M-D-YYYY or YYYY-MM-DD; typed dates of any real day are accepted.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/text_util.h"
 #include "core/url_list_file.h"
 #include "fuzz_check.h"
 #include "stats/log_date.h"
@@ -32,7 +34,7 @@ QStringList slowUrlList(QByteArray data) {
   if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
   for (const QByteArray& line : lines) {
     if (line.startsWith(';')) continue;
-    QString text = QString::fromUtf8(line);
+    QString text = FromUtf8KeepingBytes(line);
     while (text.startsWith(u' ')) text.remove(0, 1);
     while (text.endsWith(u' ')) text.chop(1);
     if (!text.isEmpty()) urls << text;
