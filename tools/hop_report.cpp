@@ -108,17 +108,9 @@ void RunHopReport(const QString& host, const HopReportOptions& options,
   report = HopReport{};
   report.host = host;
   report.options = options;
-  if (!StartSockets()) {
-    report.outcome = TraceOutcome::NoSockets;
+  if (!StartTraceTo(host, options.family, report.destinationAddress, report.destination,
+                    report.outcome))
     return;
-  }
-  report.destinationAddress = ResolveHost(host, options.family);
-  report.destination = GetAddressText(report.destinationAddress);
-  if (report.destinationAddress.isNull()) {
-    report.outcome = TraceOutcome::Unresolved;
-    StopSockets();
-    return;
-  }
   if (events.resolved) events.resolved(report.destinationAddress);
   const IpFamily family = report.destinationAddress.family();
   IcmpOpenResult opened = events.open ? events.open(family) : OpenIcmpEcho(family);

@@ -48,23 +48,31 @@ TraceOutcome probeHops(IcmpEcho& echo, const TraceEvents& events, TraceReport& r
 
 }  // namespace
 
+bool StartTraceTo(const QString& host, AddressChoice family, IpAddress& address, QString& text,
+                  TraceOutcome& failure) {
+  if (!StartSockets()) {
+    failure = TraceOutcome::NoSockets;
+    return false;
+  }
+  address = ResolveHost(host, family);
+  text = GetAddressText(address);
+  if (address.isNull()) {
+    // Without an address there is nothing to trace.
+    failure = TraceOutcome::Unresolved;
+    StopSockets();
+    return false;
+  }
+  return true;
+}
+
 void TraceRt(const QString& host, const TraceOptions& options, const TraceEvents& events,
              TraceReport& report) {
   report = TraceReport{};
   report.host = host;
   report.options = options;
-  if (!StartSockets()) {
-    report.outcome = TraceOutcome::NoSockets;
+  if (!StartTraceTo(host, options.family, report.destinationAddress, report.destination,
+                    report.outcome))
     return;
-  }
-  report.destinationAddress = ResolveHost(host, options.family);
-  report.destination = GetAddressText(report.destinationAddress);
-  if (report.destinationAddress.isNull()) {
-    // Without an address there is nothing to trace.
-    report.outcome = TraceOutcome::Unresolved;
-    StopSockets();
-    return;
-  }
   if (events.resolved) events.resolved(report.destinationAddress);
   events.start(QStringLiteral("Tracing route to ") + report.destination + QStringLiteral("\n\n"));
   events.pump();

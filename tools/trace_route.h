@@ -70,6 +70,12 @@ struct TraceReport {
   QString openError;  // CannotOpen: what went wrong and what the user can do
 };
 
+// Starts the sockets and looks up the host a trace goes to: its address and the address's
+// text. False when there is nothing to trace: `failure` says why, and the sockets are stopped
+// again.
+bool StartTraceTo(const QString& host, AddressChoice family, IpAddress& address, QString& text,
+                  TraceOutcome& failure);
+
 // Traces the route to `host`; `report` is filled as it goes.
 void TraceRt(const QString& host, const TraceOptions& options, const TraceEvents& events,
              TraceReport& report);
