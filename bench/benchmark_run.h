@@ -30,6 +30,14 @@ struct RequestRecord {
   // A page loaded as a browser does: its load time (first request start to last requisite
   // end), on its own record only; -1 otherwise.
   std::int64_t pageLoadMicros = -1;
+  // The same page's DOMContentLoaded equivalent (its HTML and the stylesheets and scripts its
+  // parser waits for, done) and its first byte, from the start of its first request; -1 when
+  // not loaded as a browser does.
+  std::int64_t pageContentLoadMicros = -1;
+  std::int64_t pageFirstByteMicros = -1;
+  // When the request started on the run's monotonic clock (RunEnvironment::clockMicros): the
+  // requests of a run drawn against one time line.
+  std::int64_t startMicros = 0;
   RequestDetails details;
 };
 

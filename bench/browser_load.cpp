@@ -4,6 +4,7 @@
 
 #include <QSet>
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -46,6 +47,12 @@ struct Transfer {
   QByteArray body;
   std::int64_t decoded = 0;
   char errorBuffer[CURL_ERROR_SIZE] = {};
+  // Moments on the monotonic clock (0 until they happen): the first name look-up began, the
+  // first and the last request went out on a connection, the status line of the last answer
+  // came; libcurl's look-up, connect and TLS times (from its own start) when the first request
+  // went out.
+  std::int64_t resolveAt = 0, firstRequestAt = 0, lastRequestAt = 0, lastAnswerAt = 0;
+  curl_off_t firstDns = 0, firstConnect = 0, firstTls = 0;
 
   ~Transfer() {
     if (easy) curl_easy_cleanup(easy);
@@ -63,6 +70,32 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     else
       t->keep = false;  // too large to read: counted only
   }
+  return n;
+}
+
+int onResolveStart(void*, void*, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  if (t->resolveAt == 0) t->resolveAt = monotonicMicros();
+  return 0;
+}
+
+int onRequestReady(void* user, char*, char*, int, int) {
+  auto* t = static_cast<Transfer*>(user);
+  t->lastRequestAt = monotonicMicros();
+  if (t->firstRequestAt == 0) {
+    t->firstRequestAt = t->lastRequestAt;
+    curl_easy_getinfo(t->easy, CURLINFO_NAMELOOKUP_TIME_T, &t->firstDns);
+    curl_easy_getinfo(t->easy, CURLINFO_CONNECT_TIME_T, &t->firstConnect);
+    curl_easy_getinfo(t->easy, CURLINFO_APPCONNECT_TIME_T, &t->firstTls);
+  }
+  return CURL_PREREQFUNC_OK;
+}
+
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  const size_t n = size * count;
+  if (t->lastRequestAt != 0 && n >= 5 && std::memcmp(data, "HTTP/", 5) == 0)
+    t->lastAnswerAt = monotonicMicros();
   return n;
 }
 
@@ -112,7 +145,7 @@ class Loader {
   std::int64_t now() const { return monotonicMicros() - t0_; }
 
   // Starts fetching a file not fetched before; false when it is not fetched.
-  void enqueue(const Requisite& r, bool page, int depth) {
+  void enqueue(const Requisite& r, bool page, int depth, bool blocking = false) {
     if (seen_.contains(r.url)) return;
     seen_.insert(r.url);
     if (out_.files.size() >= o_.maxRequests) {
@@ -125,6 +158,7 @@ class Loader {
     f.kind = r.kind;
     f.destination = r.destination;
     f.depth = depth;
+    f.blocking = blocking;
     f.start = now();
     auto t = std::make_unique<Transfer>();
     t->index = out_.files.size();
@@ -169,6 +203,12 @@ class Loader {
     set(CURLOPT_ERRORBUFFER, t.errorBuffer);
     set(CURLOPT_WRITEFUNCTION, &onBody);
     set(CURLOPT_WRITEDATA, static_cast<void*>(&t));
+    set(CURLOPT_HEADERFUNCTION, &onHeader);
+    set(CURLOPT_HEADERDATA, static_cast<void*>(&t));
+    set(CURLOPT_RESOLVER_START_FUNCTION, &onResolveStart);
+    set(CURLOPT_RESOLVER_START_DATA, static_cast<void*>(&t));
+    set(CURLOPT_PREREQFUNCTION, &onRequestReady);
+    set(CURLOPT_PREREQDATA, static_cast<void*>(&t));
     if (!o_.caFile.isEmpty()) set(CURLOPT_CAINFO, o_.caFile.constData());
     return rc == CURLE_OK;
   }
@@ -219,7 +259,7 @@ class Loader {
     if (copy.page)
       discoverPage(t->body, *at, copy.depth);
     else
-      discoverStylesheet(t->body, *at, copy.depth);
+      discoverStylesheet(t->body, *at, copy.depth, copy.blocking);
   }
 
   void record(Transfer& t, LoadedFile& f, CURLcode result) {
@@ -234,22 +274,42 @@ class Loader {
                     : version == CURL_HTTP_VERSION_1_1 ? "1.1"
                     : version == CURL_HTTP_VERSION_1_0 ? "1.0"
                                                        : "";
-    curl_off_t dns = 0, connect = 0, tls = 0, pre = 0, first = 0, total = 0, size = 0;
-    curl_easy_getinfo(t.easy, CURLINFO_NAMELOOKUP_TIME_T, &dns);
-    curl_easy_getinfo(t.easy, CURLINFO_CONNECT_TIME_T, &connect);
-    curl_easy_getinfo(t.easy, CURLINFO_APPCONNECT_TIME_T, &tls);
-    curl_easy_getinfo(t.easy, CURLINFO_PRETRANSFER_TIME_T, &pre);
-    curl_easy_getinfo(t.easy, CURLINFO_STARTTRANSFER_TIME_T, &first);
-    curl_easy_getinfo(t.easy, CURLINFO_TOTAL_TIME_T, &total);
+    curl_off_t size = 0;
     curl_easy_getinfo(t.easy, CURLINFO_SIZE_DOWNLOAD_T, &size);
-    f.dns = dns;
-    f.connect = connect > dns ? connect - dns : 0;
-    f.tls = tls > connect ? tls - connect : 0;
-    f.wait = first > pre ? first - pre : 0;
-    f.receive = total > first && first > 0 ? total - first : 0;
     f.wireBytes = size;
     f.decodedBytes = t.decoded;
-    if (f.page && f.depth == 0 && first > 0) out_.firstByte = f.start + first;
+    phases(t, f);
+    if (f.page && f.depth == 0 && t.lastAnswerAt != 0) out_.firstByte = t.lastAnswerAt - t0_;
+  }
+
+  // Divides the file's time into its phases. libcurl's own clock starts when it takes the
+  // transfer up, and it counts the wait for a free connection as name look-up; the moments the
+  // callbacks saw put that wait where it belongs.
+  void phases(const Transfer& t, LoadedFile& f) const {
+    if (t.firstRequestAt == 0) return failedPhases(t, f);
+    const std::int64_t requestAt = t.firstRequestAt - t0_;
+    f.connect = t.firstConnect > t.firstDns ? t.firstConnect - t.firstDns : 0;
+    f.tls = t.firstTls > t.firstConnect ? t.firstTls - t.firstConnect : 0;
+    if (t.resolveAt != 0) {
+      f.blocked = std::max<std::int64_t>(0, t.resolveAt - t0_ - f.start);
+      f.dns = std::max<std::int64_t>(0, requestAt - f.start - f.blocked - f.connect - f.tls);
+    } else {
+      f.blocked = std::max<std::int64_t>(0, requestAt - f.start - f.connect - f.tls);
+    }
+    f.redirect = t.lastRequestAt - t.firstRequestAt;
+    const std::int64_t answerAt = t.lastAnswerAt >= t.lastRequestAt ? t.lastAnswerAt - t0_ : f.end;
+    f.wait = std::max<std::int64_t>(0, answerAt - (t.lastRequestAt - t0_));
+    f.receive = std::max<std::int64_t>(0, f.end - answerAt);
+  }
+
+  // A transfer that never sent its request: libcurl's look-up and connect times, the rest of
+  // its time queued.
+  void failedPhases(const Transfer& t, LoadedFile& f) const {
+    curl_off_t dns = 0, connect = 0;
+    curl_easy_getinfo(t.easy, CURLINFO_NAMELOOKUP_TIME_T, &dns);
+    curl_easy_getinfo(t.easy, CURLINFO_CONNECT_TIME_T, &connect);
+    f.connect = connect > dns ? connect - dns : 0;
+    f.blocked = std::max<std::int64_t>(0, f.end - f.start - f.connect);
   }
 
   void discoverPage(const QByteArray& html, const WebUrl& at, int depth) {
@@ -264,18 +324,19 @@ class Loader {
       if (r.kind == RequisiteKind::Frame) {
         if (depth < o_.maxDepth) enqueue(r, true, depth + 1);
       } else {
-        enqueue(r, false, depth);
+        enqueue(r, false, depth, depth == 0 && r.blocking);
       }
     }
   }
 
-  void discoverStylesheet(const QByteArray& css, const WebUrl& at, int depth) {
+  // What a stylesheet names; its imports block the page as the stylesheet itself does.
+  void discoverStylesheet(const QByteArray& css, const WebUrl& at, int depth, bool blocking) {
     QList<Requisite> files = ReadStylesheetRequisites(css, at, o_.viewport.devicePixelRatio);
     std::stable_sort(files.begin(), files.end(),
                      [](const Requisite& a, const Requisite& b) { return rank(a) < rank(b); });
     for (const Requisite& r : files) {
       if (r.kind == RequisiteKind::Stylesheet) {
-        if (depth < o_.maxDepth) enqueue(r, false, depth + 1);
+        if (depth < o_.maxDepth) enqueue(r, false, depth + 1, blocking);
       } else {
         enqueue(r, false, depth);
       }
@@ -285,6 +346,8 @@ class Loader {
   void finish() {
     for (const LoadedFile& f : out_.files) {
       out_.loadTime = std::max(out_.loadTime, f.end);
+      if ((f.page && f.depth == 0) || f.blocking)
+        out_.contentLoad = std::max(out_.contentLoad, f.end);
       if (f.failed()) ++out_.failures;
     }
   }

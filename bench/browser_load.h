@@ -47,11 +47,14 @@ struct LoadedFile {
   int error = 0;    // the program's error number; 0 for none
   QByteArray errorText;
   QByteArray httpVersion;  // "1.1", "2"
-  // Microseconds from the start of the page's first request.
+  bool blocking = false;   // the page's DOMContentLoaded waits for it
+  // Microseconds from the start of the page's first request: when the file was found (and
+  // asked of libcurl), when its last byte came.
   std::int64_t start = 0, end = 0;
-  // libcurl's phases of the transfer, in microseconds: name lookup, connection, TLS, waiting
-  // for the first byte, receiving (each 0 when it did not take place).
-  std::int64_t dns = 0, connect = 0, tls = 0, wait = 0, receive = 0;
+  // The phases of the transfer, in microseconds, one after the other from `start` to `end`:
+  // queued for a connection, name look-up, connection, TLS, the redirects followed, waiting
+  // for the first byte of the answer, receiving it (each 0 when it did not take place).
+  std::int64_t blocked = 0, dns = 0, connect = 0, tls = 0, redirect = 0, wait = 0, receive = 0;
   std::int64_t wireBytes = 0;     // the body as sent (compressed, when it was)
   std::int64_t decodedBytes = 0;  // the body decoded
   bool failed() const { return error != 0 || status >= 400 || status == 0; }
@@ -60,7 +63,10 @@ struct LoadedFile {
 struct BrowserLoad {
   QList<LoadedFile> files;     // in order of their start
   std::int64_t loadTime = 0;   // microseconds: first start to last end
-  std::int64_t firstByte = 0;  // microseconds to the page's first byte
+  std::int64_t firstByte = 0;  // microseconds to the first byte of the page's final answer
+  // Microseconds to the DOMContentLoaded equivalent: the page's HTML, the stylesheets it names
+  // (with their imports) and its scripts that are not async, all done.
+  std::int64_t contentLoad = 0;
   int failures = 0;
   int lazyBelow = 0, scriptOnly = 0, notFetched = 0;  // notFetched: beyond maxRequests
   bool cancelled = false;

@@ -52,12 +52,15 @@ RequestDetails LoadedFileDetails(const LoadedFile& file) {
   const auto phase = [](std::int64_t micros) { return micros > 0 ? micros : -1; };
   RequestDetails d;
   d.known = true;
+  d.blockedMicros = std::max<std::int64_t>(0, file.blocked);
   d.dnsMicros = phase(file.dns);
   d.connectMicros = phase(file.connect);
   d.tlsMicros = phase(file.tls);
   d.sendMicros = 0;
   d.waitMicros = std::max<std::int64_t>(0, file.wait);
   d.receiveMicros = std::max<std::int64_t>(0, file.receive);
+  d.redirectMicros = std::max<std::int64_t>(0, file.redirect);
+  d.decodedBytes = file.decodedBytes;
   d.status = int(file.status);
   if (!file.httpVersion.isEmpty()) d.httpVersion = QStringLiteral("HTTP/") + file.httpVersion;
   d.effectiveUrl = QString::fromUtf8(file.url);

@@ -83,14 +83,18 @@ enum Attribute {
   DataLazySrc,
   DataBg,
   DataBackground,
+  Async,
 };
-const QList<QByteArray> kAttributes = {
-    "rel",      "href",           "as",          "type",          "media",
-    "src",      "srcset",         "sizes",       "imagesrcset",   "imagesizes",
-    "loading",  "poster",         "preload",     "autoplay",      "data",
-    "nomodule", "disabled",       "style",       "background",    "srcdoc",
-    "height",   "data-src",       "data-srcset", "data-original", "data-lazy-src",
-    "data-bg",  "data-background"};
+const QList<QByteArray> kAttributes = {"rel",           "href",        "as",
+                                       "type",          "media",       "src",
+                                       "srcset",        "sizes",       "imagesrcset",
+                                       "imagesizes",    "loading",     "poster",
+                                       "preload",       "autoplay",    "data",
+                                       "nomodule",      "disabled",    "style",
+                                       "background",    "srcdoc",      "height",
+                                       "data-src",      "data-srcset", "data-original",
+                                       "data-lazy-src", "data-bg",     "data-background",
+                                       "async"};
 
 // How far below the viewport Chromium loads lazy images and frames ahead of a scroll.
 constexpr int kLazyLoadAhead = 1250;
@@ -222,20 +226,21 @@ class Discovery {
   QList<PictureSource> pictureSources_;
   QByteArray mediaDestination_;
 
-  void add(RequisiteKind kind, const QByteArray& url, const QByteArray& destination) {
+  void add(RequisiteKind kind, const QByteArray& url, const QByteArray& destination,
+           bool blocking = false) {
     if (seen_.contains(url)) {
       ++out_.duplicates;
       return;
     }
     seen_.insert(url);
-    out_.files << Requisite{kind, url, destination};
+    out_.files << Requisite{kind, url, destination, blocking};
   }
 
   void addReference(RequisiteKind kind, const std::optional<QByteArray>& reference,
-                    const QByteArray& destination) {
+                    const QByteArray& destination, bool blocking = false) {
     if (!reference) return;
     if (const std::optional<WebUrl> url = ResolveWebUrl(*reference, base_))
-      add(kind, url->text(), destination);
+      add(kind, url->text(), destination, blocking);
   }
 
   void addCss(QByteArrayView css, CssSource source) {
@@ -275,7 +280,7 @@ class Discovery {
         return link(tag);
       case Script:
         if (!tag.raw[NoModule] && isScriptType(tag.value(Type)))
-          addReference(RequisiteKind::Script, tag.value(Src), "script");
+          addReference(RequisiteKind::Script, tag.value(Src), "script", !tag.raw[Async]);
         return;
       case Style: {
         const qsizetype end = styleEnd(html_, tag.end);
@@ -324,7 +329,7 @@ class Discovery {
     const std::optional<QByteArray> rel = tag.value(Rel);
     if (hasToken(rel, "stylesheet")) {
       if (!tag.raw[Disabled] && isStyleType(tag.value(Type)))
-        addReference(RequisiteKind::Stylesheet, tag.value(Href), "style");
+        addReference(RequisiteKind::Stylesheet, tag.value(Href), "style", true);
     } else if (hasToken(rel, "preload")) {
       const std::optional<QByteArray> destination = preloadDestination(tag.value(As));
       if (!destination || !preloadTypeUsable(*destination, tag.value(Type))) return;

@@ -56,6 +56,9 @@ struct Requisite {
   // Sec-Fetch-Dest): "style", "script", "image", "font", "iframe", "frame", "embed", "object",
   // "audio", "video", "manifest", or "" for a preload as "fetch".
   QByteArray destination;
+  // The page's parser waits for it before DOMContentLoaded: a stylesheet of the page's own, a
+  // script that is not async.
+  bool blocking = false;
 };
 
 struct PageRequisites {

@@ -34,6 +34,7 @@ struct RequestDetails {
   // Phases in microseconds, in the order they happen, one after the other (they add up to the
   // request's time); -1 when the phase did not take place (no look-up on a reused connection,
   // no TLS over plain http).
+  std::int64_t blockedMicros = -1;  // queued for a connection (a page loaded as a browser does)
   std::int64_t dnsMicros = -1;      // name look-up
   std::int64_t connectMicros = -1;  // TCP connection (without the TLS handshake)
   std::int64_t tlsMicros = -1;      // the TLS handshake alone
@@ -50,6 +51,7 @@ struct RequestDetails {
   int remotePort = 0;
   QString effectiveUrl;  // the URL that answered, after redirects
   QString contentType;
+  std::int64_t decodedBytes = -1;  // the body after its content encoding; -1 when unknown
   std::int64_t requestHeaderBytes = -1;
   std::int64_t responseHeaderBytes = -1;
   HeaderLines requestHeaders;   // only when asked for

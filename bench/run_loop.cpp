@@ -77,8 +77,9 @@ class Run {
     int error = 0;
     std::int64_t bytes = 0;
     std::int64_t micros = 0;
-    std::int64_t startedMs = 0;  // only when requests are reported
-    RequestDetails details;      // what the session knows of the request
+    std::int64_t startedMs = 0;    // only when requests are reported
+    std::int64_t startMicros = 0;  // on the run's clock
+    RequestDetails details;        // what the session knows of the request
   };
 
   bool prepare();
@@ -87,10 +88,10 @@ class Run {
   bool fetchEntry(qsizetype u);
   bool loadEntry(qsizetype u);
   void countLoadedFile(qsizetype u, const LoadedFile& f, const BrowserLoad& load,
-                       std::int64_t startedMs, UrlTotals& url);
+                       std::int64_t startedMs, std::int64_t startMicros, UrlTotals& url);
   void count(const Download& d, UrlTotals& url, bool errorCounts, bool timed);
   void report(RequestRecord::Kind kind, qsizetype u, const QString& url, const Download& d,
-              std::int64_t pageLoadMicros = -1);
+              const BrowserLoad* page = nullptr);
   bool fetchResources(qsizetype u, const QStringList& resources, UrlTotals& url);
   void insertFrames(qsizetype u, const QStringList& frames);
   bool download(const QString& url, QByteArray* body, bool pollAfterOpen, Download& out);
@@ -247,6 +248,7 @@ bool Run::download(const QString& url, QByteArray* body, bool pollAfterOpen, Dow
   if (env_.onRequest) out.startedMs = QDateTime::currentMSecsSinceEpoch();
   std::int64_t start = env_.clockMicros();
   requestStart_ = start;
+  out.startMicros = start;
   out.error = net_.OpenURL(url);
   out.micros = env_.clockMicros() - start;
   debugTimed(QStringLiteral("*** OpenURL returned ") + QString::number(out.error));
@@ -328,6 +330,7 @@ bool Run::loadEntry(qsizetype u) {
   const QString entry = urls_[u];
   debugTimed(QStringLiteral("*** start browser load for ") + entry);
   const std::int64_t startedMs = QDateTime::currentMSecsSinceEpoch();
+  const std::int64_t startMicros = env_.clockMicros();
   const BrowserLoad load = browser_->load(entry, [this] {
     view_.processEvents();
     return !cancelRequested();
@@ -347,7 +350,7 @@ bool Run::loadEntry(qsizetype u) {
   }
 
   UrlTotals url;
-  for (const LoadedFile& f : load.files) countLoadedFile(u, f, load, startedMs, url);
+  for (const LoadedFile& f : load.files) countLoadedFile(u, f, load, startedMs, startMicros, url);
   const bool pageLoaded = !load.files.isEmpty() && LoadedFileError(load.files.front()) == 0;
   if (pageLoaded) {
     totals_.micros += load.loadTime;
@@ -361,7 +364,7 @@ bool Run::loadEntry(qsizetype u) {
 }
 
 void Run::countLoadedFile(qsizetype u, const LoadedFile& f, const BrowserLoad& load,
-                          std::int64_t startedMs, UrlTotals& url) {
+                          std::int64_t startedMs, std::int64_t startMicros, UrlTotals& url) {
   const QString fileUrl = QString::fromUtf8(f.url);
   const bool own = f.page && f.depth == 0;
   const bool frame = f.page && f.depth > 0;
@@ -370,6 +373,7 @@ void Run::countLoadedFile(qsizetype u, const LoadedFile& f, const BrowserLoad& l
   d.bytes = f.wireBytes;
   d.micros = f.end - f.start;
   d.startedMs = startedMs + f.start / 1000;
+  d.startMicros = startMicros + f.start;
   d.details = LoadedFileDetails(f);
   // As in the page's own run: a frame's page that failed is no error of the list. The page's
   // time is its load time, not its files' intervals.
@@ -378,7 +382,7 @@ void Run::countLoadedFile(qsizetype u, const LoadedFile& f, const BrowserLoad& l
   const RequestRecord::Kind kind = own     ? RequestRecord::Kind::Page
                                    : frame ? RequestRecord::Kind::Frame
                                            : RequestRecord::Kind::Resource;
-  report(kind, u, fileUrl, d, own ? load.loadTime : -1);
+  report(kind, u, fileUrl, d, own ? &load : nullptr);
 }
 
 // Counts a file into the run's and the entry's totals: its bytes (and with `timed` its interval)
@@ -402,7 +406,7 @@ void Run::count(const Download& d, UrlTotals& url, bool errorCounts, bool timed)
 }
 
 void Run::report(RequestRecord::Kind kind, qsizetype u, const QString& url, const Download& d,
-                 std::int64_t pageLoadMicros) {
+                 const BrowserLoad* page) {
   if (!env_.onRequest) return;
   RequestRecord r;
   r.kind = kind;
@@ -415,7 +419,12 @@ void Run::report(RequestRecord::Kind kind, qsizetype u, const QString& url, cons
   r.micros = d.micros;
   r.error = d.error;
   r.details = d.details;
-  r.pageLoadMicros = pageLoadMicros;
+  r.startMicros = d.startMicros;
+  if (page) {
+    r.pageLoadMicros = page->loadTime;
+    r.pageContentLoadMicros = page->contentLoad;
+    r.pageFirstByteMicros = page->firstByte;
+  }
   env_.onRequest(r);
 }
 

@@ -70,6 +70,13 @@ TEST(BrowserLoad, FetchesEveryRequisiteOnceAndCountsErrors) {
   EXPECT_EQ(file("/frame.html").depth, 1);
   EXPECT_EQ(file("/i.png").decodedBytes, 1000);
   EXPECT_GT(load.firstByte, 0);
+  // DOMContentLoaded waits for the page, its stylesheets with their imports and its script;
+  // not for its images or frames.
+  for (const char* path : {"/s.css", "/t.css", "/a.js"}) EXPECT_TRUE(file(path).blocking) << path;
+  for (const char* path : {"/i.png", "/bg.png", "/frame.html", "/frame.png"})
+    EXPECT_FALSE(file(path).blocking) << path;
+  EXPECT_EQ(load.contentLoad, std::max({file("/s.css").end, file("/t.css").end, file("/a.js").end,
+                                        load.files.front().end}));
 }
 
 TEST(BrowserLoad, AtMostSixConnectionsToAHostAndALimitOfRequests) {
@@ -95,6 +102,17 @@ TEST(BrowserLoad, AtMostSixConnectionsToAHostAndALimitOfRequests) {
   EXPECT_EQ(load.failures, 0);
   EXPECT_LE(most.load(), 6);
   EXPECT_GE(most.load(), 2);
+  // The phases of each file follow one another from its start to its end; the images that
+  // waited for one of the six connections show that wait as queued, not as a name look-up.
+  int queued = 0;
+  for (const LoadedFile& f : load.files) {
+    const std::int64_t sum =
+        f.blocked + f.dns + f.connect + f.tls + f.redirect + f.wait + f.receive;
+    EXPECT_NEAR(double(sum), double(f.end - f.start), 2000) << f.url.data();
+    EXPECT_LT(f.dns, 50000) << f.url.data();
+    if (f.blocked >= 50000) ++queued;
+  }
+  EXPECT_GE(queued, 20);
 
   BrowserLoadOptions limited;
   limited.maxRequests = 5;
