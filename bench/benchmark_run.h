@@ -46,8 +46,10 @@ struct RunEnvironment {
   std::function<std::int64_t()> clockMicros;
   // The local date and time written into the logs.
   std::function<QDateTime()> now;
-  // Where an unattended run prints its summary line (standard output by default).
-  std::function<void(const QString&)> printSummary;
+  // Where an unattended run prints its summary line (standard output by default); false when
+  // the line could not be written (a full disk, a closed output), which the run's exit code
+  // then says.
+  std::function<bool(const QString&)> printSummary;
   // Called with each measured interval (URL, microseconds); for benchmark programs.
   std::function<void(const QString&, std::int64_t)> onInterval;
   // Called after each request has been counted; for the reports of the command line.

@@ -1,7 +1,9 @@
 // The benchmark run: preparation, the passes over the URL list, the end steps.
 #include <QSet>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "bench/benchmark_run.h"
@@ -460,8 +462,9 @@ void Run::insertFrames(qsizetype u, const QStringList& frames) {
 
 void Run::finish() {
   if (logResults_) logs_.runSummary(totals_);
-  if (state_.autoMode && env_.printSummary)
-    env_.printSummary(SummaryLine(ReportDate(env_.now()), totals_));
+  if (state_.autoMode && env_.printSummary &&
+      !env_.printSummary(SummaryLine(ReportDate(env_.now()), totals_)))
+    outcome_.linesLost = true;
 }
 
 void Run::endSteps() {
@@ -500,9 +503,13 @@ RunEnvironment DefaultRunEnvironment() {
     return minuteStart.addMSecs(ms - minute * 60000);
   };
   env.printSummary = [](const QString& line) {
-    std::fputs(line.toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    const QByteArray text = line.toUtf8() + '\n';
+    errno = 0;
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+    std::fprintf(stderr, "quorvel: Could not write to standard output: %s.\n",
+                 std::strerror(errno != 0 ? errno : EIO));
+    return false;
   };
   return env;
 }

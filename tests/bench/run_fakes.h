@@ -9,10 +9,10 @@
 #include <ostream>
 #include <vector>
 
-#include "core/number_format.h"
 #include "bench/benchmark_run.h"
 #include "bench/totals_text.h"
 #include "common/test_support.h"
+#include "core/number_format.h"
 
 namespace quorvel::testing {
 
@@ -120,7 +120,10 @@ class RunFixture : public AppFolderTest {
     AppFolderTest::SetUp();
     setGroupSeparatorForTesting(QLatin1Char(','));
     env_.now = [] { return QDateTime(QDate(2026, 3, 4), QTime(7, 5, 30)); };
-    env_.printSummary = [this](const QString& line) { printed_ << line; };
+    env_.printSummary = [this](const QString& line) {
+      printed_ << line;
+      return true;
+    };
     env_.clockMicros = [this] { return net_.now; };
   }
   void TearDown() override {

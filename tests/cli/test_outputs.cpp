@@ -224,6 +224,7 @@ TEST_F(Outputs, ControlCharactersOfAServerAreShownEscapedOnATerminal) {
 
 TEST_F(Outputs, LostStandardOutputIsNoSuccessAndAClosedPipeEndsQuietly) {
   writeFile("QVSum.log", "");
+  writeFile("URLS.DAT", (url("/page.htm") + "\n").toUtf8());
   const QString log = path("QVSum.log");
   const QStringList toFull{"sh", "-c", "exec \"$0\" \"$@\" >/dev/full"};
   const QStringList closed{"sh", "-c", "exec \"$0\" \"$@\" >&-"};
@@ -231,6 +232,7 @@ TEST_F(Outputs, LostStandardOutputIsNoSuccessAndAClosedPipeEndsQuietly) {
       {toFull, {"bench", "--json", url("/page.htm")}, "No space left on device"},
       {toFull, {"bench", url("/page.htm")}, "No space left on device"},
       {toFull, {"--help"}, "No space left on device"},
+      {toFull, {"auto"}, "No space left on device"},
       {toFull, {"stats", "--csv", log}, "No space left on device"},
       {closed, {"bench", url("/page.htm")}, "Bad file descriptor"},
       {closed, {"ping", "-c", "1", "127.0.0.1"}, "Bad file descriptor"},
@@ -248,7 +250,7 @@ TEST_F(Outputs, LostStandardOutputIsNoSuccessAndAClosedPipeEndsQuietly) {
   }
   // What was meant for a closed standard output never lands in a file the run opened.
   EXPECT_FALSE(readFile("QuorvelLog.txt").contains("Valid URLs"));
-  EXPECT_EQ(logLines("QVSum.log").size(), 3);  // the three runs that logged
+  EXPECT_EQ(logLines("QVSum.log").size(), 4);  // the four runs that logged
 
   // The reader of a pipe goes away after one line: the series ends at once, quietly, as a
   // closed pipe ends other tools (status 141: SIGPIPE), with its files written.
