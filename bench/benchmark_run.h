@@ -35,6 +35,9 @@ struct RequestRecord {
   // not loaded as a browser does.
   std::int64_t pageContentLoadMicros = -1;
   std::int64_t pageFirstByteMicros = -1;
+  // What such a page named and was not fetched: loading=lazy images and frames below the first
+  // viewport, files beyond the limit of requests, elements whose file only a script would load.
+  int pageLazyBelow = 0, pageNotFetched = 0, pageScriptOnly = 0;
   // When the request started on the run's monotonic clock (RunEnvironment::clockMicros): the
   // requests of a run drawn against one time line.
   std::int64_t startMicros = 0;

@@ -426,6 +426,9 @@ void Run::report(RequestRecord::Kind kind, qsizetype u, const QString& url, cons
     r.pageLoadMicros = page->loadTime;
     r.pageContentLoadMicros = page->contentLoad;
     r.pageFirstByteMicros = page->firstByte;
+    r.pageLazyBelow = page->lazyBelow;
+    r.pageNotFetched = page->notFetched;
+    r.pageScriptOnly = page->scriptOnly;
   }
   env_.onRequest(r);
 }
