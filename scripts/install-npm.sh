@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 npm_dir=${QUORVEL_NPM_DIR:-build/npm}
 # Pinned: the test reads the validator's error list in the form this version gives.
-wanted=(har-validator@5.1.5 parse5@8.1.1)
+wanted=(har-validator@5.1.5 parse5@8.1.1 perf-cascade@3.0.3)
 
 if ! command -v npm >/dev/null; then
   echo "install-npm: npm is missing (scripts/install-deps.sh installs it)" >&2
