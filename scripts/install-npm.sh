@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs the npm packages that the tests use into a folder of the project's own,
 # build/npm (or $QUORVEL_NPM_DIR), never globally: har-validator, which checks the HAR files
-# of "quorvel bench --har" against the HAR 1.2 schema, and parse5, the HTML parser the tests
-# read pages with beside Quorvel. Safe to run again: it only installs
-# what is missing.
+# of "quorvel bench --har" against the HAR 1.2 schema, parse5, the HTML parser the tests
+# read pages with beside Quorvel, and perf-cascade, the HAR viewer of scripts/har-waterfall.sh.
+# Safe to run again: it only installs what is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 npm_dir=${QUORVEL_NPM_DIR:-build/npm}
