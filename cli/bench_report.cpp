@@ -325,6 +325,25 @@ QJsonObject hopEntry(const RedirectHop& hop, const QString& pageId, qint64 start
   return harEntry(pageId, x);
 }
 
+// What the server answered a request with, as sent: its URL, status, headers and body (and the
+// body decoded, when that is known).
+HarExchange answered(const RequestRecord& r) {
+  const RequestDetails& d = r.details;
+  HarExchange x;
+  x.url = fullUrl(r);
+  x.httpVersion = d.httpVersion;
+  x.status = d.status;
+  x.statusText = d.statusText;
+  x.mimeType = d.contentType;
+  x.requestHeaders = &d.requestHeaders;
+  x.responseHeaders = &d.responseHeaders;
+  x.requestHeadersSize = static_cast<double>(d.requestHeaderBytes);
+  x.responseHeadersSize = static_cast<double>(d.responseHeaderBytes);
+  x.bodySize = static_cast<double>(r.bytes);
+  x.contentSize = static_cast<double>(d.decodedBytes);
+  return x;
+}
+
 // The request that answered, in what its redirects (`hopsMs`) left of the measured interval.
 // The phases libcurl measured; what the interval holds beyond them is the receiving, so that
 // the timings add up to the time the logs give the request. After redirects libcurl adds the
@@ -346,17 +365,8 @@ QJsonObject answerEntry(const RequestRecord& r, const QString& pageId, double ho
   const double wait = redirected ? time - receivedIn : std::max(0.0, part(d.waitMicros));
   const double before = std::max(0.0, dns) + std::max(0.0, connect) + send + wait;
   const double receive = std::max(0.0, time - before);
-  HarExchange x;
+  HarExchange x = answered(r);
   x.url = !redirected || d.effectiveUrl.isEmpty() ? fullUrl(r) : d.effectiveUrl;
-  x.httpVersion = d.httpVersion;
-  x.status = d.status;
-  x.statusText = d.statusText;
-  x.mimeType = d.contentType;
-  x.requestHeaders = &d.requestHeaders;
-  x.responseHeaders = &d.responseHeaders;
-  x.requestHeadersSize = static_cast<double>(d.requestHeaderBytes);
-  x.responseHeadersSize = static_cast<double>(d.responseHeaderBytes);
-  x.bodySize = static_cast<double>(r.bytes);
   x.startedMs = r.startedMs + qint64(hopsMs);
   x.time = before + receive;
   x.timings = QJsonObject{{"blocked", -1}, {"dns", dns},   {"connect", connect}, {"ssl", ssl},
@@ -382,18 +392,7 @@ QJsonObject browserEntry(const RequestRecord& r, const QString& pageId, qint64 s
   const double wait = ms(positive(d.redirectMicros) + positive(d.waitMicros));
   const double before = blocked + std::max(0.0, dns) + std::max(0.0, connect) + wait;
   const double receive = std::max(0.0, ms(r.micros) - before);
-  HarExchange x;
-  x.url = fullUrl(r);
-  x.httpVersion = d.httpVersion;
-  x.status = d.status;
-  x.statusText = d.statusText;
-  x.mimeType = d.contentType;
-  x.requestHeaders = &d.requestHeaders;
-  x.responseHeaders = &d.responseHeaders;
-  x.requestHeadersSize = static_cast<double>(d.requestHeaderBytes);
-  x.responseHeadersSize = static_cast<double>(d.responseHeaderBytes);
-  x.bodySize = static_cast<double>(r.bytes);
-  x.contentSize = static_cast<double>(d.decodedBytes);
+  HarExchange x = answered(r);
   x.startedMs = startedMs;
   x.time = before + receive;
   x.timings = QJsonObject{
