@@ -13,9 +13,9 @@
 # the page on 127.0.0.1 and its stylesheets and scripts on 127.0.0.2 over HTTP/2 with TLS, its
 # fonts and images on 127.0.0.3 over HTTP/1.1 (six connections, the rest queued), each
 # connection held to 2 MB/s so that the bars have a length. The certificate authority is made
-# for the run; Quorvel trusts it (alone) through its certificate bound over the system bundle in a mount namespace
-# of its own (so the lab needs root). `build/quorvel` by default; everything is removed at the
-# end but the HAR file, kept beside the picture (OUT.har).
+# for the run; Quorvel trusts it alone, its certificate bound over the system's bundle in a
+# mount namespace of its own (so the lab needs root). `build/quorvel` by default; everything
+# is removed at the end but the HAR file, kept beside the picture (OUT.har).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 npm_dir=${QUORVEL_NPM_DIR:-build/npm}
@@ -42,7 +42,10 @@ command -v chromium >/dev/null || { echo "har-waterfall: chromium is missing" >&
 work=$(mktemp -d)
 nginx_pid=""
 cleanup() {
-  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null || true
+  if [ -n "$nginx_pid" ]; then
+    kill "$nginx_pid" 2>/dev/null || true
+    wait "$nginx_pid" 2>/dev/null || true
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
