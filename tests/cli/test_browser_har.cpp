@@ -64,10 +64,12 @@ int expectDrawnRight(const QJsonObject& log, const std::vector<RequestRecord>& r
     spans.emplace_back(start, start + time);
   }
   int most = 0;
-  for (const auto& [from, to] : spans)
-    most = std::max(most, int(std::count_if(spans.begin(), spans.end(), [&](const auto& s) {
-                      return s.first <= from && from < s.second;
+  for (const auto& span : spans) {
+    const double at = span.first;
+    most = std::max(most, int(std::count_if(spans.begin(), spans.end(), [at](const auto& s) {
+                      return s.first <= at && at < s.second;
                     })));
+  }
   return most;
 }
 
