@@ -5,6 +5,7 @@
 #include <QMap>
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 #include "core/number_format.h"
 #include "bench/internet.h"
@@ -70,6 +71,28 @@ QJsonArray headerArray(const HeaderLines& headers) {
   return a;
 }
 
+// What a page loaded as a browser does came to: its requests, the bytes of its files that came
+// without error as sent and decoded.
+struct PageLoadSums {
+  std::int64_t requests = 0, bytes = 0, decodedBytes = 0;
+};
+
+// The sums of each page loaded as a browser does, by the place of its own record.
+std::map<std::size_t, PageLoadSums> pageLoads(const BenchReport& report) {
+  std::map<std::size_t, PageLoadSums> loads;
+  PageLoadSums* current = nullptr;
+  for (std::size_t i = 0; i < report.requests.size(); ++i) {
+    const RequestRecord& r = report.requests[i];
+    if (r.kind == RequestRecord::Kind::Page) current = r.pageLoadMicros >= 0 ? &loads[i] : nullptr;
+    if (!current) continue;
+    ++current->requests;
+    if (r.error != 0) continue;
+    current->bytes += r.bytes;
+    current->decodedBytes += r.details.decodedBytes < 0 ? r.bytes : r.details.decodedBytes;
+  }
+  return loads;
+}
+
 }  // namespace
 
 QString IsoTime(qint64 msSinceEpoch) {
@@ -95,6 +118,7 @@ QString BenchText(const BenchReport& report) {
 QJsonObject BenchJson(const BenchReport& report) {
   const TotalsText shown = MakeTotalsText(report.totals);
   const RunTotals& t = report.totals;
+  const std::map<std::size_t, PageLoadSums> loads = pageLoads(report);
   QJsonArray requests;
   for (const RequestRecord& r : report.requests) {
     const RequestDetails& d = r.details;
@@ -108,7 +132,17 @@ QJsonObject BenchJson(const BenchReport& report) {
                   {"microseconds", static_cast<double>(r.micros)},
                   {"error", r.error},
                   {"error_text", r.error == 0 ? QJsonValue() : QJsonValue(FileErrorText(r.error))}};
+    if (d.decodedBytes >= 0) o.insert("decoded_bytes", static_cast<double>(d.decodedBytes));
     if (r.pageLoadMicros >= 0) o.insert("load_microseconds", static_cast<double>(r.pageLoadMicros));
+    if (r.pageFirstByteMicros >= 0)
+      o.insert("first_byte_microseconds", static_cast<double>(r.pageFirstByteMicros));
+    if (r.pageContentLoadMicros >= 0)
+      o.insert("content_load_microseconds", static_cast<double>(r.pageContentLoadMicros));
+    if (const auto load = loads.find(std::size_t(&r - report.requests.data())); load != loads.end())
+      o.insert("load",
+               QJsonObject{{"requests", static_cast<double>(load->second.requests)},
+                           {"bytes", static_cast<double>(load->second.bytes)},
+                           {"decoded_bytes", static_cast<double>(load->second.decodedBytes)}});
     if (d.known) {
       o.insert("http", QJsonObject{{"status", d.status},
                                    {"version", d.httpVersion},
@@ -118,7 +152,8 @@ QJsonObject BenchJson(const BenchReport& report) {
                                    {"content_type", d.contentType},
                                    {"redirects", d.redirects}});
       o.insert("phases_microseconds",
-               QJsonObject{{"dns", microsOrNull(d.dnsMicros)},
+               QJsonObject{{"queued", microsOrNull(d.blockedMicros)},
+                           {"dns", microsOrNull(d.dnsMicros)},
                            {"connect", microsOrNull(d.connectMicros)},
                            {"tls", microsOrNull(d.tlsMicros)},
                            {"send", microsOrNull(d.sendMicros)},
@@ -167,7 +202,8 @@ QByteArray BenchCsv(const BenchReport& report) {
   QString out = QStringLiteral(
       "started,iteration,entry,kind,page,url,bytes,seconds,error,error_text,http_status,"
       "http_version,remote_address,dns_seconds,connect_seconds,tls_seconds,send_seconds,"
-      "wait_seconds,receive_seconds,mode\r\n");
+      "wait_seconds,receive_seconds,mode,queued_seconds,decoded_bytes,load_seconds,"
+      "first_byte_seconds,content_load_seconds\r\n");
   for (const RequestRecord& r : report.requests) {
     const RequestDetails& d = r.details;
     const QString errorText = r.error == 0 ? QString() : FileErrorText(r.error);
@@ -190,7 +226,12 @@ QByteArray BenchCsv(const BenchReport& report) {
                              secondsField(d.sendMicros),
                              secondsField(d.waitMicros),
                              secondsField(d.receiveMicros),
-                             modeName(report)};
+                             modeName(report),
+                             secondsField(d.blockedMicros),
+                             d.decodedBytes < 0 ? QString() : QString::number(d.decodedBytes),
+                             secondsField(r.pageLoadMicros),
+                             secondsField(r.pageFirstByteMicros),
+                             secondsField(r.pageContentLoadMicros)};
     out += CsvRecord(fields);
   }
   return out.toUtf8();
@@ -206,6 +247,7 @@ struct HarExchange {
   const HeaderLines* requestHeaders = nullptr;
   const HeaderLines* responseHeaders = nullptr;
   double requestHeadersSize = -1, responseHeadersSize = -1, bodySize = 0;
+  double contentSize = -1;  // the body decoded; -1 when it is the body as sent
   qint64 startedMs = 0;
   QJsonObject timings;
   double time = 0;
@@ -214,6 +256,12 @@ struct HarExchange {
 QJsonObject harEntry(const QString& pageId, const HarExchange& x) {
   const QString version = x.httpVersion.isEmpty() ? QStringLiteral("unknown") : x.httpVersion;
   const HeaderLines none;
+  // The body as sent and decoded: what its content encoding saved, and what came over the
+  // wire with the header lines.
+  QJsonObject content{{"size", x.contentSize < 0 ? x.bodySize : x.contentSize},
+                      {"mimeType", x.mimeType}};
+  if (x.contentSize > x.bodySize) content.insert("compression", x.contentSize - x.bodySize);
+  const double transferSize = x.bodySize + std::max(0.0, x.responseHeadersSize);
   return QJsonObject{
       {"pageref", pageId},
       {"startedDateTime", IsoTime(x.startedMs)},
@@ -232,10 +280,11 @@ QJsonObject harEntry(const QString& pageId, const HarExchange& x) {
                    {"httpVersion", version},
                    {"cookies", QJsonArray()},
                    {"headers", headerArray(x.responseHeaders ? *x.responseHeaders : none)},
-                   {"content", QJsonObject{{"size", x.bodySize}, {"mimeType", x.mimeType}}},
+                   {"content", content},
                    {"redirectURL", x.redirectUrl},
                    {"headersSize", x.responseHeadersSize},
-                   {"bodySize", x.bodySize}}},
+                   {"bodySize", x.bodySize},
+                   {"_transferSize", transferSize}}},
       {"cache", QJsonObject()},
       {"timings", x.timings}};
 }
@@ -245,6 +294,17 @@ QJsonObject harEntry(const QString& pageId, const HarExchange& x) {
 bool requestMade(const RequestRecord& r) {
   const RequestDetails& d = r.details;
   return d.known && (d.status != 0 || !d.requestHeaders.isEmpty() || !d.hops.empty());
+}
+
+// The entry of a request that answered, with the server's address, what the request was to the
+// run and its error, if any.
+QJsonObject withRequestNotes(QJsonObject entry, const RequestRecord& r) {
+  entry.insert("_kind", kindName(r.kind));
+  if (!r.details.remoteAddress.isEmpty()) entry.insert("serverIPAddress", r.details.remoteAddress);
+  if (r.error != 0)
+    entry.insert("comment",
+                 QStringLiteral("Quorvel error %1: %2").arg(r.error).arg(FileErrorText(r.error)));
+  return entry;
 }
 
 // A redirect that was followed: libcurl measures the phases of the last hop only, so a hop is
@@ -263,6 +323,25 @@ QJsonObject hopEntry(const RedirectHop& hop, const QString& pageId, qint64 start
   x.timings = QJsonObject{{"blocked", -1}, {"dns", -1},      {"connect", -1}, {"ssl", -1},
                           {"send", 0},     {"wait", x.time}, {"receive", 0}};
   return harEntry(pageId, x);
+}
+
+// What the server answered a request with, as sent: its URL, status, headers and body (and the
+// body decoded, when that is known).
+HarExchange answered(const RequestRecord& r) {
+  const RequestDetails& d = r.details;
+  HarExchange x;
+  x.url = fullUrl(r);
+  x.httpVersion = d.httpVersion;
+  x.status = d.status;
+  x.statusText = d.statusText;
+  x.mimeType = d.contentType;
+  x.requestHeaders = &d.requestHeaders;
+  x.responseHeaders = &d.responseHeaders;
+  x.requestHeadersSize = static_cast<double>(d.requestHeaderBytes);
+  x.responseHeadersSize = static_cast<double>(d.responseHeaderBytes);
+  x.bodySize = static_cast<double>(r.bytes);
+  x.contentSize = static_cast<double>(d.decodedBytes);
+  return x;
 }
 
 // The request that answered, in what its redirects (`hopsMs`) left of the measured interval.
@@ -286,27 +365,41 @@ QJsonObject answerEntry(const RequestRecord& r, const QString& pageId, double ho
   const double wait = redirected ? time - receivedIn : std::max(0.0, part(d.waitMicros));
   const double before = std::max(0.0, dns) + std::max(0.0, connect) + send + wait;
   const double receive = std::max(0.0, time - before);
-  HarExchange x;
+  HarExchange x = answered(r);
   x.url = !redirected || d.effectiveUrl.isEmpty() ? fullUrl(r) : d.effectiveUrl;
-  x.httpVersion = d.httpVersion;
-  x.status = d.status;
-  x.statusText = d.statusText;
-  x.mimeType = d.contentType;
-  x.requestHeaders = &d.requestHeaders;
-  x.responseHeaders = &d.responseHeaders;
-  x.requestHeadersSize = static_cast<double>(d.requestHeaderBytes);
-  x.responseHeadersSize = static_cast<double>(d.responseHeaderBytes);
-  x.bodySize = static_cast<double>(r.bytes);
   x.startedMs = r.startedMs + qint64(hopsMs);
   x.time = before + receive;
   x.timings = QJsonObject{{"blocked", -1}, {"dns", dns},   {"connect", connect}, {"ssl", ssl},
                           {"send", send},  {"wait", wait}, {"receive", receive}};
-  QJsonObject entry = harEntry(pageId, x);
-  if (!d.remoteAddress.isEmpty()) entry.insert("serverIPAddress", d.remoteAddress);
-  if (r.error != 0)
-    entry.insert("comment",
-                 QStringLiteral("Quorvel error %1: %2").arg(r.error).arg(FileErrorText(r.error)));
-  return entry;
+  return withRequestNotes(harEntry(pageId, x), r);
+}
+
+// A request of a page loaded as a browser does, started `startedMs` (placed on the page's time
+// line, so that requests made side by side overlap). Its time is the measured interval: the
+// wait for a connection (blocked), look-up, connection with its TLS handshake (connect, of
+// which ssl is the handshake), the redirects it followed and the wait for the final answer's
+// first byte (wait; _redirect says how much of it the redirects took), the receiving.
+QJsonObject browserEntry(const RequestRecord& r, const QString& pageId, qint64 startedMs) {
+  const RequestDetails& d = r.details;
+  const auto part = [](std::int64_t micros) { return micros < 0 ? -1.0 : ms(micros); };
+  const auto positive = [](std::int64_t micros) { return std::max<std::int64_t>(0, micros); };
+  const double blocked = ms(positive(d.blockedMicros));
+  const double dns = part(d.dnsMicros);
+  const double connect = d.connectMicros < 0 && d.tlsMicros < 0
+                             ? -1
+                             : ms(positive(d.connectMicros) + positive(d.tlsMicros));
+  const double ssl = part(d.tlsMicros);
+  const double wait = ms(positive(d.redirectMicros) + positive(d.waitMicros));
+  const double before = blocked + std::max(0.0, dns) + std::max(0.0, connect) + wait;
+  const double receive = std::max(0.0, ms(r.micros) - before);
+  HarExchange x = answered(r);
+  x.startedMs = startedMs;
+  x.time = before + receive;
+  x.timings = QJsonObject{
+      {"blocked", blocked}, {"dns", dns},         {"connect", connect},
+      {"ssl", ssl},         {"send", 0},          {"wait", wait},
+      {"receive", receive}, {"_queued", blocked}, {"_redirect", ms(positive(d.redirectMicros))}};
+  return withRequestNotes(harEntry(pageId, x), r);
 }
 
 // The redirects of a request, each an entry of its own as a browser's archive has them, then
@@ -320,47 +413,66 @@ void appendEntries(const RequestRecord& r, const QString& pageId, QJsonArray& en
   entries.append(answerEntry(r, pageId, hopsMs));
 }
 
+// A page of the archive: when it started, on the wall clock and on the run's clock, and its
+// timings in milliseconds from then.
+struct HarPage {
+  QString id, title;
+  qint64 startedMs = 0;
+  std::int64_t startMicros = 0;
+  double onContentLoad = -1, onLoad = 0, firstByte = -1;
+};
+
 }  // namespace
 
 QJsonObject BenchHar(const BenchReport& report) {
-  QJsonArray pages, entries, failures;
-  QString pageId;
-  QMap<QString, double> onLoad;  // page id -> measured time of its files fetched without error
+  QJsonArray entries, failures;
+  std::vector<HarPage> pages;
   for (const RequestRecord& r : report.requests) {
-    if (r.kind == RequestRecord::Kind::Page || pageId.isEmpty()) {
-      pageId = QStringLiteral("page_%1_%2").arg(r.iteration).arg(r.entry);
-      pages.append(QJsonObject{{"startedDateTime", IsoTime(r.startedMs)},
-                               {"id", pageId},
-                               {"title", r.pageUrl},
-                               {"_mode", modeName(report)}});
-      onLoad.insert(pageId, 0.0);
-    }
+    if (r.kind == RequestRecord::Kind::Page || pages.empty())
+      pages.push_back({QStringLiteral("page_%1_%2").arg(r.iteration).arg(r.entry), r.pageUrl,
+                       r.startedMs, r.startMicros});
+    HarPage& page = pages.back();
     // A page loaded as a browser does has its own load time; a page's files add up.
-    if (r.pageLoadMicros >= 0)
-      onLoad[pageId] = ms(r.pageLoadMicros);
-    else if (r.error == 0 && !report.browser)
-      onLoad[pageId] += ms(r.micros);
+    if (r.pageLoadMicros >= 0) {
+      page.onLoad = ms(r.pageLoadMicros);
+      if (r.pageContentLoadMicros >= 0) page.onContentLoad = ms(r.pageContentLoadMicros);
+      if (r.pageFirstByteMicros >= 0) page.firstByte = ms(r.pageFirstByteMicros);
+    } else if (r.error == 0 && !report.browser) {
+      page.onLoad += ms(r.micros);
+    }
+    // In a browser's load the files of a page start on its time line, side by side.
+    const qint64 startedMs =
+        report.browser
+            ? page.startedMs + std::max<std::int64_t>(0, r.startMicros - page.startMicros) / 1000
+            : r.startedMs;
     if (requestMade(r)) {
-      appendEntries(r, pageId, entries);
+      if (report.browser)
+        entries.append(browserEntry(r, page.id, startedMs));
+      else
+        appendEntries(r, page.id, entries);
       continue;
     }
-    failures.append(QJsonObject{{"pageref", pageId},
-                                {"startedDateTime", IsoTime(r.startedMs)},
+    failures.append(QJsonObject{{"pageref", page.id},
+                                {"startedDateTime", IsoTime(startedMs)},
                                 {"url", r.url},
                                 {"error", r.error},
                                 {"errorText", FileErrorText(r.error)}});
   }
-  for (qsizetype i = 0; i < pages.size(); ++i) {
-    QJsonObject page = pages[i].toObject();
-    page.insert("pageTimings", QJsonObject{{"onContentLoad", -1},
-                                           {"onLoad", onLoad.value(page["id"].toString())}});
-    pages[i] = page;
+  QJsonArray harPages;
+  for (const HarPage& p : pages) {
+    QJsonObject timings{{"onContentLoad", p.onContentLoad}, {"onLoad", p.onLoad}};
+    if (p.firstByte >= 0) timings.insert("_firstByte", p.firstByte);
+    harPages.append(QJsonObject{{"startedDateTime", IsoTime(p.startedMs)},
+                                {"id", p.id},
+                                {"title", p.title},
+                                {"_mode", modeName(report)},
+                                {"pageTimings", timings}});
   }
   QJsonObject log{{"version", "1.2"},
                   {"creator", QJsonObject{{"name", QString::fromLatin1(version::kProductName)},
                                           {"version", VersionNumber()}}},
                   {"_mode", modeName(report)},
-                  {"pages", pages},
+                  {"pages", harPages},
                   {"entries", entries}};
   if (!failures.isEmpty()) {
     log.insert("_failures", failures);
@@ -380,6 +492,7 @@ QByteArray BenchMetrics(const BenchReport& report) {
     RequestRecord last;  // the page's own request, last iteration
     std::vector<double> loads;  // measured seconds of each iteration
     std::int64_t dns = 0, connect = 0, tls = 0, wait = 0, receive = 0;
+    std::int64_t firstByte = 0, contentLoad = 0, decodedBytes = 0;  // loaded as a browser does
   };
   QMap<QString, Page> pages;
   QStringList order;
@@ -395,6 +508,8 @@ QByteArray BenchMetrics(const BenchReport& report) {
       if (r.pageLoadMicros >= 0) {
         p.micros += r.pageLoadMicros;
         p.loads.back() = seconds(r.pageLoadMicros);
+        p.firstByte += std::max<std::int64_t>(0, r.pageFirstByteMicros);
+        p.contentLoad += std::max<std::int64_t>(0, r.pageContentLoadMicros);
       }
       const RequestDetails& d = r.details;
       p.dns += std::max<std::int64_t>(0, d.dnsMicros);
@@ -410,6 +525,7 @@ QByteArray BenchMetrics(const BenchReport& report) {
       ++p.errors;
     else {
       p.bytes += r.bytes;
+      p.decodedBytes += r.details.decodedBytes < 0 ? r.bytes : r.details.decodedBytes;
       // A page loaded as a browser does takes its load time, not the sum of its files'.
       if (!report.browser) {
         p.micros += r.micros;
@@ -435,6 +551,23 @@ QByteArray BenchMetrics(const BenchReport& report) {
           QStringLiteral(
               "Bytes of the page with its frames, images and sounds, mean of the iterations."),
           [](const Page& p) { return static_cast<double>(p.bytes) / std::max(1, p.iterations); });
+  if (report.browser) {
+    perPage(QStringLiteral("quorvel_bench_page_first_byte_seconds"),
+            QStringLiteral("Time to the first byte of the page's final answer, from the start of "
+                           "its first request, mean of the iterations (loaded as a browser does)."),
+            [](const Page& p) { return seconds(p.firstByte) / std::max(1, p.iterations); });
+    perPage(QStringLiteral("quorvel_bench_page_content_load_seconds"),
+            QStringLiteral("Time until the page's HTML and the stylesheets and scripts it waits "
+                           "for were done (DOMContentLoaded), mean of the iterations (loaded as a "
+                           "browser does)."),
+            [](const Page& p) { return seconds(p.contentLoad) / std::max(1, p.iterations); });
+    perPage(QStringLiteral("quorvel_bench_page_decoded_bytes"),
+            QStringLiteral("Bytes of the page and its requisites after their content encoding, "
+                           "mean of the iterations (loaded as a browser does)."),
+            [](const Page& p) {
+              return static_cast<double>(p.decodedBytes) / std::max(1, p.iterations);
+            });
+  }
   perPage(
       QStringLiteral("quorvel_bench_errors"),
       QStringLiteral(

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Installs the npm packages that the tests use into a folder of the project's own,
 # build/npm (or $QUORVEL_NPM_DIR), never globally: har-validator, which checks the HAR files
-# of "quorvel bench --har" against the HAR 1.2 schema, and parse5, the HTML parser the tests
-# read pages with beside Quorvel. Safe to run again: it only installs
-# what is missing.
+# of "quorvel bench --har" against the HAR 1.2 schema, parse5, the HTML parser the tests
+# read pages with beside Quorvel, and perf-cascade, the HAR viewer of scripts/har-waterfall.sh.
+# Safe to run again: it only installs what is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 npm_dir=${QUORVEL_NPM_DIR:-build/npm}
 # Pinned: the test reads the validator's error list in the form this version gives.
-wanted=(har-validator@5.1.5 parse5@8.1.1)
+wanted=(har-validator@5.1.5 parse5@8.1.1 perf-cascade@3.0.3)
 
 if ! command -v npm >/dev/null; then
   echo "install-npm: npm is missing (scripts/install-deps.sh installs it)" >&2

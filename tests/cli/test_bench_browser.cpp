@@ -84,6 +84,13 @@ TEST_F(BenchBrowser, EveryRequisiteOnceTheLoadTimeAndTheModeInEveryOutput) {
   EXPECT_GE(load, longest);
   EXPECT_LE(load, sum + 1000);
   EXPECT_EQ(totals["microseconds"].toDouble(), load);
+  // First byte, then DOMContentLoaded (the stylesheet and script done), then load.
+  const double firstByte = page["first_byte_microseconds"].toDouble(),
+               contentLoad = page["content_load_microseconds"].toDouble();
+  EXPECT_GT(firstByte, 0);
+  EXPECT_LE(firstByte, contentLoad);
+  EXPECT_LE(contentLoad, load);
+  EXPECT_EQ(page["load"].toObject()["requests"].toInt(), 8);
 
   // The result log: one line per file, each its own interval.
   int fileLines = 0;
@@ -101,7 +108,10 @@ TEST_F(BenchBrowser, EveryRequisiteOnceTheLoadTimeAndTheModeInEveryOutput) {
   else
     ADD_FAILURE() << missing.toStdString();
 
-  EXPECT_TRUE(readFile("run.prom").contains("\nquorvel_bench_browser_mode 1\n"));
+  const QByteArray metrics = readFile("run.prom");
+  EXPECT_TRUE(metrics.contains("\nquorvel_bench_browser_mode 1\n"));
+  EXPECT_TRUE(metrics.contains("\nquorvel_bench_page_content_load_seconds{url="));
+  EXPECT_EQ(testing::promtoolComplaint(path("run.prom")), "");
 }
 
 TEST_F(BenchBrowser, TheSettingChoosesAndErrorsCountAsInAPageRun) {
@@ -130,8 +140,8 @@ TEST_F(BenchBrowser, TheSettingChoosesAndErrorsCountAsInAPageRun) {
     EXPECT_EQ(seen.contains("/s.css"), c.cssFetched);
     if (c.args.contains("--csv")) {
       const QList<QByteArray> rows = r.out.split('\n');
-      EXPECT_TRUE(rows[0].trimmed().endsWith(",mode"));
-      EXPECT_TRUE(rows[1].trimmed().endsWith(",browser"));
+      const qsizetype mode = rows[0].split(',').indexOf("mode");
+      EXPECT_EQ(rows[1].split(',').value(mode), "browser");
       // The page, its image, the missing image (an error) and the icon, each once.
       EXPECT_EQ(seen.size(), 4) << seen.join(' ').toStdString();
       EXPECT_EQ(seen.count("/p.png"), 1);
