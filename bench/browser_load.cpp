@@ -52,6 +52,10 @@ struct Transfer {
   // came; libcurl's look-up, connect and TLS times (from its own start) when the first request
   // went out.
   std::int64_t resolveAt = 0, firstRequestAt = 0, lastRequestAt = 0, lastAnswerAt = 0;
+  // The last byte of the answer came (a header line or a piece of the body): its end, taken
+  // as it comes rather than when libcurl reports it, since one call of libcurl's may finish
+  // many transfers.
+  std::int64_t lastDataAt = 0;
   curl_off_t firstDns = 0, firstConnect = 0, firstTls = 0;
 
   ~Transfer() {
@@ -63,6 +67,7 @@ struct Transfer {
 size_t onBody(char* data, size_t size, size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
   const size_t n = size * count;
+  t->lastDataAt = monotonicMicros();
   t->decoded += qint64(n);
   if (t->keep) {
     if (t->body.size() + qsizetype(n) <= t->limit)
@@ -94,8 +99,9 @@ int onRequestReady(void* user, char*, char*, int, int) {
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
   const size_t n = size * count;
+  t->lastDataAt = monotonicMicros();
   if (t->lastRequestAt != 0 && n >= 5 && std::memcmp(data, "HTTP/", 5) == 0)
-    t->lastAnswerAt = monotonicMicros();
+    t->lastAnswerAt = t->lastDataAt;
   return n;
 }
 
@@ -248,7 +254,8 @@ class Loader {
     active_.erase(it);
     curl_multi_remove_handle(multi_, easy);
     LoadedFile& f = out_.files[t->index];
-    f.end = now();
+    f.end = result == CURLE_OK && t->lastDataAt != 0 ? std::min(now(), t->lastDataAt - t0_) : now();
+    f.end = std::max(f.end, f.start);
     record(*t, f, result);
     const char* effective = nullptr;
     curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective);
