@@ -7,7 +7,6 @@
 #include <cmath>
 #include <map>
 
-#include "core/number_format.h"
 #include "bench/internet.h"
 #include "bench/internet_url.h"
 #include "bench/log_lines.h"
@@ -15,6 +14,7 @@
 #include "cli/commands.h"
 #include "cli/metrics_file.h"
 #include "cli/report_forms.h"
+#include "core/number_format.h"
 #include "quorvel_version.h"
 
 namespace quorvel::cli {
@@ -31,6 +31,13 @@ QString kindName(RequestRecord::Kind k) {
       return QStringLiteral("resource");
   }
   return {};
+}
+
+// What a page loaded as a browser does named and did not fetch, by reason.
+QJsonObject notFetched(const RequestRecord& page) {
+  return QJsonObject{{"lazy_below_viewport", page.pageLazyBelow},
+                     {"beyond_request_limit", page.pageNotFetched},
+                     {"script_only", page.pageScriptOnly}};
 }
 
 QString modeName(const BenchReport& report) {
@@ -138,6 +145,7 @@ QJsonObject BenchJson(const BenchReport& report) {
       o.insert("first_byte_microseconds", static_cast<double>(r.pageFirstByteMicros));
     if (r.pageContentLoadMicros >= 0)
       o.insert("content_load_microseconds", static_cast<double>(r.pageContentLoadMicros));
+    if (r.pageLoadMicros >= 0) o.insert("not_fetched", notFetched(r));
     if (const auto load = loads.find(std::size_t(&r - report.requests.data())); load != loads.end())
       o.insert("load",
                QJsonObject{{"requests", static_cast<double>(load->second.requests)},
@@ -420,6 +428,7 @@ struct HarPage {
   qint64 startedMs = 0;
   std::int64_t startMicros = 0;
   double onContentLoad = -1, onLoad = 0, firstByte = -1;
+  QJsonObject notFetched;  // of a page loaded as a browser does
 };
 
 }  // namespace
@@ -429,14 +438,21 @@ QJsonObject BenchHar(const BenchReport& report) {
   std::vector<HarPage> pages;
   for (const RequestRecord& r : report.requests) {
     if (r.kind == RequestRecord::Kind::Page || pages.empty())
-      pages.push_back({QStringLiteral("page_%1_%2").arg(r.iteration).arg(r.entry), r.pageUrl,
-                       r.startedMs, r.startMicros});
+      pages.push_back({QStringLiteral("page_%1_%2").arg(r.iteration).arg(r.entry),
+                       r.pageUrl,
+                       r.startedMs,
+                       r.startMicros,
+                       -1,
+                       0,
+                       -1,
+                       {}});
     HarPage& page = pages.back();
     // A page loaded as a browser does has its own load time; a page's files add up.
     if (r.pageLoadMicros >= 0) {
       page.onLoad = ms(r.pageLoadMicros);
       if (r.pageContentLoadMicros >= 0) page.onContentLoad = ms(r.pageContentLoadMicros);
       if (r.pageFirstByteMicros >= 0) page.firstByte = ms(r.pageFirstByteMicros);
+      page.notFetched = notFetched(r);
     } else if (r.error == 0 && !report.browser) {
       page.onLoad += ms(r.micros);
     }
@@ -462,11 +478,13 @@ QJsonObject BenchHar(const BenchReport& report) {
   for (const HarPage& p : pages) {
     QJsonObject timings{{"onContentLoad", p.onContentLoad}, {"onLoad", p.onLoad}};
     if (p.firstByte >= 0) timings.insert("_firstByte", p.firstByte);
-    harPages.append(QJsonObject{{"startedDateTime", IsoTime(p.startedMs)},
-                                {"id", p.id},
-                                {"title", p.title},
-                                {"_mode", modeName(report)},
-                                {"pageTimings", timings}});
+    QJsonObject page{{"startedDateTime", IsoTime(p.startedMs)},
+                     {"id", p.id},
+                     {"title", p.title},
+                     {"_mode", modeName(report)},
+                     {"pageTimings", timings}};
+    if (!p.notFetched.isEmpty()) page.insert("_notFetched", p.notFetched);
+    harPages.append(page);
   }
   QJsonObject log{{"version", "1.2"},
                   {"creator", QJsonObject{{"name", QString::fromLatin1(version::kProductName)},
@@ -489,7 +507,7 @@ QByteArray BenchMetrics(const BenchReport& report) {
   struct Page {
     int iterations = 0;
     std::int64_t errors = 0, bytes = 0, micros = 0;
-    RequestRecord last;  // the page's own request, last iteration
+    RequestRecord last;         // the page's own request, last iteration
     std::vector<double> loads;  // measured seconds of each iteration
     std::int64_t dns = 0, connect = 0, tls = 0, wait = 0, receive = 0;
     std::int64_t firstByte = 0, contentLoad = 0, decodedBytes = 0;  // loaded as a browser does

@@ -20,12 +20,14 @@ using testing::Ended;
 using testing::jsonOf;
 
 // A stylesheet with a font and a background image, a script, an image with candidates (the
-// 1x one chosen at the default viewport), each named twice, and no icon declared.
+// 1x one chosen at the default viewport), each named twice, and no icon declared; a lazy image
+// far below the first viewport and one that only a script would load, neither fetched.
 const std::string kIndex =
     "<html><head><link rel=stylesheet href=s.css><script src=a.js></script>"
     "<link rel=stylesheet href=/s.css></head><body>"
     "<img src=i1.png srcset=\"i1.png 1x, i2.png 2x\"><img src=p.png><img src=/p.png>"
-    "<script src=a.js></script></body></html>";
+    "<script src=a.js></script><img src=p.png height=4000><img loading=lazy src=far.png>"
+    "<img class=lazyload data-src=later.png></body></html>";
 const std::string kStyle =
     "@font-face{font-family:F;src:url(f.woff2) format('woff2')}"
     "body{font-family:F;background:url(\"bg.png\")}";
@@ -44,6 +46,7 @@ class BenchBrowser : public testing::CommandLineTest {
     http_.page("/i1.png", std::string(1000, '1'), "image/png");
     http_.page("/i2.png", std::string(2000, '2'), "image/png");
     http_.page("/p.png", std::string(300, 'p'), "image/png");
+    http_.page("/far.png", std::string(300, 'f'), "image/png");  // fetched by a page run
     http_.page("/favicon.ico", "icon", "image/x-icon");
     http_.page("/gone.htm", "<img src=p.png><img src=nothere.png>");
     http_.page("/nothere.png", "gone", "text/plain", 404);
@@ -91,6 +94,9 @@ TEST_F(BenchBrowser, EveryRequisiteOnceTheLoadTimeAndTheModeInEveryOutput) {
   EXPECT_LE(firstByte, contentLoad);
   EXPECT_LE(contentLoad, load);
   EXPECT_EQ(page["load"].toObject()["requests"].toInt(), 8);
+  EXPECT_EQ(
+      page["not_fetched"].toObject(),
+      (QJsonObject{{"lazy_below_viewport", 1}, {"beyond_request_limit", 0}, {"script_only", 1}}));
 
   // The result log: one line per file, each its own interval.
   int fileLines = 0;
