@@ -164,8 +164,10 @@ bool Run::prepare() {
   browserMode_ = view_.browserLoadOn();
   browser_ = env_.browserLoader;
   if (browserMode_ && !browser_) {
-    ownLoader_ =
-        std::make_unique<CurlBrowserLoader>(RunBrowserLoadOptions(state_.settingsPath, proxy));
+    BrowserLoadOptions options = RunBrowserLoadOptions(state_.settingsPath, proxy);
+    if (const std::optional<Viewport> viewport = view_.viewportChoice())
+      options.viewport = *viewport;
+    ownLoader_ = std::make_unique<CurlBrowserLoader>(std::move(options));
     browser_ = ownLoader_.get();
   }
 

@@ -4,8 +4,10 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
 
 #include "core/message_icon.h"
+#include "bench/media_query.h"
 #include "bench/run_totals.h"
 
 namespace quorvel {
@@ -38,6 +40,9 @@ class RunView {
   // Whether each listed page is loaded as a browser loads it (browser_loader.h); by default
   // what the settings say (URLInfo/BrowserLoad).
   virtual bool browserLoadOn() const;
+  // The screen such a load is for, when this run chooses one (the command line); none: the
+  // settings' (URLInfo/ViewportWidth, ViewportHeight, DevicePixelRatio).
+  virtual std::optional<Viewport> viewportChoice() const { return std::nullopt; }
   // URLs given for this run (the command line): when there are any, the run fetches them, in
   // order, instead of the URL list file or the URL box, and the URL history stays as it is.
   virtual QStringList givenUrls() const { return {}; }
