@@ -18,12 +18,14 @@ struct TotalsText {
 };
 
 // Where the run is: the page of the list and the iteration, and, for a request that has gone
-// on for more than a second, what it has received so far.
+// on for more than a second, what it has received so far. A page loaded as a browser loads it
+// tells from its start its files done of those found so far and what they have received.
 struct RunProgress {
   int page = 0, pages = 0;
   int iteration = 0, iterations = 0;
   std::int64_t bytes = -1;  // -1: no long request under way
   std::int64_t elapsedMicros = 0;
+  int filesDone = -1, filesFound = 0;  // -1: no page loading as a browser loads it
 };
 
 class RunView {
