@@ -341,9 +341,9 @@ bool Run::fetchEntry(qsizetype u) {
 // interval, the page's time its load time (first request start to last requisite end).
 bool Run::loadEntry(qsizetype u) {
   const QString entry = urls_[u];
+  loadStart_ = env_.clockMicros();
   debugTimed(QStringLiteral("*** start browser load for ") + entry);
   const std::int64_t startedMs = QDateTime::currentMSecsSinceEpoch();
-  loadStart_ = env_.clockMicros();
   const BrowserLoad load = browser_->load(entry, [this] {
     view_.processEvents();
     return !cancelRequested();
