@@ -60,11 +60,11 @@ std::vector<Command> makeCommands() {
              "frame it names, in parallel; the page's time is its load time (default: the "
              "setting URLInfo/BrowserLoad)"),
         valued("viewport", QChar(), "WxH",
-               "with --browser: choose images for a viewport W by H CSS pixels, 100 to 16384 "
-               "each (default: the settings URLInfo/ViewportWidth and ViewportHeight, else "
+               "with --browser: choose images for a viewport of W by H CSS pixels, 100 to "
+               "16384 each (default: the settings URLInfo/ViewportWidth and ViewportHeight, else "
                "1366x768)"),
         valued("dpr", QChar(), "RATIO",
-               "with --browser: choose images for a device pixel ratio RATIO, 0.5 to 8 "
+               "with --browser: choose images for a device pixel ratio of RATIO, 0.5 to 8 "
                "(default: the setting URLInfo/DevicePixelRatio, else 1)"),
         flag("no-log", QChar(), "write no logs"), kJson,
         flag("csv", QChar(), "write one CSV row per request to standard output"),
