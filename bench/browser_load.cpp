@@ -147,6 +147,7 @@ class Loader {
   QSet<QByteArray> seen_;
   BrowserLoad out_;
   std::int64_t t0_ = 0;
+  std::int64_t bytesDone_ = 0;  // received by the transfers done
 
   std::int64_t now() const { return monotonicMicros() - t0_; }
 
@@ -229,11 +230,25 @@ class Loader {
         if (msg->msg == CURLMSG_DONE) done(msg->easy_handle, msg->data.result);
       if (active_.empty()) break;
       curl_multi_poll(multi_, nullptr, 0, 50, nullptr);
-      if (o_.pump && now() - lastPump >= kPumpInterval) {
+      if ((o_.pump || o_.progress) && now() - lastPump >= kPumpInterval) {
         lastPump = now();
-        if (!o_.pump()) return cancel();
+        if (o_.progress) o_.progress(progress());
+        if (o_.pump && !o_.pump()) return cancel();
       }
     }
+  }
+
+  BrowserLoadProgress progress() const {
+    BrowserLoadProgress p;
+    p.found = int(out_.files.size());
+    p.done = p.found - int(active_.size());
+    p.bytes = bytesDone_;
+    for (const auto& [easy, t] : active_) {
+      curl_off_t n = 0;
+      curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &n);
+      p.bytes += n;
+    }
+    return p;
   }
 
   void cancel() {
@@ -257,6 +272,7 @@ class Loader {
     f.end = result == CURLE_OK && t->lastDataAt != 0 ? std::min(now(), t->lastDataAt - t0_) : now();
     f.end = std::max(f.end, f.start);
     record(*t, f, result);
+    bytesDone_ += f.wireBytes;
     const char* effective = nullptr;
     curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective);
     const std::optional<WebUrl> at =

@@ -20,6 +20,13 @@
 
 namespace quorvel {
 
+// Where a load is: the files done of those found so far, and the bytes received (as sent,
+// compressed when they were) of those done and under way.
+struct BrowserLoadProgress {
+  int done = 0, found = 0;
+  std::int64_t bytes = 0;
+};
+
 struct BrowserLoadOptions {
   Viewport viewport;
   QByteArray userAgent = "Quorvel";
@@ -35,6 +42,8 @@ struct BrowserLoadOptions {
   QByteArray proxy;   // "host:port" of an HTTP proxy; empty for direct connections
   // Called about every 50 ms while transfers wait; false ends them all (12017).
   std::function<bool()> pump;
+  // Called just before each call of `pump` (or at the same times when there is none).
+  std::function<void(const BrowserLoadProgress&)> progress;
 };
 
 struct LoadedFile {

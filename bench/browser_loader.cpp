@@ -4,6 +4,7 @@
 
 #include "bench/curl_internet.h"
 #include "bench/run_view.h"
+#include "bench/viewport_choice.h"
 #include "core/app_state.h"
 #include "core/error_numbers.h"
 #include "core/limit_setting.h"
@@ -22,6 +23,7 @@ BrowserLoadOptions RunBrowserLoadOptions(const QString& settingsPath, const QStr
   options.proxy = proxy.toUtf8();
   options.transferLimit = RequestLimitSetting(settingsPath);
   options.idleTimeout = CurlInternetOptions{}.idleTimeout;
+  options.viewport = ViewportSetting(settingsPath);
   return options;
 }
 

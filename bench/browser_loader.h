@@ -29,7 +29,8 @@ class CurlBrowserLoader final : public BrowserLoader {
 };
 
 // The options of a run's loads: the request limit of the settings (URLInfo/RequestLimit) for
-// each transfer, the idle limit of the page benchmark, the run's proxy ("host:port" or empty).
+// each transfer, the idle limit of the page benchmark, the run's proxy ("host:port" or empty),
+// the viewport of the settings (viewport_choice.h).
 BrowserLoadOptions RunBrowserLoadOptions(const QString& settingsPath, const QString& proxy);
 
 // URLInfo/BrowserLoad: "1" loads pages as a browser does; missing or anything else, not.

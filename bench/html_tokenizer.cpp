@@ -205,12 +205,13 @@ std::optional<QByteArray> HtmlStartTag::value(int i) const {
 }
 
 HtmlTagReader::HtmlTagReader(QByteArrayView page, QList<QByteArray> tagNames,
-                             QList<QByteArray> attributeNames)
+                             QList<QByteArray> attributeNames, QList<QByteArray> svgTagNames)
     : p_(page.data()),
       end_(page.data() + page.size()),
       begin_(page.data()),
       tagNames_(std::move(tagNames)),
-      attributeNames_(std::move(attributeNames)) {}
+      attributeNames_(std::move(attributeNames)),
+      svgTagNames_(std::move(svgTagNames)) {}
 
 int HtmlTagReader::tagKind(QByteArrayView name) const {
   for (int k = 0; k < tagNames_.size(); ++k)
@@ -218,6 +219,12 @@ int HtmlTagReader::tagKind(QByteArrayView name) const {
   // The parser takes <image> for <img> (outside <svg>, where it is an element of its own).
   if (sameName(name, std::string_view("image")))
     return int(tagNames_.indexOf(QByteArrayLiteral("img")));
+  return -1;
+}
+
+int HtmlTagReader::svgTagKind(QByteArrayView name) const {
+  for (int k = 0; k < svgTagNames_.size(); ++k)
+    if (sameName(name, svgTagNames_[k])) return int(tagNames_.size()) + k;
   return -1;
 }
 
@@ -276,7 +283,13 @@ bool HtmlTagReader::readTag(Tag& tag, HtmlStartTag& out) {
     if (inForeign() && nameIn(tag.name, kLeaveForeign)) {
       while (!foreign_.empty() && !isIsland(foreign_.back())) foreign_.pop_back();
     }
-    if (templateDepth_ == 0 && !inForeign()) out.kind = tagKind(tag.name);
+    if (templateDepth_ == 0) {
+      // Foreign content is SVG's when the innermost open root is <svg>.
+      if (!inForeign())
+        out.kind = tagKind(tag.name);
+      else if (foreign_.back() == Svg)
+        out.kind = svgTagKind(tag.name);
+    }
   }
   const bool keep = out.kind >= 0;
   if (keep) out.raw = QList<std::optional<QByteArrayView>>(attributeNames_.size());

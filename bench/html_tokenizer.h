@@ -46,8 +46,11 @@ QByteArray DecodeAttributeValue(QByteArrayView raw);
 
 class HtmlTagReader {
  public:
-  // `page` must outlive the reader. Names are given in lower case.
-  HtmlTagReader(QByteArrayView page, QList<QByteArray> tagNames, QList<QByteArray> attributeNames);
+  // `page` must outlive the reader. Names are given in lower case. `svgTagNames` are the
+  // elements of SVG content (inside <svg>, outside its HTML islands) to report as well; their
+  // kinds follow those of `tagNames`.
+  HtmlTagReader(QByteArrayView page, QList<QByteArray> tagNames, QList<QByteArray> attributeNames,
+                QList<QByteArray> svgTagNames = {});
 
   // The next start tag of one of the tag names that a browser acts on; false at the end.
   bool next(HtmlStartTag& tag);
@@ -73,11 +76,12 @@ class HtmlTagReader {
   void skipScriptData();
   void skipEndTagRest();
   int tagKind(QByteArrayView name) const;
+  int svgTagKind(QByteArrayView name) const;
 
   const char* p_;
   const char* end_;
   const char* begin_;
-  QList<QByteArray> tagNames_, attributeNames_;
+  QList<QByteArray> tagNames_, attributeNames_, svgTagNames_;
   Text text_ = Text::Data;
   QByteArray textEnd_;  // the name whose end tag ends the current raw text / RCDATA / script
   int templateDepth_ = 0;

@@ -7,6 +7,7 @@ target_sources(quorvel_core PRIVATE
   image_source.cpp
   media_query.cpp
   page_requisites.cpp
+  viewport_choice.cpp
   html_tokenizer.cpp
   web_url.cpp
   internet_url.cpp

@@ -48,12 +48,14 @@ enum Tag {
   H1,
   H2,
   H3,
+  SvgImage,  // <image> of SVG content, the first of kSvgTags
 };
 const QList<QByteArray> kTags = {
     "link",  "script",  "img",    "source", "picture", "video",  "audio",  "iframe", "frame",
     "embed", "object",  "input",  "body",   "table",   "td",     "th",     "tr",     "style",
     "div",   "section", "span",   "a",      "li",      "header", "footer", "main",   "article",
     "aside", "nav",     "figure", "p",      "button",  "h1",     "h2",     "h3"};
+const QList<QByteArray> kSvgTags = {"image"};
 
 enum Attribute {
   Rel,
@@ -84,6 +86,7 @@ enum Attribute {
   DataBg,
   DataBackground,
   Async,
+  XlinkHref,
 };
 const QList<QByteArray> kAttributes = {"rel",           "href",        "as",
                                        "type",          "media",       "src",
@@ -94,7 +97,7 @@ const QList<QByteArray> kAttributes = {"rel",           "href",        "as",
                                        "background",    "srcdoc",      "height",
                                        "data-src",      "data-srcset", "data-original",
                                        "data-lazy-src", "data-bg",     "data-background",
-                                       "async"};
+                                       "async",         "xlink:href"};
 
 // How far below the viewport Chromium loads lazy images and frames ahead of a scroll.
 constexpr int kLazyLoadAhead = 1250;
@@ -199,7 +202,7 @@ class Discovery {
       : html_(html), page_(page), base_(DocumentBase(html, page)), viewport_(viewport) {}
 
   PageRequisites read() {
-    HtmlTagReader reader(html_, kTags, kAttributes);
+    HtmlTagReader reader(html_, kTags, kAttributes, kSvgTags);
     for (HtmlStartTag tag; reader.next(tag);) take(tag);
     if (!iconDeclared_) {
       WebUrl favicon = page_;
@@ -314,6 +317,8 @@ class Discovery {
         if (tag.value(Type).value_or("").trimmed().toLower() == "image")
           addReference(RequisiteKind::Image, tag.value(Src), "image");
         return;
+      case SvgImage:
+        return svgImage(tag);
       case Body:
       case Table:
       case Td:
@@ -383,6 +388,12 @@ class Discovery {
                  ChooseImageSource({tag.value(Src), tag.value(Srcset), tag.value(Sizes)}, sources,
                                    viewport_),
                  "image");
+  }
+
+  // An SVG image is fetched as the SVG element takes its address: href, else xlink:href.
+  void svgImage(const HtmlStartTag& tag) {
+    const std::optional<QByteArray> href = tag.raw[Href] ? tag.value(Href) : tag.value(XlinkHref);
+    if (href && !href->trimmed().isEmpty()) addReference(RequisiteKind::Image, href, "image");
   }
 
   void media(const HtmlStartTag& tag) {

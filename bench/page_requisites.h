@@ -8,7 +8,7 @@
 //   the url()s of <style> blocks and style attributes (their @import, images and fonts);
 // - fetches one file per <img> (srcset, sizes and <picture> sources chosen as image_source.h
 //   chooses), <input type=image>, the background attribute of body and table cells, <video
-//   poster>;
+//   poster>, the <image> of an inline <svg> (its href, else its xlink:href);
 // - fetches <link rel=preload> (with a valid "as", a matching media and a type it can use; an
 //   image preload's imagesrcset chosen as an image's), <link rel=modulepreload> and <link
 //   rel=prefetch> (Chromium fetches it while the page loads), once: the element that uses the

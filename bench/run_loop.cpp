@@ -99,6 +99,7 @@ class Run {
   bool download(const QString& url, QByteArray* body, bool pollAfterOpen, Download& out);
   void showTotals() { view_.setTotals(totals_); }
   void showLongRequest();
+  void showLoadProgress(const BrowserLoadProgress& p);
   void debugTimed(const QString& text) {
     if (state_.debug2) debug_.timed(text);
   }
@@ -127,6 +128,7 @@ class Run {
   RunOutcome outcome_;
   RunProgress progress_;
   std::int64_t requestStart_ = -1;  // clock of the request under way; -1 between requests
+  std::int64_t loadStart_ = 0;      // clock at the start of a page loaded as a browser does
 };
 
 // A request that has gone on for more than a second shows what it has received. Called only
@@ -137,6 +139,16 @@ void Run::showLongRequest() {
   if (elapsed < 1'000'000) return;
   progress_.bytes = net_.BytesSoFar();
   progress_.elapsedMicros = elapsed;
+  view_.setProgress(progress_);
+}
+
+// A page loaded as a browser does shows its files done of those found and what they have
+// received, as often as the load lets the window system in.
+void Run::showLoadProgress(const BrowserLoadProgress& p) {
+  progress_.filesDone = p.done;
+  progress_.filesFound = p.found;
+  progress_.bytes = p.bytes;
+  progress_.elapsedMicros = env_.clockMicros() - loadStart_;
   view_.setProgress(progress_);
 }
 
@@ -167,8 +179,11 @@ bool Run::prepare() {
   browserMode_ = view_.browserLoadOn();
   browser_ = env_.browserLoader;
   if (browserMode_ && !browser_) {
-    ownLoader_ =
-        std::make_unique<CurlBrowserLoader>(RunBrowserLoadOptions(state_.settingsPath, proxy));
+    BrowserLoadOptions options = RunBrowserLoadOptions(state_.settingsPath, proxy);
+    if (const std::optional<Viewport> viewport = view_.viewportChoice())
+      options.viewport = *viewport;
+    options.progress = [this](const BrowserLoadProgress& p) { showLoadProgress(p); };
+    ownLoader_ = std::make_unique<CurlBrowserLoader>(std::move(options));
     browser_ = ownLoader_.get();
   }
 
@@ -330,6 +345,7 @@ bool Run::fetchEntry(qsizetype u) {
 // interval, the page's time its load time (first request start to last requisite end).
 bool Run::loadEntry(qsizetype u) {
   const QString entry = urls_[u];
+  loadStart_ = env_.clockMicros();
   debugTimed(QStringLiteral("*** start browser load for ") + entry);
   const std::int64_t startedMs = QDateTime::currentMSecsSinceEpoch();
   const std::int64_t startMicros = env_.clockMicros();

@@ -4,8 +4,10 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
 
 #include "core/message_icon.h"
+#include "bench/media_query.h"
 #include "bench/run_totals.h"
 
 namespace quorvel {
@@ -16,12 +18,14 @@ struct TotalsText {
 };
 
 // Where the run is: the page of the list and the iteration, and, for a request that has gone
-// on for more than a second, what it has received so far.
+// on for more than a second, what it has received so far. A page loaded as a browser loads it
+// tells from its start its files done of those found so far and what they have received.
 struct RunProgress {
   int page = 0, pages = 0;
   int iteration = 0, iterations = 0;
   std::int64_t bytes = -1;  // -1: no long request under way
   std::int64_t elapsedMicros = 0;
+  int filesDone = -1, filesFound = 0;  // -1: no page loading as a browser loads it
 };
 
 class RunView {
@@ -38,6 +42,9 @@ class RunView {
   // Whether each listed page is loaded as a browser loads it (browser_loader.h); by default
   // what the settings say (URLInfo/BrowserLoad).
   virtual bool browserLoadOn() const;
+  // The screen such a load is for, when this run chooses one (the command line); none: the
+  // settings' (URLInfo/ViewportWidth, ViewportHeight, DevicePixelRatio).
+  virtual std::optional<Viewport> viewportChoice() const { return std::nullopt; }
   // URLs given for this run (the command line): when there are any, the run fetches them, in
   // order, instead of the URL list file or the URL box, and the URL history stays as it is.
   virtual QStringList givenUrls() const { return {}; }

@@ -39,6 +39,8 @@ QString ProgressText(const RunProgress& p) {
   const auto count = [](std::int64_t n) { return formatMask(static_cast<double>(n), "#,##0"); };
   QString text = QStringLiteral("Page %1 of %2, iteration %3 of %4")
                      .arg(count(p.page), count(p.pages), count(p.iteration), count(p.iterations));
+  if (p.filesDone >= 0)
+    text += QStringLiteral(", %1 of %2 files").arg(count(p.filesDone), count(p.filesFound));
   if (p.bytes >= 0)
     text += QStringLiteral(", %1 bytes in %2 secs")
                 .arg(count(p.bytes),

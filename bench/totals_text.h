@@ -15,7 +15,8 @@ TotalsText MakeTotalsText(std::int64_t validUrls, std::int64_t totalErrors, std:
 TotalsText MakeTotalsText(const RunTotals& totals);
 
 // Where a run is, for the window's status bar: "Page 3 of 20, iteration 2 of 5", and for a long
-// request ", 1,234,567 bytes in 3.2 secs". Empty before the first page.
+// request ", 1,234,567 bytes in 3.2 secs"; for a page loaded as a browser loads it
+// ", 12 of 40 files, 1,234,567 bytes in 3.2 secs". Empty before the first page.
 QString ProgressText(const RunProgress& progress);
 
 }  // namespace quorvel

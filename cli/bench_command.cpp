@@ -12,6 +12,7 @@
 #include "bench/curl_internet.h"
 #include "bench/run_view.h"
 #include "bench/totals_text.h"
+#include "bench/viewport_choice.h"
 #include "cli/bench_report.h"
 #include "cli/commands.h"
 #include "core/exit_codes.h"
@@ -26,7 +27,8 @@ namespace {
 // the progress line.
 class CommandLineRunView final : public RunView {
  public:
-  CommandLineRunView(BenchReport& report, Console& console) : report_(report), console_(console) {}
+  CommandLineRunView(BenchReport& report, Console& console, std::optional<Viewport> viewport)
+      : report_(report), console_(console), viewport_(viewport) {}
 
   bool useUrlFile() const override { return report_.urls.isEmpty(); }
   QString urlBoxText() const override { return {}; }
@@ -36,6 +38,7 @@ class CommandLineRunView final : public RunView {
   bool imagesOn() const override { return report_.images; }
   bool soundsOn() const override { return report_.sounds; }
   bool browserLoadOn() const override { return report_.browser; }
+  std::optional<Viewport> viewportChoice() const override { return viewport_; }
   void setUrlList(const QStringList&, const QString&) override {}
   void setStatus(const QString& text) override {
     report_.status = text;
@@ -65,6 +68,48 @@ class CommandLineRunView final : public RunView {
   }
   BenchReport& report_;
   Console& console_;
+  std::optional<Viewport> viewport_;
+};
+
+// The screen of --viewport and --dpr, over the settings' where only one is given.
+struct ViewportOptions {
+  std::optional<ViewportSize> size;
+  std::optional<double> ratio;
+
+  // False with a sentence naming the option when a value is none of its kind.
+  bool read(const ParsedArgs& args, QString& error) {
+    const QString viewport = QStringLiteral("viewport"), dpr = QStringLiteral("dpr");
+    if (args.has(viewport) && !(size = ParseViewportSize(args.value(viewport)))) {
+      error = QStringLiteral(
+                  "Option --viewport takes WIDTHxHEIGHT in CSS pixels, each from %1 "
+                  "to %2 (as 1366x768), not \"%3\".")
+                  .arg(kMinViewportSide)
+                  .arg(kMaxViewportSide)
+                  .arg(args.value(viewport));
+      return false;
+    }
+    if (args.has(dpr) && !(ratio = ParseDevicePixelRatio(args.value(dpr)))) {
+      error = QStringLiteral(
+                  "Option --dpr takes a device pixel ratio from %1 to %2 (as 1 or "
+                  "1.5), not \"%3\".")
+                  .arg(kMinDevicePixelRatio)
+                  .arg(kMaxDevicePixelRatio)
+                  .arg(args.value(dpr));
+      return false;
+    }
+    return true;
+  }
+
+  std::optional<Viewport> over(const QString& settingsPath) const {
+    if (!size && !ratio) return std::nullopt;
+    Viewport v = ViewportSetting(settingsPath);
+    if (size) {
+      v.width = size->width;
+      v.height = size->height;
+    }
+    if (ratio) v.devicePixelRatio = *ratio;
+    return v;
+  }
 };
 
 void printReport(const BenchReport& report, bool json, bool csv, Console& console) {
@@ -83,6 +128,11 @@ int RunBench(const ParsedArgs& args, Console& console) {
   long long iterations = 1;
   QString error;
   if (!ParseCount(args, QStringLiteral("iterations"), 1, kMaxRunCount, iterations, error)) {
+    console.error(error);
+    return kExitCannotStart;
+  }
+  ViewportOptions viewport;
+  if (!viewport.read(args, error)) {
     console.error(error);
     return kExitCannotStart;
   }
@@ -117,7 +167,7 @@ int RunBench(const ParsedArgs& args, Console& console) {
   env.printSummary = nullptr;
   env.onRequest = [&](const RequestRecord& r) { report.requests.push_back(r); };
 
-  CommandLineRunView view(report, console);
+  CommandLineRunView view(report, console, viewport.over(state.settingsPath));
   report.startedMs = QDateTime::currentMSecsSinceEpoch();
   const RunOutcome outcome = RunBenchmark(view, internet, env);
   report.finishedMs = QDateTime::currentMSecsSinceEpoch();

@@ -59,6 +59,13 @@ std::vector<Command> makeCommands() {
              "load each page as a browser loads it: every stylesheet, script, font, image and "
              "frame it names, in parallel; the page's time is its load time (default: the "
              "setting URLInfo/BrowserLoad)"),
+        valued("viewport", QChar(), "WxH",
+               "with --browser: choose images for a viewport of W by H CSS pixels, 100 to "
+               "16384 each (default: the settings URLInfo/ViewportWidth and ViewportHeight, else "
+               "1366x768)"),
+        valued("dpr", QChar(), "RATIO",
+               "with --browser: choose images for a device pixel ratio of RATIO, 0.5 to 8 "
+               "(default: the setting URLInfo/DevicePixelRatio, else 1)"),
         flag("no-log", QChar(), "write no logs"), kJson,
         flag("csv", QChar(), "write one CSV row per request to standard output"),
         valued("har", QChar(), "FILE", "write the run to FILE as an HTTP archive (HAR 1.2)"),

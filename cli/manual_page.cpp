@@ -65,6 +65,13 @@ constexpr Item kSettings[] = {
     {"[URLInfo] RequestLimit",
      "seconds a whole benchmark request may take (default 300, 0 for no limit); a request that "
      "reaches it ends with 12002 and the run goes on"},
+    {"[URLInfo] BrowserLoad",
+     "\"1\" loads each page as a browser loads it (the main window's \"Load like a browser\"); "
+     "default \"0\""},
+    {"[URLInfo] ViewportWidth, ViewportHeight, DevicePixelRatio",
+     "the screen a page loaded as a browser loads it is for, which decides its images' "
+     "candidates: CSS pixels from 100 to 16384 (default 1366 by 768) and a ratio from 0.5 to 8 "
+     "(default 1); a value out of bounds or no number gives the default"},
     {"[Proxy] Use, Address, Port",
      "the proxy of the benchmark (Use \"1\" switches it on), as the options dialog stores them"},
     {"[Ping] WaitTimeout, NumRequests", "the ping window's time-out (ms) and count"},

@@ -106,6 +106,28 @@ TEST(PageRequisites, LazyImagesBelowTheFirstViewportWait) {
   EXPECT_TRUE(files(page).contains("image:image /dir/eager.png"));
 }
 
+// SVG's <image> is an element of its own inside <svg>, and HTML's <img> everywhere else.
+TEST(PageRequisites, ImagesOfInlineSvg) {
+  const std::pair<QByteArray, QByteArray> cases[] = {
+      {"<svg><image href=a.png /><image xlink:href=b.png></image><IMAGE XLink:Href=c.png />"
+       "</svg>",
+       "image:image /dir/a.png|image:image /dir/b.png|image:image /dir/c.png"},
+      {"<svg><g><image xlink:href=old.png href=new.png /></g><image href='' /><image /></svg>",
+       "image:image /dir/new.png"},
+      {"<svg><foreignObject><img src=island.png><image src=img.png></foreignObject>"
+       "<image href=svg.png /></svg><image src=html.png href=no.png>",
+       "image:image /dir/island.png|image:image /dir/img.png|image:image /dir/svg.png|"
+       "image:image /dir/html.png"},
+      {"<math><image href=m.png /><mtext><svg><image href=deep.png /></svg></mtext></math>",
+       "image:image /dir/deep.png"},
+      {"<template><svg><image href=t.png /></svg></template><svg><!-- <image href=c.png/> -->"
+       "<![CDATA[<image href=d.png/>]]></svg>",
+       ""},
+      {"<svg><p><image src=after.png href=no.png></svg>", "image:image /dir/after.png"},
+  };
+  for (const auto& [html, want] : cases) EXPECT_EQ(files(html), want) << html.data();
+}
+
 TEST(PageRequisites, StylesheetFilesResolveAgainstTheStylesheet) {
   const WebUrl sheet = *ParsePageUrl("https://cdn.example/css/site.css");
   const QList<Requisite> r = ReadStylesheetRequisites(
