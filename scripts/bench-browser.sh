@@ -52,7 +52,7 @@ fi
 cmake --build "$build_dir" -j2 --target quorvel shaped_link >/dev/null
 
 tag="qvb$$"
-client="${tag}c" server="${tag}s"
+client="" server="" labs=0
 work=$(mktemp -d)
 memory_root=/sys/fs/cgroup/memory$(sed -n 's/^[0-9]*:memory://p' /proc/self/cgroup)
 cpu_root=/sys/fs/cgroup/cpuacct$(sed -n 's/^[0-9]*:cpuacct,*[a-z,]*://p' /proc/self/cgroup)
@@ -62,13 +62,17 @@ stop_lab() {
   [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null || true
   [ -n "$link_pid" ] && kill "$link_pid" 2>/dev/null && wait "$link_pid" 2>/dev/null || true
   nginx_pid="" link_pid=""
-  ip netns del "$client" 2>/dev/null || true
-  ip netns del "$server" 2>/dev/null || true
+  if [ -n "$client" ]; then
+    ip netns del "$client" 2>/dev/null || true
+    ip netns del "$server" 2>/dev/null || true
+    rm -rf "/etc/netns/${client:?}"
+  fi
+  client="" server=""
 }
 cleanup() {
   [ -n "${BENCH_KEEP:-}" ] && cp -r "$work" /tmp/bench-browser-kept
   stop_lab
-  rm -rf "/etc/netns/$client" "/etc/netns/$server" "$work"
+  rm -rf "$work"
   rmdir "$memory_root/$tag"-* "$cpu_root/$tag"-* 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -87,11 +91,12 @@ make_authority() {
     -days 2 -extfile "$d/ext" -out "$d/server.crt" 2>/dev/null
   spki=$(openssl x509 -in "$d/server.crt" -pubkey -noout | openssl pkey -pubin -outform der |
     openssl dgst -sha256 -binary | base64)
-  mkdir -p "/etc/netns/$client/ssl/certs"
-  cp "$d/ca.crt" "/etc/netns/$client/ssl/certs/ca-certificates.crt"
-  [ -f /etc/ssl/openssl.cnf ] && cp /etc/ssl/openssl.cnf "/etc/netns/$client/ssl/"
+  # What `ip netns exec` puts in place of /etc/hosts and /etc/ssl in the client namespace.
+  mkdir -p "$work/etc/ssl/certs"
+  cp "$d/ca.crt" "$work/etc/ssl/certs/ca-certificates.crt"
+  [ -f /etc/ssl/openssl.cnf ] && cp /etc/ssl/openssl.cnf "$work/etc/ssl/"
   printf '10.23.0.11 www.lab.test\n10.23.0.12 cdn.lab.test\n10.23.0.13 img.lab.test\n' \
-    >"/etc/netns/$client/hosts"
+    >"$work/etc/hosts"
 }
 
 write_nginx_conf() {
@@ -137,23 +142,28 @@ CONF
 # $2 Mbit/s.
 start_lab() {
   local rtt=$1 rate=$2
+  # New names for each lab: the kernel takes a while to free the last one's devices.
+  labs=$((labs + 1))
+  client="${tag}c$labs" server="${tag}s$labs"
+  mkdir -p "/etc/netns/$client"
+  cp -r "$work/etc/." "/etc/netns/$client/"
   ip netns add "$client"
   ip netns add "$server"
   ip -n "$client" link set lo up
   ip -n "$server" link set lo up
-  "$link_program" "$client" "$server" "${tag}c0" "${tag}s0" "$rtt" >"$work/link.out" 2>&1 &
+  "$link_program" "$client" "$server" "${tag}c" "${tag}s" "$rtt" >"$work/link.out" 2>&1 &
   link_pid=$!
-  for _ in $(seq 100); do grep -q ready "$work/link.out" 2>/dev/null && break; sleep 0.05; done
+  for _ in $(seq 600); do grep -q ready "$work/link.out" 2>/dev/null && break; sleep 0.05; done
   grep -q ready "$work/link.out" || { cat "$work/link.out" >&2; exit 1; }
-  ip -n "$client" addr add 10.23.0.1/24 dev "${tag}c0"
-  ip -n "$client" link set "${tag}c0" up
-  for a in 11 12 13; do ip -n "$server" addr add "10.23.0.$a/24" dev "${tag}s0"; done
-  ip -n "$server" link set "${tag}s0" up
+  ip -n "$client" addr add 10.23.0.1/24 dev "${tag}c"
+  ip -n "$client" link set "${tag}c" up
+  for a in 11 12 13; do ip -n "$server" addr add "10.23.0.$a/24" dev "${tag}s"; done
+  ip -n "$server" link set "${tag}s" up
   # A queue of one bandwidth-delay product (at least 30 KB) on each way.
   local limit=$((rate * 1000 * rtt / 8))
   [ "$limit" -lt 30000 ] && limit=30000
-  tc -n "$client" qdisc add dev "${tag}c0" root tbf rate "${rate}mbit" burst 15k limit "$limit"
-  tc -n "$server" qdisc add dev "${tag}s0" root tbf rate "${rate}mbit" burst 15k limit "$limit"
+  tc -n "$client" qdisc add dev "${tag}c" root tbf rate "${rate}mbit" burst 15k limit "$limit"
+  tc -n "$server" qdisc add dev "${tag}s" root tbf rate "${rate}mbit" burst 15k limit "$limit"
   ip netns exec "$server" nginx -c "$work/nginx/nginx.conf" -p "$work/nginx" &
   nginx_pid=$!
   for _ in $(seq 100); do
