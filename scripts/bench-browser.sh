@@ -209,6 +209,10 @@ run_measured() {
     sh "$memory_root/$name" "$cpu_root/$name" "$@"
   touch "$work/stop"
   wait "$sampler"
+  # Helpers a browser leaves behind for a moment are waited for, then ended.
+  for _ in $(seq 50); do [ -s "$memory_root/$name/cgroup.procs" ] || break; sleep 0.1; done
+  xargs -r kill -9 <"$memory_root/$name/cgroup.procs" 2>/dev/null || true
+  for _ in $(seq 50); do [ -s "$memory_root/$name/cgroup.procs" ] || break; sleep 0.1; done
   echo "$(($(cat "$cpu_root/$name/cpuacct.usage") / 1000))" \
     "$(cat "$memory_root/$name/memory.max_usage_in_bytes") $(cat "$work/pss")" >"$work/cg"
   rmdir "$memory_root/$name" "$cpu_root/$name"
