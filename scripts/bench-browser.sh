@@ -223,7 +223,7 @@ run_measured() {
 run_quorvel() {
   local page=$1 n=$2 home=$work/quorvel-$n
   mkdir -p "$home"
-  run_measured "q$n" ip netns exec "$client" env QUORVEL_HOME="$home" QT_QPA_PLATFORM=offscreen \
+  run_measured "q$n" timeout 120 ip netns exec "$client" env QUORVEL_HOME="$home" QT_QPA_PLATFORM=offscreen \
     "$quorvel" bench --browser --no-log --json "$page" >"$work/q.json" 2>"$work/q.err" || true
   python3 - "$work/q.json" "$work/cg" >>"$work/figures" <<'PY'
 import json, sys
@@ -242,7 +242,7 @@ PY
 run_chromium() {
   local page=$1 n=$2 profile=$work/chromium-$n
   mkdir -p "$profile/home"
-  run_measured "c$n" ip netns exec "$client" env HOME="$profile/home" chromium --headless \
+  run_measured "c$n" timeout 120 ip netns exec "$client" env HOME="$profile/home" chromium --headless \
     --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
     --disable-component-update --disable-sync --user-data-dir="$profile" \
     --ignore-certificate-errors-spki-list="$spki" --dump-dom "$page" >"$work/c.html" 2>/dev/null || true
