@@ -44,8 +44,11 @@ for target in "${targets[@]}"; do
   status=0
   # Files the target writes go to a folder of this run (in memory when /dev/shm is there).
   scratch=$(mktemp -d "$( [ -w /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")/quorvel-fuzz.XXXXXX")
-  # New inputs go to the work corpus; the seeds in the repository are only read.
-  QUORVEL_FUZZ_SCRATCH="$scratch" "$program" "$work" "fuzz/corpus/$target" \
+  # New inputs go to the work corpus; the seeds in the repository are only read. The HTML
+  # reader also starts from the test pages modelled on today's sites.
+  seeds=("fuzz/corpus/$target")
+  [ "$target" = fuzz_html_scan ] && seeds+=(tests/bench/pages)
+  QUORVEL_FUZZ_SCRATCH="$scratch" "$program" "$work" "${seeds[@]}" \
     -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 -malloc_limit_mb=8 \
     -print_final_stats=1 -artifact_prefix="$build_dir/crashes/$target-" >"$log" 2>&1 || status=$?
   rm -rf "$scratch"
