@@ -84,7 +84,7 @@ frmRunRequests::frmRunRequests(const RunRequests& requests, QWidget* parent) : Q
   layout->addWidget(lblSummary_);
   layout->addWidget(tabs_, 1);
   layout->addLayout(buttons);
-  resizeTwips(this, 10800, 5400);
+  resizeTwips(this, 10800, 6600);
   // Wide enough for the failures' columns whole and the waterfall's time line, within the
   // screen.
   const auto* lvwWaterfall = waterfall_->findChild<QTreeView*>(QStringLiteral("lvwWaterfall"));
@@ -93,7 +93,10 @@ frmRunRequests::frmRunRequests(const RunRequests& requests, QWidget* parent) : Q
                lvwWaterfall->header()->length() - lvwWaterfall->header()->sectionSize(kWfError)) +
       2 * lvwFailures_->frameWidth() + lvwFailures_->verticalScrollBar()->sizeHint().width() + 40;
   const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
-  resize(std::clamp(wanted, width(), std::max(width(), screen.width() - 80)), height());
+  // Tall enough for a dozen rows of the lists in the current font.
+  const int tall = minimumSizeHint().height() + 12 * fontMetrics().height();
+  resize(std::clamp(wanted, width(), std::max(width(), screen.width() - 80)),
+         std::clamp(tall, height(), std::max(height(), screen.height() - 80)));
   lvwFailures_->setFocus();
 }
 

@@ -138,9 +138,17 @@ class BarDelegate : public QStyledItemDelegate {
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
     opt.text.clear();
+    // The selected row's bar keeps its colours: a light tint, not the selection's own colour.
+    const bool selected = opt.state & QStyle::State_Selected;
+    opt.state &= ~QStyle::State_Selected;
     const QWidget* widget = opt.widget;
     QStyle* style = widget ? widget->style() : QApplication::style();
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, p, widget);
+    if (selected) {
+      QColor tint = opt.palette.color(QPalette::Highlight);
+      tint.setAlpha(50);
+      p->fillRect(opt.rect, tint);
+    }
 
     const Waterfall& w = model_->waterfall();
     const WaterfallBar& bar = w.bars[index.row()];
@@ -321,6 +329,7 @@ WaterfallTab::WaterfallTab(const RunRequests& run, QWidget* parent)
   lvwWaterfall_->setUniformRowHeights(true);
   lvwWaterfall_->setAlternatingRowColors(true);
   lvwWaterfall_->setAllColumnsShowFocus(true);
+  lvwWaterfall_->setTextElideMode(Qt::ElideMiddle);
   makeTableCopyable(lvwWaterfall_);
   const QFontMetrics fm = lvwWaterfall_->fontMetrics();
   QHeaderView* header = lvwWaterfall_->header();
@@ -335,6 +344,7 @@ WaterfallTab::WaterfallTab(const RunRequests& run, QWidget* parent)
   lblDetails_ = new QLabel(this);
   lblDetails_->setObjectName(QStringLiteral("lblDetails"));
   lblDetails_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  lblDetails_->setWordWrap(true);
   lblDetails_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   auto* chooser = new QHBoxLayout;
