@@ -239,8 +239,10 @@ class ScaleHeader : public QHeaderView {
       const int x = xAt(area, t, span);
       const QString label = formatMask(static_cast<double>(t) / 1000.0, "#,##0") + " ms";
       p->drawLine(x, rect.bottom() - 3, x, rect.bottom());
-      p->drawText(QRect(x + 2, rect.top(), minPixels, rect.height()),
-                  Qt::AlignLeft | Qt::AlignVCenter, label);
+      // A label that the section's end would cut is left out.
+      if (x + 2 + fm.horizontalAdvance(label) <= rect.right())
+        p->drawText(QRect(x + 2, rect.top(), minPixels, rect.height()),
+                    Qt::AlignLeft | Qt::AlignVCenter, label);
     }
     p->restore();
   }

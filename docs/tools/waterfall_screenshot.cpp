@@ -1,7 +1,9 @@
 // The Last Run window's waterfall after a run that loads a page as a browser does over
 // HTTP/1.1: more images than the six connections a host gets, so that most of them wait in the
-// queue; one image on a port where nothing listens. At the default font and at 12 pt. Not a
-// test: run under Xvfb, e.g.
+// queue; one image on a port where nothing listens. At the default font and at 12 pt. As root,
+// the server sits at the far end of a chain of network namespaces whose first link delays
+// what the program sends by 15 ms, so that connecting takes a visible time; otherwise on
+// loopback. Not a test: run under Xvfb, e.g.
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/docs/tools/waterfall_screenshot docs/screenshots
 #include <QApplication>
 #include <QFile>
@@ -10,6 +12,7 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 #include "app/frm_quorvel.h"
@@ -17,6 +20,7 @@
 #include "bench/loopback_servers.h"
 #include "common/loopback_port.h"
 #include "core/app_state.h"
+#include "tools/netns_lab.h"
 
 using quorvel::testing::HttpTestServer;
 
@@ -28,10 +32,21 @@ int main(int argc, char** argv) {
   }
   const QString out = QString::fromLocal8Bit(argv[1]);
 
+  // The lab when it can be built: the server in D, the program in S.
+  std::unique_ptr<quorvel::testing::NetnsLab> lab;
+  QString why = quorvel::testing::netnsUnavailableReason();
+  if (why.isEmpty()) {
+    lab = std::make_unique<quorvel::testing::NetnsLab>();
+    if (!lab->buildChain(&why) || !lab->shapeFirstLink({15, 0, 0, 1}, &why)) lab.reset();
+  }
+  if (!lab) std::fprintf(stderr, "on loopback: %s\n", why.toLocal8Bit().constData());
+  const std::string host = lab ? "198.51.100.2" : "127.0.0.1";
+
   const quint16 closed = quorvel::testing::freeLoopbackPort();
   std::string html = "<html><head><link rel=stylesheet href=site.css></head><body>";
   for (int i = 1; i <= 14; ++i) html += "<img src=\"photo" + std::to_string(i) + ".jpg\">";
-  html += "<img src=\"http://127.0.0.1:" + std::to_string(closed) + "/banner.gif\"></body></html>";
+  html +=
+      "<img src=\"http://" + host + ":" + std::to_string(closed) + "/banner.gif\"></body></html>";
   HttpTestServer site;
   // The server thinks a while before each answer, and images come in slowly.
   site.server().Get(R"(/photo\d+\.jpg)", [](const httplib::Request&, httplib::Response& res) {
@@ -51,14 +66,23 @@ int main(int argc, char** argv) {
     res.set_content(html, "text/html");
   });
   site.page("/site.css", "body { margin: 0 }", "text/css");
-  site.start();
+  if (lab) {
+    quorvel::testing::ScopedNetns inD(lab->name("D"));
+    site.start(host);
+  } else {
+    site.start();
+  }
+  std::unique_ptr<quorvel::testing::ScopedNetns> inS;
+  if (lab) inS = std::make_unique<quorvel::testing::ScopedNetns>(lab->name("S"));
+  const QString page =
+      QStringLiteral("http://%1:%2/index.htm").arg(QString::fromStdString(host)).arg(site.port());
 
   QTemporaryDir home;
   qputenv("QUORVEL_HOME", home.path().toLocal8Bit());
   quorvel::resetAppState(home.path());
   QFile ini(home.path() + "/Quorvel.ini");
   if (!ini.open(QIODevice::WriteOnly)) return 1;
-  ini.write(("[URLInfo]\nURL1=" + site.url("/index.htm") +
+  ini.write(("[URLInfo]\nURL1=" + page +
              "\nUseURLFile=0\nGetImages=1\nGetSounds=0\nLogResults=0\nBrowserLoad=1\n")
                 .toUtf8());
   ini.close();
