@@ -197,7 +197,7 @@ frmQuorvel::frmQuorvel(QWidget* parent) : frmQuorvel(QString(), parent) {}
 frmQuorvel::frmQuorvel(const QString& commandLine, QWidget* parent)
     : QMainWindow(parent),
       run_([this](RunView& view) {
-        RunBenchmark(view, [this](const RequestRecord& r) { lastRun_.add(r); });
+        lastOutcome_ = RunBenchmark(view, [this](const RequestRecord& r) { lastRun_.add(r); });
       }) {
   setObjectName(QStringLiteral("frmQuorvel"));
   setWindowTitle(QStringLiteral("Quorvel"));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/display_throttle.h"
+#include "bench/run_outcome.h"
 #include "bench/run_requests.h"
 #include "bench/run_view.h"
 
@@ -57,6 +58,8 @@ class frmQuorvel : public QMainWindow, public RunView {
   bool running() const { return running_; }
   // The requests of the last run (of the run that goes on, while it does).
   const RunRequests& lastRun() const { return lastRun_; }
+  // How the last run of RunBenchmark ended (for the exit code of an unattended run).
+  const RunOutcome& lastOutcome() const { return lastOutcome_; }
 
   // RunView
   bool useUrlFile() const override;
@@ -153,6 +156,7 @@ class frmQuorvel : public QMainWindow, public RunView {
   DisplayThrottle display_;
 
   RunRequests lastRun_;
+  RunOutcome lastOutcome_;
   RunFunction run_;
   ModalRunner modal_;
   Shell* shell_ = nullptr;

@@ -72,11 +72,9 @@ int main(int argc, char** argv) {
 
   // The command line as one text: the arguments after the program's name.
   quorvel::frmQuorvel w(args.join(QLatin1Char(' ')));
-  // The outcome of the last run, for the exit code of an unattended one.
-  quorvel::RunOutcome outcome;
-  w.setRunFunction([&outcome](quorvel::RunView& view) { outcome = quorvel::RunBenchmark(view); });
   w.show();
   const int rc = QApplication::exec();
   if (!quorvel::appState().autoMode) return rc;
-  return quorvel::UnattendedExitCode(outcome, quorvel::appState().settingsLost);
+  // The outcome of the last run, for the exit code of an unattended one.
+  return quorvel::UnattendedExitCode(w.lastOutcome(), quorvel::appState().settingsLost);
 }

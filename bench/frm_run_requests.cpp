@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "bench/run_requests.h"
+#include "bench/waterfall_view.h"
 #include "core/copy_text.h"
 #include "core/number_format.h"
 #include "core/twips.h"
@@ -67,6 +68,8 @@ frmRunRequests::frmRunRequests(const RunRequests& requests, QWidget* parent) : Q
   fill(lvwRequests_, requests.requests(), RequestRow);
   tabs_->addTab(lvwFailures_, QStringLiteral("&Failures"));
   tabs_->addTab(lvwRequests_, QStringLiteral("&Requests"));
+  waterfall_ = new WaterfallTab(requests, tabs_);
+  tabs_->addTab(waterfall_, QStringLiteral("&Waterfall"));
 
   auto* close = new QPushButton(QStringLiteral("C&lose"), this);
   close->setObjectName(QStringLiteral("cmdClose"));
@@ -81,12 +84,19 @@ frmRunRequests::frmRunRequests(const RunRequests& requests, QWidget* parent) : Q
   layout->addWidget(lblSummary_);
   layout->addWidget(tabs_, 1);
   layout->addLayout(buttons);
-  resizeTwips(this, 10800, 5400);
-  // Wide enough for the failures' columns whole, within the screen.
-  const int wanted = lvwFailures_->header()->length() + 2 * lvwFailures_->frameWidth() +
-                     lvwFailures_->verticalScrollBar()->sizeHint().width() + 40;
+  resizeTwips(this, 10800, 6600);
+  // Wide enough for the failures' columns whole and the waterfall's time line, within the
+  // screen.
+  const auto* lvwWaterfall = waterfall_->findChild<QTreeView*>(QStringLiteral("lvwWaterfall"));
+  const int wanted =
+      std::max(lvwFailures_->header()->length(),
+               lvwWaterfall->header()->length() - lvwWaterfall->header()->sectionSize(kWfError)) +
+      2 * lvwFailures_->frameWidth() + lvwFailures_->verticalScrollBar()->sizeHint().width() + 40;
   const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
-  resize(std::clamp(wanted, width(), std::max(width(), screen.width() - 80)), height());
+  // Tall enough for a dozen rows of the lists in the current font.
+  const int tall = minimumSizeHint().height() + 12 * fontMetrics().height();
+  resize(std::clamp(wanted, width(), std::max(width(), screen.width() - 80)),
+         std::clamp(tall, height(), std::max(height(), screen.height() - 80)));
   lvwFailures_->setFocus();
 }
 

@@ -9,9 +9,10 @@ class QTreeWidget;
 namespace quorvel {
 
 class RunRequests;
+class WaterfallTab;
 
-// "Quorvel - Last Run": why the last run's requests failed, and every request's figures. A tab
-// each, so that other views of the run can join them.
+// "Quorvel - Last Run": why the last run's requests failed, every request's figures, and each
+// page's requests in time (the waterfall). A tab each.
 class frmRunRequests : public QDialog {
   Q_OBJECT
  public:
@@ -22,6 +23,7 @@ class frmRunRequests : public QDialog {
   QTabWidget* tabs_ = nullptr;
   QTreeWidget* lvwFailures_ = nullptr;
   QTreeWidget* lvwRequests_ = nullptr;
+  WaterfallTab* waterfall_ = nullptr;
 };
 
 }  // namespace quorvel

@@ -7,6 +7,7 @@ target_sources(quorvel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/result_logs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/run_loop.cpp
   ${CMAKE_CURRENT_LIST_DIR}/run_requests.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/run_waterfall.cpp
   ${CMAKE_CURRENT_LIST_DIR}/totals_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/url_history.cpp
 )

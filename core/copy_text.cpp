@@ -1,12 +1,12 @@
 #include "core/copy_text.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QTreeWidget>
 
 #include "core/table_text.h"
 
@@ -14,14 +14,15 @@ namespace quorvel {
 
 namespace {
 
-QString tableText(const QTreeWidget* list) {
+QString tableText(const QAbstractItemModel* model) {
   QList<QStringList> rows;
   QStringList header;
-  for (int c = 0; c < list->columnCount(); ++c) header << list->headerItem()->text(c);
+  for (int c = 0; c < model->columnCount(); ++c)
+    header << model->headerData(c, Qt::Horizontal).toString();
   rows << header;
-  for (int r = 0; r < list->topLevelItemCount(); ++r) {
+  for (int r = 0; r < model->rowCount(); ++r) {
     QStringList cells;
-    for (int c = 0; c < list->columnCount(); ++c) cells << list->topLevelItem(r)->text(c);
+    for (int c = 0; c < model->columnCount(); ++c) cells << model->index(r, c).data().toString();
     rows << cells;
   }
   return TabSeparated(rows);
@@ -49,13 +50,13 @@ class CopyAllFilter : public QObject {
 
 }  // namespace
 
-void makeTableCopyable(QTreeWidget* list) {
+void makeTableCopyable(QAbstractItemView* list) {
   auto* copy = new QAction(QStringLiteral("&Copy"), list);
   copy->setObjectName(QStringLiteral("actCopy"));
   copy->setShortcut(QKeySequence::Copy);
   copy->setShortcutContext(Qt::WidgetShortcut);
   QObject::connect(copy, &QAction::triggered, list,
-                   [list] { QApplication::clipboard()->setText(tableText(list)); });
+                   [list] { QApplication::clipboard()->setText(tableText(list->model())); });
   list->addAction(copy);
   list->setContextMenuPolicy(Qt::ActionsContextMenu);
 }

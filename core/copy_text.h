@@ -3,13 +3,13 @@
 #pragma once
 
 class QPlainTextEdit;
-class QTreeWidget;
+class QAbstractItemView;
 
 namespace quorvel {
 
 // Ctrl+C and a context menu with "&Copy" put every row of the list (its header first) on the
-// clipboard, tab-separated.
-void makeTableCopyable(QTreeWidget* list);
+// clipboard, tab-separated, as its model gives the texts.
+void makeTableCopyable(QAbstractItemView* list);
 
 // Ctrl+C copies the selection, or the whole text when nothing is selected; the context menu
 // gets "Copy &All".

@@ -16,3 +16,7 @@ include(${CMAKE_SOURCE_DIR}/sample/sample.cmake)
 # One FTP download test through the FTP window's code, for scripts/bench-compare.sh.
 add_executable(bench_ftp ${CMAKE_CURRENT_LIST_DIR}/bench_ftp.cpp)
 target_link_libraries(bench_ftp PRIVATE quorvel_core)
+
+# The Last Run window over large runs: opening it, drawing the waterfall, choosing a page.
+add_executable(bench_waterfall ${CMAKE_CURRENT_LIST_DIR}/bench_waterfall.cpp)
+target_link_libraries(bench_waterfall PRIVATE quorvel_gui)

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "bench/loopback_servers.h"
+#include "bench/waterfall_view.h"
 #include "common/ftp_server.h"
 #include "common/loopback_port.h"
 #include "common/test_support.h"
@@ -179,6 +180,95 @@ TEST_F(Desktop, TypedFtpFileRunsAsTypedAndTheFailureListOpens) {
   x_.keys({"alt+f", "r"});
   const QString failures = x_.waitForWindow("^Quorvel - Last Run$");
   EXPECT_FALSE(failures.isEmpty());
+  x_.keys({"Escape"});
+  EXPECT_TRUE(closeAndWait(main));
+}
+
+// A page loaded as a browser does, run from the main window, then its waterfall in the Last
+// Run window, reached by keys and clicked: a bar for every request, those that waited for one
+// of the host's six connections queued, the page's load line through the rows.
+TEST_F(Desktop, TheWaterfallOfABrowserLoad) {
+  testing::HttpTestServer server;
+  std::string html = "<html><body>";
+  for (int i = 1; i <= 10; ++i) html += "<img src=\"p" + std::to_string(i) + ".png\">";
+  server.page("/index.htm", html + "</body></html>");
+  server.server().Get(R"(/p\d+\.png)", [](const httplib::Request&, httplib::Response& res) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    res.set_chunked_content_provider("image/png", [](size_t offset, httplib::DataSink& sink) {
+      if (offset >= 30'000) {
+        sink.done();
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      const std::string piece(10'000, 'p');
+      return sink.write(piece.data(), piece.size());
+    });
+  });
+  server.start();
+  writeFile("Quorvel.ini", ("[URLInfo]\nURL1=" + server.url("/index.htm") +
+                            "\nUseURLFile=0\nGetImages=1\nLogResults=0\nBrowserLoad=1\n")
+                               .toUtf8());
+  const QString main = start();
+  ASSERT_FALSE(main.isEmpty());
+  x_.keys({"Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "Return"});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return server.targets().size() >= 12; }, 20000))
+      << server.targets().join(' ').toStdString();
+  QTest::qWait(1000);
+  x_.keys({"alt+f", "r"});
+  const QString window = x_.waitForWindow("^Quorvel - Last Run$");
+  ASSERT_FALSE(window.isEmpty());
+  x_.xdotool({"windowactivate", "--sync", window});
+  // From the failure list to the third tab, then a click on the list's last row.
+  x_.keys({"ctrl+Tab", "ctrl+Tab"});
+  QTest::qWait(400);
+  const QImage before = x_.grab(window);
+  ASSERT_FALSE(before.isNull());
+  x_.xdotool({"mousemove", "--window", window, QString::number(before.width() / 4),
+              QString::number(before.height() / 2), "click", "1"});
+  QTest::qWait(400);
+  const QImage shot = x_.grab(window);
+  ASSERT_FALSE(shot.isNull());
+
+  // The rows that show a bar of the colour (4 pixels across or more, on 5 lines or more: no
+  // frame or rule), less the legend's swatch. The row that has the focus is a little tinted.
+  const auto near = [](const QColor& a, const QColor& b) {
+    return std::abs(a.red() - b.red()) <= 16 && std::abs(a.green() - b.green()) <= 16 &&
+           std::abs(a.blue() - b.blue()) <= 16;
+  };
+  const auto rowsWith = [&](const QColor& color) {
+    int rows = 0, band = 0;
+    for (int y = 0; y <= shot.height(); ++y) {
+      int run = 0, longest = 0;
+      for (int x = 0; y < shot.height() && x < shot.width(); ++x) {
+        run = near(shot.pixelColor(x, y), color) ? run + 1 : 0;
+        longest = std::max(longest, run);
+      }
+      if (longest >= 4) {
+        ++band;
+        continue;
+      }
+      if (band >= 5) ++rows;
+      band = 0;
+    }
+    return rows - 1;
+  };
+  // Ten images, each a while in coming; the page and the icon the server does not have come
+  // at once. Eleven files for six connections: some waited for one.
+  const int receiving = rowsWith(PhaseColor(Phase::Receive));
+  EXPECT_GE(receiving, 10);
+  EXPECT_LE(receiving, 12);
+  EXPECT_GE(rowsWith(PhaseColor(Phase::Wait)), 10);
+  EXPECT_GE(rowsWith(PhaseColor(Phase::Queued)), 4);
+  // The load line runs down through the rows.
+  int longestLine = 0;
+  for (int x = 0; x < shot.width(); ++x) {
+    int run = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+      run = shot.pixelColor(x, y) == LoadColor() ? run + 1 : 0;
+      longestLine = std::max(longestLine, run);
+    }
+  }
+  EXPECT_GT(longestLine, 100);
   x_.keys({"Escape"});
   EXPECT_TRUE(closeAndWait(main));
 }

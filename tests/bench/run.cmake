@@ -10,6 +10,7 @@ quorvel_add_test(test_bench_run
   ${CMAKE_CURRENT_LIST_DIR}/test_run_fake.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_run_http.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_run_progress.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_run_waterfall.cpp
 )
 target_link_libraries(test_bench_run PRIVATE PkgConfig::HTTPLIB)
 target_compile_definitions(test_bench_run PRIVATE

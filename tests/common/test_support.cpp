@@ -144,11 +144,11 @@ void click(const QWidget* window, const QString& button) {
 }
 
 QStringList tableRows(const QObject* w, const QString& name) {
-  const auto* list = widget<QTreeWidget>(w, name);
+  const QAbstractItemModel* model = widget<QAbstractItemView>(w, name)->model();
   QStringList rows;
-  for (int r = 0; r < list->topLevelItemCount(); ++r) {
+  for (int r = 0; r < model->rowCount(); ++r) {
     QStringList cells;
-    for (int c = 0; c < list->columnCount(); ++c) cells << list->topLevelItem(r)->text(c);
+    for (int c = 0; c < model->columnCount(); ++c) cells << model->index(r, c).data().toString();
     rows << cells.join(' ');
   }
   return rows;

@@ -95,7 +95,7 @@ QString shown(const QObject* w, const QString& name);
 QWidget* tabTo(QWidget* window, const QString& name);
 void type(QWidget* window, const QString& box, const QString& text);
 void click(const QWidget* window, const QString& button);
-// The rows of a list (a QTreeWidget), each its cells joined by blanks.
+// The rows of a list (a QTreeWidget or another view), each its cells joined by blanks.
 QStringList tableRows(const QObject* w, const QString& name);
 // The lines of a window's results box.
 inline QStringList resultLines(const QObject* w) {

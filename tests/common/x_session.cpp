@@ -102,6 +102,14 @@ QRect XSession::geometry(const QString& window) const {
                m.captured(4).toInt());
 }
 
+QImage XSession::grab(const QString& window) const {
+  QProcess p;
+  p.setProcessEnvironment(environmentOf(display_));
+  p.start(QStringLiteral("import"), {QStringLiteral("-window"), window, QStringLiteral("png:-")});
+  if (!p.waitForFinished(20000) || p.exitCode() != 0) return {};
+  return QImage::fromData(p.readAllStandardOutput(), "PNG");
+}
+
 void XSession::keys(const QStringList& keys) const {
   xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} +
           keys);

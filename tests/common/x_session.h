@@ -2,6 +2,7 @@
 // shown on it, and xdotool's keys and clicks as a person gives them.
 #pragma once
 
+#include <QImage>
 #include <QProcess>
 #include <QRect>
 #include <QString>
@@ -26,6 +27,9 @@ class XSession {
   QString waitForWindow(const QString& titlePattern) const;
   // A window's place on the screen (its client area, as xdotool reports it).
   QRect geometry(const QString& window) const;
+  // What a window shows, as a screenshot of it taken by ImageMagick's import (null when that
+  // fails).
+  QImage grab(const QString& window) const;
   // Keys to the window that has the focus, one xdotool word each ("ctrl+a", "BackSpace").
   void keys(const QStringList& keys) const;
   void type(const QString& text) const;
