@@ -3,20 +3,14 @@
 // many connections a host sees at once.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QSet>
-#include <QStandardPaths>
 #include <algorithm>
 #include <atomic>
 #include <thread>
 
-#include <unistd.h>
-
 #include "bench/browser_load.h"
-#include "common/loopback_port.h"
 #include "loopback_servers.h"
+#include "nginx_server.h"
 
 namespace quorvel {
 namespace {
@@ -123,74 +117,11 @@ TEST(BrowserLoad, CancelEndsEveryTransfer) {
   EXPECT_EQ(LoadLikeABrowser("ftp://x.example/").files.value(0).error, 12005);
 }
 
-// nginx from Debian on loopback, https only with HTTP/2 offered by ALPN, serving `files`; its
-// access log names each request's connection and protocol.
-class NginxH2 {
- public:
-  NginxH2(const testing::TestAuthority& ca, const QList<std::pair<QString, QByteArray>>& files) {
-    const QString nginx =
-        QStandardPaths::findExecutable(QStringLiteral("nginx"), {QStringLiteral("/usr/sbin")});
-    if (nginx.isEmpty() || !dir_.isValid()) return;
-    QDir(dir_.path()).mkpath(QStringLiteral("www"));
-    for (const auto& [name, body] : files) {
-      QFile f(dir_.filePath(QStringLiteral("www/") + name));
-      if (!f.open(QIODevice::WriteOnly) || f.write(body) != body.size()) return;
-    }
-    port_ = testing::freeLoopbackPort();
-    const QString d = dir_.path();
-    QFile conf(dir_.filePath(QStringLiteral("nginx.conf")));
-    if (!conf.open(QIODevice::WriteOnly)) return;
-    conf.write(QStringLiteral(
-                   "%1 worker_processes 1; daemon off; pid %2/nginx.pid; error_log %2/error.log;\n"
-                   "events { worker_connections 64; }\n"
-                   "http { log_format c '$connection $server_protocol $request_uri';\n"
-                   "  access_log %2/access.log c; client_body_temp_path %2/body;\n"
-                   "  proxy_temp_path %2/proxy; fastcgi_temp_path %2/fastcgi;\n"
-                   "  uwsgi_temp_path %2/uwsgi; scgi_temp_path %2/scgi;\n"
-                   "  server { listen 127.0.0.1:%3 ssl http2; root %2/www;\n"
-                   "    ssl_certificate %4; ssl_certificate_key %5; } }\n")
-                   .arg(geteuid() == 0 ? QStringLiteral("user root;") : QString(), d)
-                   .arg(port_)
-                   .arg(QString::fromStdString(ca.certFile()), QString::fromStdString(ca.keyFile()))
-                   .toUtf8());
-    conf.close();
-    process_.start(nginx, {QStringLiteral("-c"), conf.fileName(), QStringLiteral("-p"), d});
-    if (!process_.waitForStarted(5000)) return;
-    for (int i = 0; i < 100 && !ready_; ++i) {  // until it listens, at most 5 s
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      ready_ = QFile::exists(dir_.filePath(QStringLiteral("nginx.pid")));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  ~NginxH2() {
-    if (process_.state() != QProcess::NotRunning) {
-      process_.terminate();
-      if (!process_.waitForFinished(5000)) process_.kill();
-      process_.waitForFinished(2000);
-    }
-  }
-  bool ready() const { return ready_; }
-  QString url(const QString& path) const {
-    return QStringLiteral("https://127.0.0.1:%1%2").arg(port_).arg(path);
-  }
-  QStringList log() const {
-    QFile f(dir_.filePath(QStringLiteral("access.log")));
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-  }
-
- private:
-  QTemporaryDir dir_;
-  QProcess process_;
-  int port_ = 0;
-  bool ready_ = false;
-};
-
 // Over TLS a server that offers HTTP/2 gets every request on one multiplexed connection.
 TEST(BrowserLoad, OneHttp2ConnectionPerOriginOverTls) {
   testing::TestAuthority ca;
   ASSERT_TRUE(ca.ok());
-  QList<std::pair<QString, QByteArray>> files{
+  testing::NginxServer::Files files{
       {QStringLiteral("index.html"),
        "<link rel=stylesheet href=s.css><script src=a.js></script><img src=i.png><img src=j.png>"
        "<img src=k.png>"},
@@ -198,7 +129,7 @@ TEST(BrowserLoad, OneHttp2ConnectionPerOriginOverTls) {
       {QStringLiteral("favicon.ico"), "icon"}};
   for (const char* name : {"a.js", "i.png", "j.png", "k.png", "bg.png"})
     files << std::pair{QString::fromLatin1(name), QByteArray(20000, 'z')};
-  NginxH2 nginx(ca, files);
+  testing::NginxServer nginx(files, &ca);
   if (!nginx.ready()) GTEST_SKIP() << "nginx (Debian's nginx-light) could not be started";
 
   BrowserLoadOptions options;
@@ -207,17 +138,12 @@ TEST(BrowserLoad, OneHttp2ConnectionPerOriginOverTls) {
   ASSERT_EQ(load.files.size(), 8);
   EXPECT_EQ(load.failures, 0);
   for (const LoadedFile& f : load.files) EXPECT_EQ(f.httpVersion, "2") << f.url.data();
-  QStringList log = nginx.log();
-  // nginx logs a request once its answer is sent, which may be after the client has it all.
-  for (int i = 0; i < 40 && log.size() < 8; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    log = nginx.log();
-  }
+  const QList<testing::NginxServer::Request> log = nginx.requests(8);
   EXPECT_EQ(log.size(), 8);
   QSet<QString> connections;
-  for (const QString& line : log) {
-    EXPECT_TRUE(line.contains(QLatin1String("HTTP/2.0"))) << line.toStdString();
-    connections.insert(line.section(QLatin1Char(' '), 0, 0));
+  for (const testing::NginxServer::Request& r : log) {
+    EXPECT_EQ(r.protocol, "HTTP/2.0") << r.target.toStdString();
+    connections.insert(r.connection);
   }
   EXPECT_EQ(connections.size(), 1);
   EXPECT_GT(load.files[0].tls, 0);
