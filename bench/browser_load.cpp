@@ -115,7 +115,7 @@ class Loader {
   void enqueue(const Requisite& r, bool page, int depth) {
     if (seen_.contains(r.url)) return;
     seen_.insert(r.url);
-    if (out_.files.size() >= o_.maxRequests) {
+    if (out_.files.size() > o_.maxRequests) {  // the page's own request is not one of them
       ++out_.notFetched;
       return;
     }

