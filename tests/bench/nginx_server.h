@@ -26,7 +26,8 @@ class NginxServer {
 
   // False when nginx is not installed or did not start (tests then skip).
   bool ready() const { return ready_; }
-  QString url(const QString& path) const;  // path from "/"
+  QString url(const QString& path) const;                                // path from "/"
+  QString root() const { return dir_.filePath(QStringLiteral("www")); }  // of its files
 
   struct Request {
     QString connection, protocol, target;  // "HTTP/1.1" or "HTTP/2.0"; the target as sent

@@ -4,13 +4,17 @@
 // single requisites that fail or stall while the rest of the page counts.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QJsonArray>
+#include <QMap>
 #include <QSet>
+#include <QUrl>
 #include <algorithm>
 
 #include <unistd.h>
 
 #include "cli/cli_fixture.h"
+#include "core/error_numbers.h"
 #include "core/exit_codes.h"
 #include "core/settings.h"
 #include "loopback_servers.h"
@@ -28,7 +32,10 @@ using testing::NginxServer;
 // Empty when that cannot be done here (not root).
 QStringList TrustingOnly(const testing::TestAuthority& ca) {
   if (::geteuid() != 0) return {};
-  return {"unshare", "--mount", "sh", "-c",
+  return {"unshare",
+          "--mount",
+          "sh",
+          "-c",
           "mount --bind \"$0\" /etc/ssl/certs/ca-certificates.crt && exec \"$@\"",
           QString::fromStdString(ca.caFile())};
 }
@@ -91,21 +98,22 @@ NginxServer::Files KindsSite() {
   };
   for (int i = 1; i <= 6; ++i) {
     const QString n = QString::number(i);
-    files.append({"frames/f" + n + ".html",
-                  ("<img src=f" + n + ".png><iframe src=f" + QString::number(i + 1) +
-                   ".html></iframe>")
-                      .toUtf8()});
+    files.append({"frames/f" + n + ".html", ("<img src=f" + n + ".png><iframe src=f" +
+                                             QString::number(i + 1) + ".html></iframe>")
+                                                .toUtf8()});
   }
   for (const char* name :
-       {"js/classic.js", "js/module.js", "js/legacy.js", "js/dep.js", "img/icon.png",
-        "img/touch.png", "site.webmanifest", "fonts/pre.woff2", "fonts/main.woff2", "img/hero.png",
-        "img/block-bg.png", "img/attr-bg.png", "img/fallback.png", "img/w400.png", "img/w1600.png",
-        "img/narrow.png", "img/wide.webp", "img/wide2.webp", "img/pic-fallback.png", "img/d1.png",
-        "img/d2.png", "img/lazy-near.png", "img/lazy-far.png", "img/poster.png", "img/tall.png",
-        "img/css-bg.png", "img/loop.png", "img/pong.png", "img/block-import.png", "img/plain.png",
-        "media/clip.mp4", "media/movie.webm", "media/movie.mp4", "media/auto.mp3",
-        "media/none.mp3", "media/plugin.svg", "media/doc.pdf", "media/bg.mid", "frames/f1.png",
-        "frames/f2.png", "frames/f3.png", "frames/f4.png", "frames/f5.png", "frames/f6.png",
+       {"js/classic.js",        "js/module.js",      "js/legacy.js",         "js/dep.js",
+        "img/icon.png",         "img/touch.png",     "site.webmanifest",     "fonts/pre.woff2",
+        "fonts/main.woff2",     "img/hero.png",      "img/block-bg.png",     "img/attr-bg.png",
+        "img/fallback.png",     "img/w400.png",      "img/w1600.png",        "img/narrow.png",
+        "img/wide.webp",        "img/wide2.webp",    "img/pic-fallback.png", "img/d1.png",
+        "img/d2.png",           "img/lazy-near.png", "img/lazy-far.png",     "img/poster.png",
+        "img/tall.png",         "img/css-bg.png",    "img/loop.png",         "img/pong.png",
+        "img/block-import.png", "img/plain.png",     "media/clip.mp4",       "media/movie.webm",
+        "media/movie.mp4",      "media/auto.mp3",    "media/none.mp3",       "media/plugin.svg",
+        "media/doc.pdf",        "media/bg.mid",      "frames/f1.png",        "frames/f2.png",
+        "frames/f3.png",        "frames/f4.png",     "frames/f5.png",        "frames/f6.png",
         "favicon.ico"})
     files.append({QString::fromLatin1(name), QByteArray(3000, 'k')});
   return files;
@@ -119,16 +127,16 @@ const struct {
   QStringList fetched;
 } kPages[] = {
     {"/index.html",
-     {"/css/block.css",    "/css/loop.css",      "/css/main.css",       "/css/ping.css",
-      "/css/pong.css",     "/css/print.css",     "/fonts/main.woff2",   "/fonts/pre.woff2",
-      "/frames/f1.html",   "/frames/f1.png",     "/frames/f2.html",     "/frames/f2.png",
-      "/frames/f3.html",   "/frames/f3.png",     "/frames/f4.html",     "/frames/f4.png",
-      "/frames/f5.html",   "/frames/f5.png",     "/img/attr-bg.png",    "/img/block-bg.png",
-      "/img/block-import.png", "/img/css-bg.png", "/img/d1.png",        "/img/hero.png",
-      "/img/icon.png",     "/img/lazy-near.png", "/img/loop.png",       "/img/pong.png",
-      "/img/poster.png",   "/img/tall.png",      "/img/w1600.png",      "/img/wide.webp",
-      "/index.html",       "/js/classic.js",     "/js/dep.js",          "/js/module.js",
-      "/media/auto.mp3",   "/media/doc.pdf",     "/media/movie.webm",   "/media/plugin.svg",
+     {"/css/block.css",        "/css/loop.css",      "/css/main.css",     "/css/ping.css",
+      "/css/pong.css",         "/css/print.css",     "/fonts/main.woff2", "/fonts/pre.woff2",
+      "/frames/f1.html",       "/frames/f1.png",     "/frames/f2.html",   "/frames/f2.png",
+      "/frames/f3.html",       "/frames/f3.png",     "/frames/f4.html",   "/frames/f4.png",
+      "/frames/f5.html",       "/frames/f5.png",     "/img/attr-bg.png",  "/img/block-bg.png",
+      "/img/block-import.png", "/img/css-bg.png",    "/img/d1.png",       "/img/hero.png",
+      "/img/icon.png",         "/img/lazy-near.png", "/img/loop.png",     "/img/pong.png",
+      "/img/poster.png",       "/img/tall.png",      "/img/w1600.png",    "/img/wide.webp",
+      "/index.html",           "/js/classic.js",     "/js/dep.js",        "/js/module.js",
+      "/media/auto.mp3",       "/media/doc.pdf",     "/media/movie.webm", "/media/plugin.svg",
       "/site.webmanifest"}},
     {"/plain.html", {"/favicon.ico", "/img/plain.png", "/plain.html"}},
 };
@@ -178,6 +186,114 @@ TEST_F(BenchRequisites, TheServerSeesWhatThePageNamesEachOnceOverHttp1AndHttp2) 
       else
         EXPECT_LE(connections.size(), 6);
     }
+  }
+}
+
+// Answers that take a second each (nginx sends the first 10 KB of each at once, the rest a
+// second later), so that transfers overlap: the server never has more than six connections
+// from the program at once, and it has several, kept for the next files.
+TEST_F(BenchRequisites, AtMostSixConnectionsAtOnceToAHostOverHttp1) {
+  NginxServer::Files files;
+  QByteArray page = "<link rel=icon href=/slow/icon.png>";
+  for (int i = 0; i < 14; ++i) {
+    const QString name = QStringLiteral("slow/%1.png").arg(i);
+    page += "<img src=/" + name.toUtf8() + ">";
+    files.append({name, QByteArray(15000, 'c')});
+  }
+  files.append({QStringLiteral("slow/icon.png"), QByteArray(15000, 'i')});
+  files.append({QStringLiteral("index.html"), page});
+  NginxServer nginx(files, nullptr, "location /slow/ { limit_rate 10k; }");
+  if (!nginx.ready()) GTEST_SKIP() << "nginx (Debian's nginx-light) could not be started";
+
+  const Ended r = bench(nginx.url("/index.html"));
+  ASSERT_EQ(r.code, kExitOk) << r.err.toStdString();
+  const QList<NginxServer::Request> seen = nginx.requests(16);
+  ASSERT_EQ(seen.size(), 16);
+  QSet<QString> connections;
+  for (const NginxServer::Request& s : seen) connections.insert(s.connection);
+  EXPECT_LE(connections.size(), 6);  // kept, not opened anew
+  const int most = testing::MostConnectionsAtOnce(seen);
+  EXPECT_LE(most, 6);
+  EXPECT_GE(most, 4);
+}
+
+// A page of 10,000 requisites is loaded whole; beyond that the run says how many it left.
+TEST_F(BenchRequisites, PagesOfTenThousandRequisitesEndWithTheirCounts) {
+  NginxServer nginx({{"favicon.ico", "i"}}, nullptr,
+                    "location /n/ { access_log off; return 200 'x'; }");
+  if (!nginx.ready()) GTEST_SKIP() << "nginx (Debian's nginx-light) could not be started";
+  const struct {
+    int images;
+    int fetched, notFetched;
+  } cases[] = {{9999, 10001, 0}, {10005, 10001, 6}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.images);
+    QByteArray page = "<!DOCTYPE html><title>Many</title>";
+    for (int i = 0; i < c.images; ++i) page += "<img src=/n/" + QByteArray::number(i) + ".png>";
+    const QString name = QStringLiteral("many%1.html").arg(c.images);
+    testing::put(nginx.root() + "/" + name, page);
+    writeFile("URLS.DAT", nginx.url("/" + name).toUtf8() + "\n");
+    writeFile("Quorvel.ini", "[URLInfo]\nURLFile=URLS.DAT\nBrowserLoad=1\n");
+    QFile::remove(path("Debug.log"));
+    const Ended r = runProgram({"auto", "debug1"}, 180000);
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.code, kExitOk) << r.err.toStdString();
+    // One line per file in the result log; the page's icon among them.
+    int fileLines = 0;
+    for (const QString& l : logLines("QuorvelLog.txt")) fileLines += l.contains(" bytes ");
+    EXPECT_EQ(fileLines, c.fetched);
+    EXPECT_TRUE(
+        readFile("Debug.log")
+            .contains(QStringLiteral(", %1 beyond the request limit").arg(c.notFetched).toUtf8()));
+    QFile::remove(path("QuorvelLog.txt"));
+  }
+}
+
+// One image missing, one the server fails on, one that never comes within the request limit of
+// the settings: three failures with their numbers, the rest of the page counted, exit code 4.
+TEST_F(BenchRequisites, FailedAndStalledRequisitesAreErrorsAndTheRestCounts) {
+  testing::TestAuthority ca;
+  ASSERT_TRUE(ca.ok());
+  testing::RawTestServer stalling([](int socket, const std::string&) {
+    testing::RawTestServer::waitForClose(socket, 20);  // answers nothing
+  });
+  const NginxServer::Files files{
+      {"index.html",
+       "<link rel=stylesheet href=s.css><img src=a.png><img src=missing.png>"
+       "<img src=/fail/b.png><img src=/stall/c.png><img src=d.png>"},
+      {"s.css", "body{background:url(e.png)}"},
+      {"a.png", QByteArray(1000, 'a')},
+      {"d.png", QByteArray(2000, 'd')},
+      {"e.png", QByteArray(4000, 'e')},
+      {"favicon.ico", "i"}};
+  const QString locations = QStringLiteral(
+                                "location /fail/ { return 500; }\n"
+                                "location /stall/ { proxy_pass http://127.0.0.1:%1; }")
+                                .arg(stalling.port());
+  ASSERT_TRUE(WriteSetting(path("Quorvel.ini"), "URLInfo", "RequestLimit", "1.5"));
+  for (const bool tls : {false, true}) {
+    SCOPED_TRACE(tls ? "HTTP/2 over TLS" : "HTTP/1.1");
+    const QStringList wrapper = tls ? TrustingOnly(ca) : QStringList();
+    if (tls && wrapper.isEmpty()) GTEST_SKIP() << "trusting the test's authority needs root";
+    NginxServer nginx(files, tls ? &ca : nullptr, locations);
+    if (!nginx.ready()) GTEST_SKIP() << "nginx (Debian's nginx-light) could not be started";
+
+    const Ended r = bench(nginx.url("/index.html"), wrapper, 30000);
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.code, kExitMeasureFailed) << r.err.toStdString();
+    const QJsonObject doc = jsonOf(r.out), totals = doc["totals"].toObject();
+    EXPECT_EQ(totals["valid_urls"].toInt(), 1);
+    EXPECT_EQ(totals["files"].toInt(), 6);  // those that came
+    EXPECT_EQ(totals["errors"].toInt(), 3);
+    EXPECT_GE(totals["bytes"].toInt(), 7000);  // the page's good files all count
+    QMap<QString, int> errors;
+    for (const QJsonValue& v : doc["requests"].toArray()) {
+      const QJsonObject o = v.toObject();
+      if (o["error"].toInt() != 0) errors[QUrl(o["url"].toString()).path()] = o["error"].toInt();
+    }
+    EXPECT_EQ(errors, (QMap<QString, int>{{"/missing.png", err::kNotFoundPage},
+                                          {"/fail/b.png", 500},
+                                          {"/stall/c.png", err::kTimedOut}}));
   }
 }
 
