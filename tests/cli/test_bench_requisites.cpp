@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QMap>
+#include <QProcess>
 #include <QSet>
 #include <QUrl>
 #include <algorithm>
@@ -29,15 +30,20 @@ using testing::NginxServer;
 
 // The real program started so that, for it alone, the system's certificate authorities are the
 // test's: a mount namespace of its own with the test authority over the system's bundle.
-// Empty when that cannot be done here (not root).
+// Empty when that cannot be done here (not root, or no mount namespaces).
 QStringList TrustingOnly(const testing::TestAuthority& ca) {
   if (::geteuid() != 0) return {};
-  return {"unshare",
-          "--mount",
-          "sh",
-          "-c",
-          "mount --bind \"$0\" /etc/ssl/certs/ca-certificates.crt && exec \"$@\"",
-          QString::fromStdString(ca.caFile())};
+  const QStringList wrapper{"unshare",
+                            "--mount",
+                            "sh",
+                            "-c",
+                            "mount --bind \"$0\" /etc/ssl/certs/ca-certificates.crt && exec \"$@\"",
+                            QString::fromStdString(ca.caFile())};
+  QProcess probe;
+  probe.start(wrapper[0], wrapper.mid(1) + QStringList{"true"});
+  const bool works = probe.waitForFinished(10000) && probe.exitStatus() == QProcess::NormalExit &&
+                     probe.exitCode() == 0;
+  return works ? wrapper : QStringList();
 }
 
 // A site that names a file of every kind a browser fetches at load, the kinds it does not
@@ -156,7 +162,8 @@ TEST_F(BenchRequisites, TheServerSeesWhatThePageNamesEachOnceOverHttp1AndHttp2) 
   for (const bool tls : {false, true}) {
     SCOPED_TRACE(tls ? "HTTP/2 over TLS" : "HTTP/1.1");
     const QStringList wrapper = tls ? TrustingOnly(ca) : QStringList();
-    if (tls && wrapper.isEmpty()) GTEST_SKIP() << "trusting the test's authority needs root";
+    if (tls && wrapper.isEmpty())
+      GTEST_SKIP() << "trusting the test's authority needs root and mount namespaces";
     NginxServer nginx(KindsSite(), tls ? &ca : nullptr);
     if (!nginx.ready()) GTEST_SKIP() << "nginx (Debian's nginx-light) could not be started";
     qsizetype before = 0;
@@ -274,7 +281,8 @@ TEST_F(BenchRequisites, FailedAndStalledRequisitesAreErrorsAndTheRestCounts) {
   for (const bool tls : {false, true}) {
     SCOPED_TRACE(tls ? "HTTP/2 over TLS" : "HTTP/1.1");
     const QStringList wrapper = tls ? TrustingOnly(ca) : QStringList();
-    if (tls && wrapper.isEmpty()) GTEST_SKIP() << "trusting the test's authority needs root";
+    if (tls && wrapper.isEmpty())
+      GTEST_SKIP() << "trusting the test's authority needs root and mount namespaces";
     NginxServer nginx(files, tls ? &ca : nullptr, locations);
     if (!nginx.ready()) GTEST_SKIP() << "nginx (Debian's nginx-light) could not be started";
 
