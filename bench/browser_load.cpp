@@ -270,7 +270,7 @@ class Loader {
   }
 
   void discoverStylesheet(const QByteArray& css, const WebUrl& at, int depth) {
-    QList<Requisite> files = ReadStylesheetRequisites(css, at, o_.viewport.devicePixelRatio);
+    QList<Requisite> files = ReadStylesheetRequisites(css, at, o_.viewport);
     std::stable_sort(files.begin(), files.end(),
                      [](const Requisite& a, const Requisite& b) { return rank(a) < rank(b); });
     for (const Requisite& r : files) {

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "bench/media_query.h"
+
 namespace quorvel {
 
 namespace {
@@ -346,17 +348,22 @@ struct Statement {
   bool afterName = false;    // the next token decides whether it is a declaration
   int index = -1;            // of the token read last, whitespace not counted
   QList<QByteArray> urls;    // found so far in it
+  QList<CssToken> prelude;   // of an @media rule: its queries
 };
 
 struct Block {
   bool fontFace = false;
+  bool applies = true;  // false inside an @media rule the screen does not match
   Statement statement;
 };
 
 class ReferenceReader {
  public:
-  ReferenceReader(QByteArrayView css, CssSource source, double devicePixelRatio)
-      : tokens_(css), attribute_(source == CssSource::StyleAttribute), ratio_(devicePixelRatio) {
+  ReferenceReader(QByteArrayView css, CssSource source, const Viewport& viewport)
+      : tokens_(css),
+        attribute_(source == CssSource::StyleAttribute),
+        viewport_(viewport),
+        ratio_(viewport.devicePixelRatio) {
     blocks_.push_back({});
   }
 
@@ -370,6 +377,7 @@ class ReferenceReader {
   CssTokenizer tokens_;
   bool attribute_;
   bool importsAllowed_ = true;
+  const Viewport& viewport_;
   std::vector<Block> blocks_;   // the open {} blocks, the top level first
   std::vector<char> brackets_;  // the open ( and [ inside the current statement
   qsizetype urlFunction_ = -1;  // the bracket depth of an open url( function, if any
@@ -391,6 +399,9 @@ class ReferenceReader {
       return;  // whitespace and the HTML comment marks change no statement's meaning
     }
     noteStart(t);
+    if (statement().start == Statement::Start::AtKeyword && statement().name == "media" &&
+        statement().index > 0 && t.type != CssTokenType::LeftCurly)
+      statement().prelude << t;
     switch (t.type) {
       case T::Url:
         if (imageSet_ > 0)
@@ -515,7 +526,9 @@ class ReferenceReader {
   void endStatement() {
     Statement& s = statement();
     const bool fontFace = blocks_.back().fontFace;
-    if (isImport()) {
+    if (!blocks_.back().applies) {
+      // Its rules do not apply to the screen: nothing of them is fetched.
+    } else if (isImport()) {
       if (importsAllowed_ && !s.urls.isEmpty())
         found_ << CssReference{CssReferenceKind::Stylesheet, s.urls.first()};
     } else if (s.declaration && !fontFace) {
@@ -539,13 +552,16 @@ class ReferenceReader {
   void openBlock() {
     Statement& s = statement();
     const bool fontFace = s.start == Statement::Start::AtKeyword && s.name == "font-face";
+    const bool applies =
+        blocks_.back().applies && !(s.start == Statement::Start::AtKeyword && s.name == "media" &&
+                                    !MediaListMatches(s.prelude, viewport_));
     if (topLevel()) importsAllowed_ = false;
     s = {};
     urlFunction_ = -1;
     imageSet_ = -1;
     options_.clear();
     option_ = {{}, 1.0};
-    blocks_.push_back({fontFace, {}});
+    blocks_.push_back({fontFace, applies, {}});
   }
 
   void closeBlock() {
@@ -559,8 +575,12 @@ class ReferenceReader {
 }  // namespace
 
 QList<CssReference> ReadCssReferences(QByteArrayView css, CssSource source,
-                                      double devicePixelRatio) {
-  return ReferenceReader(css, source, devicePixelRatio).read();
+                                      const Viewport& viewport) {
+  return ReferenceReader(css, source, viewport).read();
+}
+
+QList<CssReference> ReadCssReferences(QByteArrayView css, CssSource source) {
+  return ReadCssReferences(css, source, Viewport{});
 }
 
 }  // namespace quorvel

@@ -43,7 +43,7 @@ struct Walk {
   void stylesheet(const WebUrl& url, int depth) {
     const std::optional<QByteArray> css = read(url);
     if (!css || depth > kMaxDepth) return;
-    for (const Requisite& r : ReadStylesheetRequisites(*css, url, viewport.devicePixelRatio)) {
+    for (const Requisite& r : ReadStylesheetRequisites(*css, url, viewport)) {
       const bool fresh = !seen.contains(r.url);
       print(RequisiteKindName(r.kind), r.url);
       if (fresh && r.kind == RequisiteKind::Stylesheet)
