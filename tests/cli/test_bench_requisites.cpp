@@ -95,7 +95,8 @@ NginxServer::Files KindsSite() {
        "@import 'loop.css';\n@import url(\"ping.css\") screen;\n"
        "@font-face { font-family: Main; src: url(../fonts/main.woff2) format('woff2') }\n"
        "body { font-family: Main; background: url(../img/css-bg.png) }\n"
-       ".a { background-image: url(\"../img/css-bg.png\") }\n"},
+       ".a { background-image: url(\"../img/css-bg.png\") }\n"
+       "@media (max-width: 600px) { body { background: url(../img/phone-bg.png) } }\n"},
       {"css/loop.css", "@import \"loop.css\";\n.l { background: url(../img/loop.png) }\n"},
       {"css/ping.css", "@import 'pong.css';\n"},
       {"css/pong.css", "@import 'ping.css';\n.p { background: url(/img/pong.png) }\n"},
@@ -120,14 +121,15 @@ NginxServer::Files KindsSite() {
         "media/movie.mp4",      "media/auto.mp3",    "media/none.mp3",       "media/plugin.svg",
         "media/doc.pdf",        "media/bg.mid",      "frames/f1.png",        "frames/f2.png",
         "frames/f3.png",        "frames/f4.png",     "frames/f5.png",        "frames/f6.png",
-        "favicon.ico"})
+        "img/phone-bg.png",     "favicon.ico"})
     files.append({QString::fromLatin1(name), QByteArray(3000, 'k')});
   return files;
 }
 
 // What a browser fetches for each page of the site, each once: not the nomodule script, the
-// apple-touch-icon, the other candidates, the poster-only video's file, the audio without
-// preload, the bgsound, the frame at depth 6 or the lazy image far below the first screen.
+// apple-touch-icon, the other candidates, the image of a phone's screen, the poster-only video's
+// file, the audio without preload, the bgsound, the frame at depth 6 or the lazy image far below
+// the first screen.
 const struct {
   const char* page;
   QStringList fetched;
