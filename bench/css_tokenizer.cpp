@@ -1,5 +1,6 @@
 #include "bench/css_tokenizer.h"
 
+#include <QSet>
 #include <QString>
 #include <algorithm>
 #include <vector>
@@ -349,6 +350,8 @@ struct Statement {
   int index = -1;            // of the token read last, whitespace not counted
   QList<QByteArray> urls;    // found so far in it
   QList<CssToken> prelude;   // of an @media rule: its queries
+  QByteArray property;       // a custom property's name, as written
+  QList<QByteArray> uses;    // the custom properties it takes with var()
 };
 
 struct Block {
@@ -370,6 +373,9 @@ class ReferenceReader {
   QList<CssReference> read() {
     for (CssToken t = tokens_.next(); t.type != CssTokenType::End; t = tokens_.next()) take(t);
     endStatement();
+    for (const auto& [property, urls] : customUrls_)
+      if (used_.contains(property))
+        for (const QByteArray& u : urls) found_ << CssReference{CssReferenceKind::Image, u};
     return found_;
   }
 
@@ -389,6 +395,11 @@ class ReferenceReader {
   std::pair<QByteArray, double> option_{{}, 1.0};
 
   QList<CssReference> found_;
+  // Custom properties that hold url()s (only what uses them fetches), and those that
+  // declarations use.
+  bool varName_ = false;  // the token before was "var("
+  QList<std::pair<QByteArray, QList<QByteArray>>> customUrls_;
+  QSet<QByteArray> used_;
 
   bool topLevel() const { return blocks_.size() == 1; }
   Statement& statement() { return blocks_.back().statement; }
@@ -402,6 +413,8 @@ class ReferenceReader {
     if (statement().start == Statement::Start::AtKeyword && statement().name == "media" &&
         statement().index > 0 && t.type != CssTokenType::LeftCurly)
       statement().prelude << t;
+    if (varName_ && t.type == CssTokenType::Ident) statement().uses << t.value;
+    varName_ = t.type == CssTokenType::Function && equalsFolded(t.value, "var");
     switch (t.type) {
       case T::Url:
         if (imageSet_ > 0)
@@ -506,6 +519,7 @@ class ReferenceReader {
       if (t.type == CssTokenType::Ident) {
         s.name = t.value.toLower();
         s.start = s.name.startsWith("--") ? Statement::Start::Custom : Statement::Start::Ident;
+        if (s.start == Statement::Start::Custom) s.property = t.value;
         s.afterName = true;
       } else if (t.type == CssTokenType::AtKeyword) {
         s.start = Statement::Start::AtKeyword;
@@ -533,8 +547,12 @@ class ReferenceReader {
         found_ << CssReference{CssReferenceKind::Stylesheet, s.urls.first()};
     } else if (s.declaration && !fontFace) {
       for (const QByteArray& u : s.urls) found_ << CssReference{CssReferenceKind::Image, u};
+      for (const QByteArray& v : s.uses) used_.insert(v);
     } else if (s.declaration && s.name == "src") {
       for (const QByteArray& u : s.urls) found_ << CssReference{CssReferenceKind::Font, u};
+    } else if (s.start == Statement::Start::Custom && !fontFace && !s.urls.isEmpty() &&
+               (attribute_ || !topLevel())) {
+      customUrls_.append({s.property, s.urls});
     }
     if (topLevel() && s.start != Statement::Start::None &&
         !(s.start == Statement::Start::AtKeyword &&

@@ -92,8 +92,9 @@ struct Viewport;  // media_query.h
 // The references of a stylesheet a browser fetches with it, in their order: the @import rules
 // that come before every other rule but @charset and @layer statements (a later one is
 // ignored), with a string, url() or url("..."); the url() of declarations (images, cursors,
-// masks, ...); the url() of @font-face's "src" (fonts). Not: url() in selectors and preludes,
-// in custom properties (only what uses them fetches), in other @font-face descriptors, empty
+// masks, ...), and of custom properties that a declaration of the same text takes with var()
+// (after the rest); the url() of @font-face's "src" (fonts). Not: url() in selectors and
+// preludes, in custom properties nothing there uses, in other @font-face descriptors, empty
 // or bad ones, declarations that a "{" showed to be a nested rule's selector, or anything
 // inside an @media rule whose queries the screen `viewport` does not match. Of an image-set()
 // only the option a browser takes for the screen's device pixel ratio (the smallest resolution

@@ -92,7 +92,13 @@ TEST(CssReferences, WhatABrowserFetchesForAStylesheet) {
       {"@font-face{font-family:url(x.png);S\\72 c:url(f.ttf)}", "font f.ttf"},
       {"@media (min-width:1px){@font-face{src:url(m.woff)}.a{background:url(m.png)}}",
        "font m.woff|img m.png"},
-      {":root{--bg:url(unused.png)} a{background:var(--bg)}", ""},
+      // A custom property's url() is fetched when a declaration takes it.
+      {":root{--bg:url(used.png);--Other:url(unused.png);--no:red} a{background:var( --bg , "
+       "url(fallback.png))} b{--bg2:var(--Other)} c{color:var(--no)}",
+       "img fallback.png|img used.png"},
+      {":root{--a:url(a.png)} @media print{b{background:var(--a)}} i{--b:url(b.png)}"
+       "@media print{:root{--c:url(c.png)}} u{background:var(--c),var(--B)}",
+       ""},
       // The rules of an @media the screen (1366x768, ratio 1) does not match fetch nothing.
       {"@media (max-width:640px){.h{background:url(small.png)}}"
        "@media screen and (min-width:1024px){.h{background:url(wide.png)}}",
