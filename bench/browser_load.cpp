@@ -151,7 +151,10 @@ class Loader {
     };
     set(CURLOPT_URL, f.url.constData());
     set(CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS));
-    set(CURLOPT_PIPEWAIT, 1L);
+    // Over TLS a transfer waits for the origin's connection, which may turn out to multiplex;
+    // over plain HTTP it would wait for a busy HTTP/1.1 connection (a stalled answer held the
+    // files queued behind it) instead of opening another.
+    if (f.url.startsWith("https:")) set(CURLOPT_PIPEWAIT, 1L);
     set(CURLOPT_ACCEPT_ENCODING, "");
     set(CURLOPT_USERAGENT, o_.userAgent.constData());
     set(CURLOPT_HTTPHEADER, t.headers);
