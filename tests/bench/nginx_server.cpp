@@ -42,7 +42,8 @@ bool listening(int port) {
 
 }  // namespace
 
-NginxServer::NginxServer(const Files& files, const TestAuthority* tls, const QString& serverLines)
+NginxServer::NginxServer(const Files& files, const TestAuthority* tls, const QString& serverLines,
+                         const QString& httpLines)
     : tls_(tls != nullptr) {
   const QString nginx =
       QStandardPaths::findExecutable(QStringLiteral("nginx"), {QStringLiteral("/usr/sbin")});
@@ -68,10 +69,10 @@ NginxServer::NginxServer(const Files& files, const TestAuthority* tls, const QSt
           "  access_log %2/access.log c; client_body_temp_path %2/body;\n"
           "  proxy_temp_path %2/proxy; fastcgi_temp_path %2/fastcgi;\n"
           "  uwsgi_temp_path %2/uwsgi; scgi_temp_path %2/scgi;\n"
-          "  default_type application/octet-stream;\n"
-          "  types { text/html html; text/css css; text/javascript js; image/png png; }\n"
+          "  default_type application/octet-stream;\n  %5\n"
           "  server { %3 root %2/www;\n  %4 } }\n")
-          .arg(geteuid() == 0 ? QStringLiteral("user root;") : QString(), d, listen, serverLines);
+          .arg(geteuid() == 0 ? QStringLiteral("user root;") : QString(), d, listen, serverLines,
+               httpLines);
   if (!writeAll(d + QStringLiteral("/nginx.conf"), conf.toUtf8())) return;
   process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   process_.start(

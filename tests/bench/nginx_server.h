@@ -17,9 +17,12 @@ class TestAuthority;
 class NginxServer {
  public:
   using Files = QList<std::pair<QString, QByteArray>>;  // path under the root, content
-  // `serverLines`: more directives for its server block (locations, limit_rate, ...).
+  // `serverLines`: more directives for its server block (locations, limit_rate, ...);
+  // `httpLines`: for its http block, in place of the usual types (html, css, js, png).
   explicit NginxServer(const Files& files, const TestAuthority* tls = nullptr,
-                       const QString& serverLines = {});
+                       const QString& serverLines = {}, const QString& httpLines = kTypes);
+  static constexpr const char* kTypes =
+      "types { text/html html; text/css css; text/javascript js; image/png png; }";
   ~NginxServer();
   NginxServer(const NginxServer&) = delete;
   NginxServer& operator=(const NginxServer&) = delete;
