@@ -172,7 +172,7 @@ class Loader {
   void enqueue(const Requisite& r, bool page, int depth, bool blocking = false) {
     if (seen_.contains(r.url)) return;
     seen_.insert(r.url);
-    if (out_.files.size() >= o_.maxRequests) {
+    if (out_.files.size() > o_.maxRequests) {  // the page's own request is not one of them
       ++out_.notFetched;
       return;
     }
@@ -209,7 +209,10 @@ class Loader {
     };
     set(CURLOPT_URL, f.url.constData());
     set(CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS));
-    set(CURLOPT_PIPEWAIT, 1L);
+    // Over TLS a transfer waits for the origin's connection, which may turn out to multiplex;
+    // over plain HTTP it would wait for a busy HTTP/1.1 connection (a stalled answer held the
+    // files queued behind it) instead of opening another.
+    if (f.url.startsWith("https:")) set(CURLOPT_PIPEWAIT, 1L);
     set(CURLOPT_ACCEPT_ENCODING, "");
     set(CURLOPT_USERAGENT, o_.userAgent.constData());
     set(CURLOPT_HTTPHEADER, t.headers);
@@ -373,7 +376,7 @@ class Loader {
 
   // What a stylesheet names; its imports block the page as the stylesheet itself does.
   void discoverStylesheet(const QByteArray& css, const WebUrl& at, int depth, bool blocking) {
-    QList<Requisite> files = ReadStylesheetRequisites(css, at, o_.viewport.devicePixelRatio);
+    QList<Requisite> files = ReadStylesheetRequisites(css, at, o_.viewport);
     std::stable_sort(files.begin(), files.end(),
                      [](const Requisite& a, const Requisite& b) { return rank(a) < rank(b); });
     for (const Requisite& r : files) {

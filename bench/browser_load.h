@@ -36,7 +36,7 @@ struct BrowserLoadOptions {
   int connectionsPerHost = 6;
   int connectionsInTotal = 64;
   int maxDepth = 5;         // frames within frames, stylesheets importing stylesheets
-  int maxRequests = 10000;  // the page's own included; later requisites are not fetched
+  int maxRequests = 10000;  // requisites (the page itself besides); later ones are not fetched
   qsizetype maxParsedBody = qsizetype(64) << 20;  // of an HTML page or stylesheet read
   QByteArray caFile;  // certificate authorities for https instead of the system's
   QByteArray proxy;   // "host:port" of an HTTP proxy; empty for direct connections

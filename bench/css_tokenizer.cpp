@@ -1,8 +1,11 @@
 #include "bench/css_tokenizer.h"
 
+#include <QSet>
 #include <QString>
 #include <algorithm>
 #include <vector>
+
+#include "bench/media_query.h"
 
 namespace quorvel {
 
@@ -346,23 +349,33 @@ struct Statement {
   bool afterName = false;    // the next token decides whether it is a declaration
   int index = -1;            // of the token read last, whitespace not counted
   QList<QByteArray> urls;    // found so far in it
+  QList<CssToken> prelude;   // of an @media rule: its queries
+  QByteArray property;       // a custom property's name, as written
+  QList<QByteArray> uses;    // the custom properties it takes with var()
 };
 
 struct Block {
   bool fontFace = false;
+  bool applies = true;  // false inside an @media rule the screen does not match
   Statement statement;
 };
 
 class ReferenceReader {
  public:
-  ReferenceReader(QByteArrayView css, CssSource source, double devicePixelRatio)
-      : tokens_(css), attribute_(source == CssSource::StyleAttribute), ratio_(devicePixelRatio) {
+  ReferenceReader(QByteArrayView css, CssSource source, const Viewport& viewport)
+      : tokens_(css),
+        attribute_(source == CssSource::StyleAttribute),
+        viewport_(viewport),
+        ratio_(viewport.devicePixelRatio) {
     blocks_.push_back({});
   }
 
   QList<CssReference> read() {
     for (CssToken t = tokens_.next(); t.type != CssTokenType::End; t = tokens_.next()) take(t);
     endStatement();
+    for (const auto& [property, urls] : customUrls_)
+      if (used_.contains(property))
+        for (const QByteArray& u : urls) found_ << CssReference{CssReferenceKind::Image, u};
     return found_;
   }
 
@@ -370,6 +383,7 @@ class ReferenceReader {
   CssTokenizer tokens_;
   bool attribute_;
   bool importsAllowed_ = true;
+  const Viewport& viewport_;
   std::vector<Block> blocks_;   // the open {} blocks, the top level first
   std::vector<char> brackets_;  // the open ( and [ inside the current statement
   qsizetype urlFunction_ = -1;  // the bracket depth of an open url( function, if any
@@ -381,6 +395,11 @@ class ReferenceReader {
   std::pair<QByteArray, double> option_{{}, 1.0};
 
   QList<CssReference> found_;
+  // Custom properties that hold url()s (only what uses them fetches), and those that
+  // declarations use.
+  bool varName_ = false;  // the token before was "var("
+  QList<std::pair<QByteArray, QList<QByteArray>>> customUrls_;
+  QSet<QByteArray> used_;
 
   bool topLevel() const { return blocks_.size() == 1; }
   Statement& statement() { return blocks_.back().statement; }
@@ -391,6 +410,11 @@ class ReferenceReader {
       return;  // whitespace and the HTML comment marks change no statement's meaning
     }
     noteStart(t);
+    if (statement().start == Statement::Start::AtKeyword && statement().name == "media" &&
+        statement().index > 0 && t.type != CssTokenType::LeftCurly)
+      statement().prelude << t;
+    if (varName_ && t.type == CssTokenType::Ident) statement().uses << t.value;
+    varName_ = t.type == CssTokenType::Function && equalsFolded(t.value, "var");
     switch (t.type) {
       case T::Url:
         if (imageSet_ > 0)
@@ -495,6 +519,7 @@ class ReferenceReader {
       if (t.type == CssTokenType::Ident) {
         s.name = t.value.toLower();
         s.start = s.name.startsWith("--") ? Statement::Start::Custom : Statement::Start::Ident;
+        if (s.start == Statement::Start::Custom) s.property = t.value;
         s.afterName = true;
       } else if (t.type == CssTokenType::AtKeyword) {
         s.start = Statement::Start::AtKeyword;
@@ -515,13 +540,19 @@ class ReferenceReader {
   void endStatement() {
     Statement& s = statement();
     const bool fontFace = blocks_.back().fontFace;
-    if (isImport()) {
+    if (!blocks_.back().applies) {
+      // Its rules do not apply to the screen: nothing of them is fetched.
+    } else if (isImport()) {
       if (importsAllowed_ && !s.urls.isEmpty())
         found_ << CssReference{CssReferenceKind::Stylesheet, s.urls.first()};
     } else if (s.declaration && !fontFace) {
       for (const QByteArray& u : s.urls) found_ << CssReference{CssReferenceKind::Image, u};
+      for (const QByteArray& v : s.uses) used_.insert(v);
     } else if (s.declaration && s.name == "src") {
       for (const QByteArray& u : s.urls) found_ << CssReference{CssReferenceKind::Font, u};
+    } else if (s.start == Statement::Start::Custom && !fontFace && !s.urls.isEmpty() &&
+               (attribute_ || !topLevel())) {
+      customUrls_.append({s.property, s.urls});
     }
     if (topLevel() && s.start != Statement::Start::None &&
         !(s.start == Statement::Start::AtKeyword &&
@@ -539,13 +570,16 @@ class ReferenceReader {
   void openBlock() {
     Statement& s = statement();
     const bool fontFace = s.start == Statement::Start::AtKeyword && s.name == "font-face";
+    const bool applies =
+        blocks_.back().applies && !(s.start == Statement::Start::AtKeyword && s.name == "media" &&
+                                    !MediaListMatches(s.prelude, viewport_));
     if (topLevel()) importsAllowed_ = false;
     s = {};
     urlFunction_ = -1;
     imageSet_ = -1;
     options_.clear();
     option_ = {{}, 1.0};
-    blocks_.push_back({fontFace, {}});
+    blocks_.push_back({fontFace, applies, {}});
   }
 
   void closeBlock() {
@@ -559,8 +593,12 @@ class ReferenceReader {
 }  // namespace
 
 QList<CssReference> ReadCssReferences(QByteArrayView css, CssSource source,
-                                      double devicePixelRatio) {
-  return ReferenceReader(css, source, devicePixelRatio).read();
+                                      const Viewport& viewport) {
+  return ReferenceReader(css, source, viewport).read();
+}
+
+QList<CssReference> ReadCssReferences(QByteArrayView css, CssSource source) {
+  return ReadCssReferences(css, source, Viewport{});
 }
 
 }  // namespace quorvel

@@ -87,15 +87,21 @@ struct CssReference {
 // (a list of declarations).
 enum class CssSource { Stylesheet, StyleAttribute };
 
+struct Viewport;  // media_query.h
+
 // The references of a stylesheet a browser fetches with it, in their order: the @import rules
 // that come before every other rule but @charset and @layer statements (a later one is
 // ignored), with a string, url() or url("..."); the url() of declarations (images, cursors,
-// masks, ...); the url() of @font-face's "src" (fonts). Not: url() in selectors and preludes,
-// in custom properties (only what uses them fetches), in other @font-face descriptors, empty
-// or bad ones, or declarations that a "{" showed to be a nested rule's selector. Of an
-// image-set() only the option a browser takes for a screen of `devicePixelRatio` (the smallest
-// resolution at least the ratio, else the largest).
-QList<CssReference> ReadCssReferences(QByteArrayView css, CssSource source = CssSource::Stylesheet,
-                                      double devicePixelRatio = 1);
+// masks, ...), and of custom properties that a declaration of the same text takes with var()
+// (after the rest); the url() of @font-face's "src" (fonts). Not: url() in selectors and
+// preludes, in custom properties nothing there uses, in other @font-face descriptors, empty
+// or bad ones, declarations that a "{" showed to be a nested rule's selector, or anything
+// inside an @media rule whose queries the screen `viewport` does not match. Of an image-set()
+// only the option a browser takes for the screen's device pixel ratio (the smallest resolution
+// at least the ratio, else the largest).
+QList<CssReference> ReadCssReferences(QByteArrayView css, CssSource source,
+                                      const Viewport& viewport);
+// For the default screen (media_query.h).
+QList<CssReference> ReadCssReferences(QByteArrayView css, CssSource source = CssSource::Stylesheet);
 
 }  // namespace quorvel

@@ -413,7 +413,10 @@ bool MediaConditionMatches(const QList<CssToken>& tokens, const Viewport& viewpo
 
 // Each query: a condition, or ["not" | "only"] media type ["and" condition-without-or].
 bool MediaMatches(QByteArrayView mediaQueryList, const Viewport& viewport) {
-  const QList<CssToken> tokens = SignificantTokens(mediaQueryList);
+  return MediaListMatches(SignificantTokens(mediaQueryList), viewport);
+}
+
+bool MediaListMatches(const QList<CssToken>& tokens, const Viewport& viewport) {
   if (tokens.isEmpty()) return true;
   if (!shallow(tokens)) return false;
   Reader reader(tokens, viewport, 0, tokens.size());

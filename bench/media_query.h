@@ -22,6 +22,8 @@ struct Viewport {
 // Whether a media query list (a <source>'s or <link>'s "media") matches the screen: an empty
 // list matches; a query that cannot be parsed, or that asks about what is not known, does not.
 bool MediaMatches(QByteArrayView mediaQueryList, const Viewport& viewport);
+// The same for its tokens (whitespace tokens left out), as an @media rule's prelude gives them.
+bool MediaListMatches(const QList<CssToken>& tokens, const Viewport& viewport);
 
 // Whether the tokens of a <media-condition> (whitespace tokens left out) match.
 bool MediaConditionMatches(const QList<CssToken>& tokens, const Viewport& viewport);

@@ -247,7 +247,7 @@ class Discovery {
   }
 
   void addCss(QByteArrayView css, CssSource source) {
-    for (const CssReference& r : ReadCssReferences(css, source, viewport_.devicePixelRatio)) {
+    for (const CssReference& r : ReadCssReferences(css, source, viewport_)) {
       const RequisiteKind kind = r.kind == CssReferenceKind::Stylesheet ? RequisiteKind::Stylesheet
                                  : r.kind == CssReferenceKind::Font     ? RequisiteKind::Font
                                                                         : RequisiteKind::Image;
@@ -418,9 +418,9 @@ PageRequisites ReadPageRequisites(const QByteArray& html, const WebUrl& page,
 }
 
 QList<Requisite> ReadStylesheetRequisites(const QByteArray& css, const WebUrl& sheet,
-                                          double devicePixelRatio) {
+                                          const Viewport& viewport) {
   QList<Requisite> out;
-  for (const CssReference& r : ReadCssReferences(css, CssSource::Stylesheet, devicePixelRatio)) {
+  for (const CssReference& r : ReadCssReferences(css, CssSource::Stylesheet, viewport)) {
     const std::optional<WebUrl> url = ResolveWebUrl(r.url, sheet);
     if (!url) continue;
     switch (r.kind) {

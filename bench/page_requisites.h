@@ -73,11 +73,12 @@ struct PageRequisites {
 PageRequisites ReadPageRequisites(const QByteArray& html, const WebUrl& page,
                                   const Viewport& viewport = {});
 
-// The files a stylesheet fetched from `sheet` makes a browser fetch: its @imports
-// (Stylesheet), fonts and images (of an image-set(), the one for the screen's pixel ratio),
-// resolved against the stylesheet's own address.
+// The files a stylesheet fetched from `sheet` makes a browser fetch on the screen `viewport`:
+// its @imports (Stylesheet), fonts and images (of an image-set(), the one for the screen's
+// pixel ratio; none of an @media rule the screen does not match), resolved against the
+// stylesheet's own address.
 QList<Requisite> ReadStylesheetRequisites(const QByteArray& css, const WebUrl& sheet,
-                                          double devicePixelRatio = 1);
+                                          const Viewport& viewport = {});
 
 // A kind's name for lists and reports: "stylesheet", "script", "image", "font", "icon",
 // "manifest", "preload", "frame", "embedded", "media".

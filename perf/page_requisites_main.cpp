@@ -1,8 +1,9 @@
 // Prints what a browser fetches with a page, as the core finds it: one "kind<TAB>url" line per
 // file, the page's own first, then a "# lazy-below N, script-only N, duplicates N" line.
-// Stylesheets and frames on the page's server are read from `folder` (the server's document
-// root) and followed as a browser follows them, to a depth of 5; scripts/requisites-compare.sh
-// compares the list with headless Chromium's requests.
+// Stylesheets and frames on the page's server (any host name at the page's scheme and port: the
+// comparison's lab serves one folder under several names) are read from `folder` (the server's
+// document root) and followed as a browser follows them, to a depth of 5;
+// scripts/requisites-compare.sh compares the list with headless Chromium's requests.
 //
 //   page_requisites <page url> <folder> [width height ratio]
 #include <QFile>
@@ -27,8 +28,7 @@ struct Walk {
 
   // The file of a URL on the page's server, if it is one.
   std::optional<QByteArray> read(const WebUrl& url) const {
-    if (url.scheme != root.scheme || url.host != root.host || url.port != root.port)
-      return std::nullopt;
+    if (url.scheme != root.scheme || url.port != root.port) return std::nullopt;
     QFile file(folder + QString::fromUtf8(QByteArray::fromPercentEncoding(url.path)));
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
     return file.readAll();
@@ -43,7 +43,7 @@ struct Walk {
   void stylesheet(const WebUrl& url, int depth) {
     const std::optional<QByteArray> css = read(url);
     if (!css || depth > kMaxDepth) return;
-    for (const Requisite& r : ReadStylesheetRequisites(*css, url, viewport.devicePixelRatio)) {
+    for (const Requisite& r : ReadStylesheetRequisites(*css, url, viewport)) {
       const bool fresh = !seen.contains(r.url);
       print(RequisiteKindName(r.kind), r.url);
       if (fresh && r.kind == RequisiteKind::Stylesheet)

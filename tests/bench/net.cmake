@@ -1,7 +1,7 @@
 # Tests of the Internet access layer and HTML scanning.
 quorvel_add_test(test_bench_net
   ${CMAKE_CURRENT_LIST_DIR}/loopback_servers.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/nginx_h2.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/nginx_server.cpp
   ${CMAKE_CURRENT_LIST_DIR}/page_corpus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_browser_load.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_css_tokenizer.cpp

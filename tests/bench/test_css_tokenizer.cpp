@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "bench/css_tokenizer.h"
+#include "bench/media_query.h"
 
 namespace quorvel {
 namespace {
@@ -91,7 +92,26 @@ TEST(CssReferences, WhatABrowserFetchesForAStylesheet) {
       {"@font-face{font-family:url(x.png);S\\72 c:url(f.ttf)}", "font f.ttf"},
       {"@media (min-width:1px){@font-face{src:url(m.woff)}.a{background:url(m.png)}}",
        "font m.woff|img m.png"},
-      {":root{--bg:url(unused.png)} a{background:var(--bg)}", ""},
+      // A custom property's url() is fetched when a declaration takes it.
+      {":root{--bg:url(used.png);--Other:url(unused.png);--no:red} a{background:var( --bg , "
+       "url(fallback.png))} b{--bg2:var(--Other)} c{color:var(--no)}",
+       "img fallback.png|img used.png"},
+      {":root{--a:url(a.png)} @media print{b{background:var(--a)}} i{--b:url(b.png)}"
+       "@media print{:root{--c:url(c.png)}} u{background:var(--c),var(--B)}",
+       ""},
+      // The rules of an @media the screen (1366x768, ratio 1) does not match fetch nothing.
+      {"@media (max-width:640px){.h{background:url(small.png)}}"
+       "@media screen and (min-width:1024px){.h{background:url(wide.png)}}",
+       "img wide.png"},
+      {"@media print{@font-face{src:url(p.woff)}a{b:url(p.png)}}a{b:url(after.png)}",
+       "img after.png"},
+      {"@media screen{@media (prefers-color-scheme:dark){a{b:url(dark.png)}}a{b:url(light.png)}}"
+       "@media (min-resolution:2dppx){a{b:url(hi.png)}}@media{a{b:url(any.png)}}"
+       "@media not print{a{b:url(np.png)}}@media (unknown-feature){a{b:url(u.png)}}",
+       "img light.png|img any.png|img np.png"},
+      {".a{@media (max-width:600px){background:url(n1.png)}"
+       "@media (min-width:600px){background:url(n2.png)}}",
+       "img n2.png"},
       {"url(top.png){} a[href=url(sel.png)]{} @namespace url(ns);", ""},
       {".a{color:red;.b{background:url(nested.png)}}", "img nested.png"},
       {".a{background:url(x.png) .b{color:red}}", ""},
@@ -101,6 +121,25 @@ TEST(CssReferences, WhatABrowserFetchesForAStylesheet) {
       {"a;@import \"x.css\";{}", ""},
   };
   for (const auto& [css, want] : cases) EXPECT_EQ(references(css), want) << css.data();
+}
+
+// The same stylesheet on a phone's screen: its own @media rules and image-set() options.
+TEST(CssReferences, TheScreenChoosesAmongMediaRules) {
+  const QByteArray css =
+      "@media (max-width:640px){.h{background:url(phone.png)}}"
+      "@media (min-width:641px){.h{background:image-set(url(d1.png) 1x,url(d2.png) 2x)}}"
+      "@media (min-resolution:2dppx){.l{background:url(logo@2x.png)}}";
+  const std::pair<Viewport, QByteArray> cases[] = {
+      {{1366, 768, 1}, "d1.png"},
+      {{1366, 768, 2}, "d2.png logo@2x.png"},
+      {{375, 667, 3}, "phone.png logo@2x.png"},
+  };
+  for (const auto& [viewport, want] : cases) {
+    QByteArrayList urls;
+    for (const CssReference& r : ReadCssReferences(css, CssSource::Stylesheet, viewport))
+      urls << r.url;
+    EXPECT_EQ(urls.join(' '), want) << viewport.width << "x" << viewport.height;
+  }
 }
 
 TEST(CssReferences, StyleAttributesAreDeclarations) {

@@ -21,7 +21,7 @@
 #include "core/settings.h"
 #include "core/tick.h"
 #include "loopback_servers.h"
-#include "nginx_h2.h"
+#include "nginx_server.h"
 #include "run_fakes.h"
 
 namespace quorvel {
@@ -125,13 +125,13 @@ TEST_F(BrowserHar, TimingsDrawTheLoadAsItHappened) {
 
   testing::TestAuthority ca;
   ASSERT_TRUE(ca.ok());
-  QList<std::pair<QString, QByteArray>> files{
+  testing::NginxServer::Files files{
       {QStringLiteral("index.html"), QByteArray::fromStdString(page)},
       {QStringLiteral("s.css"), QByteArray::fromStdString(style)},
       {QStringLiteral("a.js"), QByteArray::fromStdString(script)}};
   for (int i = 0; i < 12; ++i) files.append({QStringLiteral("i%1.png").arg(i), image});
-  testing::NginxH2 nginx(
-      ca, files,
+  testing::NginxServer nginx(
+      files, &ca, {},
       QStringLiteral("types { text/html html; text/css css; application/javascript js; "
                      "image/png png; } gzip on; "
                      "gzip_types text/css application/javascript;"));

@@ -1,0 +1,1 @@
+window.consent = { analytics: false };

@@ -1,0 +1,2 @@
+/* a small framework bundle */
+window.Northfield = { version: '3.2.1' };

@@ -1,0 +1,1 @@
+export const copy = (t) => t;

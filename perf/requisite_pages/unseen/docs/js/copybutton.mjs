@@ -1,0 +1,1 @@
+import "./clipboard.mjs"; document.body.dataset.copy = "1";

@@ -1,0 +1,1 @@
+export const route = (h) => h("home");

@@ -1,0 +1,1 @@
+window.Player = { ready: false };

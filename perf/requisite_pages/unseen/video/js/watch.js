@@ -1,0 +1,1 @@
+document.getElementById("player").volume = 0.5;
