@@ -19,6 +19,10 @@ namespace {
 
 constexpr long kMaxRedirects = 10;
 constexpr std::int64_t kPumpInterval = 50000;  // microseconds
+// Delayable files in flight to servers that cannot rank requests, as Chromium's scheduler has
+// them: while files that block the page are loading, and after.
+constexpr int kDelayableWhileBlocking = 1;
+constexpr int kDelayable = 10;
 
 // The Accept header Chromium sends for each destination.
 const char* acceptFor(bool page, const QByteArray& destination) {
@@ -57,6 +61,8 @@ struct Transfer {
   // as it comes rather than when libcurl reports it, since one call of libcurl's may finish
   // many transfers.
   std::int64_t lastDataAt = 0;
+  bool throttled = false;  // a delayable file to an HTTP/1.x server
+  bool blocking = false;   // the page's DOMContentLoaded waits for it
   curl_off_t firstDns = 0, firstConnect = 0, firstTls = 0;
 
   ~Transfer() {
@@ -164,7 +170,10 @@ class Loader {
   QSet<QByteArray> seen_;
   BrowserLoad out_;
   std::int64_t t0_ = 0;
-  std::int64_t bytesDone_ = 0;  // received by the transfers done
+  std::int64_t bytesDone_ = 0;     // received by the transfers done
+  QList<qsizetype> held_;          // files found and held back (delayable()), in order
+  QSet<QByteArray> http1Origins_;  // https origins that answered over HTTP/1.x
+  int delayableInFlight_ = 0, blockingInFlight_ = 0;
 
   std::int64_t now() const { return monotonicMicros() - t0_; }
 
@@ -184,15 +193,64 @@ class Loader {
     f.depth = depth;
     f.blocking = blocking;
     f.start = now();
-    auto t = std::make_unique<Transfer>();
-    t->index = out_.files.size();
-    t->keep = page || r.destination == "style";
-    t->limit = o_.maxParsedBody;
     out_.files << f;
+    if (mayStart(f))
+      start(out_.files.size() - 1);
+    else
+      held_ << out_.files.size() - 1;
+  }
+
+  // A browser holds back the files that can wait (images, media, prefetches) from a server that
+  // cannot rank requests (HTTP/1.x): one at a time while the stylesheets and scripts that block
+  // the page are under way, at most 10 at once after that. HTTP/2 servers get them all at once.
+  static bool delayable(const LoadedFile& f) {
+    if (f.page || f.blocking) return false;
+    return f.destination == "image" || f.destination == "audio" || f.destination == "video" ||
+           f.destination.isEmpty() || f.kind == RequisiteKind::Embedded;
+  }
+  static QByteArray originOf(const QByteArray& url) {
+    const qsizetype scheme = url.indexOf("://");
+    const qsizetype path = scheme < 0 ? -1 : url.indexOf('/', scheme + 3);
+    return path < 0 ? url : url.left(path);
+  }
+  bool throttled(const LoadedFile& f) const {
+    return delayable(f) && (f.url.startsWith("http:") || http1Origins_.contains(originOf(f.url)));
+  }
+  bool mayStart(const LoadedFile& f) const {
+    if (!throttled(f)) return true;
+    return delayableInFlight_ < (blockingInFlight_ > 0 ? kDelayableWhileBlocking : kDelayable);
+  }
+
+  // Starts the held files that may start now, in the order they were found (the first at
+  // least when nothing else is under way).
+  void startHeld() {
+    QList<qsizetype> still;
+    for (const qsizetype index : std::as_const(held_)) {
+      if (mayStart(out_.files[index]) || active_.empty())
+        start(index);
+      else
+        still << index;
+    }
+    held_ = still;
+  }
+
+  void start(qsizetype index) {
+    const LoadedFile& f = out_.files[index];
+    const bool page = f.page;
+    auto t = std::make_unique<Transfer>();
+    t->index = index;
+    t->keep = page || f.destination == "style";
+    t->limit = o_.maxParsedBody;
+    t->throttled = throttled(f);
+    t->blocking = f.blocking;
+    delayableInFlight_ += t->throttled;
+    blockingInFlight_ += t->blocking;
     t->easy = curl_easy_init();
     if (!t->easy || !configure(*t, page) || curl_multi_add_handle(multi_, t->easy) != CURLM_OK) {
       out_.files[t->index].error = err::kNoMoreHandles;
       out_.files[t->index].end = now();
+      delayableInFlight_ -= t->throttled;
+      blockingInFlight_ -= t->blocking;
       return;
     }
     CURL* easy = t->easy;
@@ -244,12 +302,13 @@ class Loader {
 
   void drive() {
     std::int64_t lastPump = now();
-    while (!active_.empty()) {
+    while (!active_.empty() || !held_.empty()) {
       int running = 0;
       curl_multi_perform(multi_, &running);
       int left = 0;
       while (CURLMsg* msg = curl_multi_info_read(multi_, &left))
         if (msg->msg == CURLMSG_DONE) done(msg->easy_handle, msg->data.result);
+      startHeld();
       if (active_.empty()) break;
       curl_multi_poll(multi_, nullptr, 0, 50, nullptr);
       if ((o_.pump || o_.progress) && now() - lastPump >= kPumpInterval) {
@@ -282,6 +341,11 @@ class Loader {
       f.end = now();
     }
     active_.clear();
+    for (const qsizetype index : std::as_const(held_)) {
+      out_.files[index].error = err::kCancelled;
+      out_.files[index].end = now();
+    }
+    held_.clear();
   }
 
   void done(CURL* easy, CURLcode result) {
@@ -290,11 +354,14 @@ class Loader {
     std::unique_ptr<Transfer> t = std::move(it->second);
     active_.erase(it);
     curl_multi_remove_handle(multi_, easy);
+    delayableInFlight_ -= t->throttled;
+    blockingInFlight_ -= t->blocking;
     LoadedFile& f = out_.files[t->index];
     f.end = result == CURLE_OK && t->lastDataAt != 0 ? std::min(now(), t->lastDataAt - t0_) : now();
     f.end = std::max(f.end, f.start);
     record(*t, f, result);
     bytesDone_ += f.wireBytes;
+    if (f.httpVersion.startsWith('1')) http1Origins_.insert(originOf(f.url));
     const char* effective = nullptr;
     curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective);
     const std::optional<WebUrl> at =

@@ -115,6 +115,40 @@ TEST(BrowserLoad, AtMostSixConnectionsToAHostAndALimitOfRequests) {
   EXPECT_EQ(few.notFetched, 26);
 }
 
+// Over HTTP/1.1, as in a browser, images wait their turn while the page's stylesheet is loading:
+// one at a time; after it, many at once.
+TEST(BrowserLoad, ImagesGoOneAtATimeWhileAStylesheetBlocksThePageOverHttp1) {
+  HttpTestServer http;
+  std::atomic<bool> styleLoading{false};
+  std::atomic<int> now{0}, mostWhileStyle{0}, mostAfter{0};
+  QByteArray page = "<link rel=stylesheet href=/s.css>";
+  for (int i = 0; i < 12; ++i) page += "<img src=/img" + QByteArray::number(i) + ".png>";
+  http.page("/", page.toStdString());
+  http.page("/favicon.ico", "icon", "image/x-icon");
+  http.server().Get("/s.css", [&](const httplib::Request&, httplib::Response& res) {
+    styleLoading = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    styleLoading = false;
+    res.set_content("p{color:red}", "text/css");
+  });
+  http.server().Get(R"(/img\d+\.png)", [&](const httplib::Request&, httplib::Response& res) {
+    const int n = ++now;
+    std::atomic<int>& most = styleLoading ? mostWhileStyle : mostAfter;
+    int seen = most.load();
+    while (n > seen && !most.compare_exchange_weak(seen, n)) {
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    --now;
+    res.set_content(std::string(500, 'x'), "image/png");
+  });
+  http.start();
+
+  const BrowserLoad load = LoadLikeABrowser(http.url("/"));
+  EXPECT_EQ(load.failures, 0);
+  EXPECT_EQ(mostWhileStyle.load(), 1);
+  EXPECT_GE(mostAfter.load(), 4);
+}
+
 TEST(BrowserLoad, CancelEndsEveryTransfer) {
   HttpTestServer http;
   http.page("/", "<img src=/slow1.png><img src=/slow2.png>");
