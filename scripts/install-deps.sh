@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev
-  libcurl4-openssl-dev curl
+  libcurl4-openssl-dev curl openssl ca-certificates
   libgtest-dev libgmock-dev libcpp-httplib-dev
   python3 python3-pyftpdlib
   iproute2 iputils-ping procps traceroute mtr-tiny
