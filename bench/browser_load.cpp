@@ -3,12 +3,14 @@
 #include <curl/curl.h>
 #include <unistd.h>
 
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
 
+#include "bench/module_imports.h"
 #include "core/curl_errors.h"
 #include "core/error_numbers.h"
 #include "core/tick.h"
@@ -167,7 +169,7 @@ class Loader {
   CURLM* multi_ = nullptr;
   bool bundleAlone_ = false;  // trust the default bundle of authorities, not also their folder
   std::map<CURL*, std::unique_ptr<Transfer>> active_;
-  QSet<QByteArray> seen_;
+  QHash<QByteArray, qsizetype> seen_;  // each file asked for: its place in the files, or -1
   BrowserLoad out_;
   std::int64_t t0_ = 0;
   std::int64_t bytesDone_ = 0;     // received by the transfers done
@@ -179,12 +181,17 @@ class Loader {
 
   // Starts fetching a file not fetched before; false when it is not fetched.
   void enqueue(const Requisite& r, bool page, int depth, bool blocking = false) {
-    if (seen_.contains(r.url)) return;
-    seen_.insert(r.url);
+    if (const auto asked = seen_.constFind(r.url); asked != seen_.cend()) {
+      // Named again by what the page waits for (a module preloaded first, say): so it waits.
+      if (*asked >= 0 && blocking) out_.files[*asked].blocking = true;
+      return;
+    }
     if (out_.files.size() > o_.maxRequests) {  // the page's own request is not one of them
+      seen_.insert(r.url, -1);
       ++out_.notFetched;
       return;
     }
+    seen_.insert(r.url, out_.files.size());
     LoadedFile f;
     f.url = r.url;
     f.page = page;
@@ -192,6 +199,7 @@ class Loader {
     f.destination = r.destination;
     f.depth = depth;
     f.blocking = blocking;
+    f.module = r.module;
     f.start = now();
     out_.files << f;
     if (mayStart(f))
@@ -239,7 +247,7 @@ class Loader {
     const bool page = f.page;
     auto t = std::make_unique<Transfer>();
     t->index = index;
-    t->keep = page || f.destination == "style";
+    t->keep = page || f.destination == "style" || f.module;
     t->limit = o_.maxParsedBody;
     t->throttled = throttled(f);
     t->blocking = f.blocking;
@@ -370,6 +378,8 @@ class Loader {
     const LoadedFile copy = f;  // enqueue() grows the list
     if (copy.page)
       discoverPage(t->body, *at, copy.depth);
+    else if (copy.module)
+      discoverModule(t->body, *at, copy.depth, copy.blocking);
     else
       discoverStylesheet(t->body, *at, copy.depth, copy.blocking);
   }
@@ -438,6 +448,17 @@ class Loader {
       } else {
         enqueue(r, false, depth, depth == 0 && r.blocking);
       }
+    }
+  }
+
+  // What a module imports (by address; bare names need an import map, which is not read): each
+  // a module of its own, blocking the page as the module that imports it does.
+  void discoverModule(const QByteArray& js, const WebUrl& at, int depth, bool blocking) {
+    for (const QByteArray& specifier : ReadModuleImports(js)) {
+      if (!IsAddressSpecifier(specifier)) continue;
+      if (const std::optional<WebUrl> url = ResolveWebUrl(specifier, at))
+        enqueue({RequisiteKind::Script, url->text(), "script", blocking, true}, false, depth,
+                blocking);
     }
   }
 

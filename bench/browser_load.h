@@ -57,6 +57,7 @@ struct LoadedFile {
   QByteArray errorText;
   QByteArray httpVersion;  // "1.1", "2"
   bool blocking = false;   // the page's DOMContentLoaded waits for it
+  bool module = false;     // a JavaScript module (its imports are fetched after it)
   // Microseconds from the start of the page's first request: when the file was found (and
   // asked of libcurl), when its last byte came.
   std::int64_t start = 0, end = 0;

@@ -4,6 +4,7 @@ target_sources(quorvel_core PRIVATE
   browser_loader.cpp
   curl_internet.cpp
   css_tokenizer.cpp
+  module_imports.cpp
   image_source.cpp
   media_query.cpp
   page_requisites.cpp

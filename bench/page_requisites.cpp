@@ -1,5 +1,6 @@
 #include "bench/page_requisites.h"
 
+#include <QHash>
 #include <QSet>
 
 #include "bench/css_tokenizer.h"
@@ -220,7 +221,7 @@ class Discovery {
   const WebUrl base_;
   const Viewport& viewport_;
   PageRequisites out_;
-  QSet<QByteArray> seen_;
+  QHash<QByteArray, qsizetype> seen_;  // each file listed, at its place in the list
   bool iconDeclared_ = false, manifestFetched_ = false;
   qint64 top_ = 0;  // the estimated top of the next image or frame, in CSS pixels
   // The container whose <source> elements come next: a <picture>, or a media element still
@@ -230,20 +231,24 @@ class Discovery {
   QByteArray mediaDestination_;
 
   void add(RequisiteKind kind, const QByteArray& url, const QByteArray& destination,
-           bool blocking = false) {
-    if (seen_.contains(url)) {
+           bool blocking = false, bool module = false) {
+    if (const auto listed = seen_.constFind(url); listed != seen_.cend()) {
+      // Named again (a preloaded stylesheet or module, say): the page now waits for it.
+      Requisite& first = out_.files[*listed];
+      first.blocking = first.blocking || blocking;
+      first.module = first.module || module;
       ++out_.duplicates;
       return;
     }
-    seen_.insert(url);
-    out_.files << Requisite{kind, url, destination, blocking};
+    seen_.insert(url, out_.files.size());
+    out_.files << Requisite{kind, url, destination, blocking, module};
   }
 
   void addReference(RequisiteKind kind, const std::optional<QByteArray>& reference,
-                    const QByteArray& destination, bool blocking = false) {
+                    const QByteArray& destination, bool blocking = false, bool module = false) {
     if (!reference) return;
     if (const std::optional<WebUrl> url = ResolveWebUrl(*reference, base_))
-      add(kind, url->text(), destination, blocking);
+      add(kind, url->text(), destination, blocking, module);
   }
 
   void addCss(QByteArrayView css, CssSource source) {
@@ -283,7 +288,8 @@ class Discovery {
         return link(tag);
       case Script:
         if (!tag.raw[NoModule] && isScriptType(tag.value(Type)))
-          addReference(RequisiteKind::Script, tag.value(Src), "script", !tag.raw[Async]);
+          addReference(RequisiteKind::Script, tag.value(Src), "script", !tag.raw[Async],
+                       tag.value(Type).value_or("").trimmed().toLower() == "module");
         return;
       case Style: {
         const qsizetype end = styleEnd(html_, tag.end);
@@ -349,7 +355,7 @@ class Discovery {
     } else if (hasToken(rel, "prefetch")) {
       addReference(RequisiteKind::Preload, tag.value(Href), "");
     } else if (hasToken(rel, "modulepreload")) {
-      addReference(RequisiteKind::Preload, tag.value(Href), "script");
+      addReference(RequisiteKind::Preload, tag.value(Href), "script", false, true);
     } else if (hasToken(rel, "icon")) {
       if (iconDeclared_) return;
       const std::optional<QByteArray> href = tag.value(Href);

@@ -59,6 +59,7 @@ struct Requisite {
   // The page's parser waits for it before DOMContentLoaded: a stylesheet of the page's own, a
   // script that is not async.
   bool blocking = false;
+  bool module = false;  // a JavaScript module: what it imports is fetched before it runs
 };
 
 struct PageRequisites {

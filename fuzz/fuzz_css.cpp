@@ -1,6 +1,6 @@
 // Fuzz target: reading stylesheets (css_tokenizer.h) and the files they make a browser fetch,
 // the media queries, sizes and srcset of images (media_query.h, image_source.h), and a page's
-// requisites (page_requisites.h).
+// requisites (page_requisites.h); the same bytes as a JavaScript module (module_imports.h).
 //
 // Properties, for any stylesheet or style attribute:
 // - the tokens come in order, each starting after the one before it and inside the
@@ -9,13 +9,15 @@
 // - every reference is non-empty, at most one per url token, url( function or string;
 // - a source size is not negative; srcset candidates are non-empty addresses without blanks,
 //   the chosen one among them;
-// - a page's requisites are printable http(s) addresses, each once.
+// - a page's requisites are printable http(s) addresses, each once;
+// - a module's imports are each named once, none longer than the module.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <QSet>
 
 #include "bench/css_tokenizer.h"
 #include "bench/image_source.h"
+#include "bench/module_imports.h"
 #include "bench/page_requisites.h"
 #include "fuzz_check.h"
 
@@ -75,5 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const char c : r.url) FUZZ_CHECK(c > 0x20 && c < 0x7F, showBytes(css));
     files.insert(r.url);
   }
+  const QList<QByteArray> imports = ReadModuleImports(css);
+  const QSet<QByteArray> distinct(imports.begin(), imports.end());
+  FUZZ_CHECK(distinct.size() == imports.size(),
+             QStringLiteral("imports twice in ") + showBytes(css));
+  for (const QByteArray& specifier : imports)
+    FUZZ_CHECK(specifier.size() <= css.size(),
+               QStringLiteral("import %1 of %2").arg(showBytes(specifier), showBytes(css)));
   return 0;
 }

@@ -5,6 +5,7 @@ quorvel_add_test(test_bench_net
   ${CMAKE_CURRENT_LIST_DIR}/page_corpus.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_browser_load.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_css_tokenizer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_module_imports.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_curl_internet.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_image_source.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_page_links.cpp

@@ -115,6 +115,33 @@ TEST(BrowserLoad, AtMostSixConnectionsToAHostAndALimitOfRequests) {
   EXPECT_EQ(few.notFetched, 26);
 }
 
+// A module's static imports are fetched after it, each once, cycles and all; what the module
+// would fetch as it runs, and names that need an import map, are not.
+TEST(BrowserLoad, ModulesBringTheirStaticImports) {
+  HttpTestServer http;
+  http.page("/",
+            "<script type=module src=/m/main.js></script><link rel=modulepreload href=/m/pre.js>");
+  http.page("/m/main.js",
+            "import {a} from './dep.js'; import _ from 'lodash'; const l = import('./lazy.js');",
+            "text/javascript");
+  http.page("/m/dep.js", "import '../m/main.js'; export * from '/m/leaf.js';", "text/javascript");
+  http.page("/m/pre.js", "import './leaf.js'", "text/javascript");
+  http.page("/m/leaf.js", "export const x = 1;", "text/javascript");
+  http.page("/favicon.ico", "icon", "image/x-icon");
+  http.start();
+
+  const BrowserLoad load = LoadLikeABrowser(http.url("/"));
+  QStringList targets = http.targets();
+  targets.sort();
+  EXPECT_EQ(targets.join(' '), "/ /favicon.ico /m/dep.js /m/leaf.js /m/main.js /m/pre.js");
+  EXPECT_EQ(load.failures, 0);
+  std::int64_t modulesEnd = 0;
+  for (const LoadedFile& f : load.files)
+    if (f.url.contains("/m/") && !f.url.endsWith("pre.js"))
+      modulesEnd = std::max(modulesEnd, f.end);
+  EXPECT_EQ(load.contentLoad, modulesEnd);  // deferred modules hold DOMContentLoaded back
+}
+
 // Over HTTP/1.1, as in a browser, images wait their turn while the page's stylesheet is loading:
 // one at a time; after it, many at once.
 TEST(BrowserLoad, ImagesGoOneAtATimeWhileAStylesheetBlocksThePageOverHttp1) {
