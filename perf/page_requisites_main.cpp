@@ -2,7 +2,8 @@
 // file, the page's own first, then a "# lazy-below N, script-only N, duplicates N" line.
 // Stylesheets and frames on the page's server (any host name at the page's scheme and port: the
 // comparison's lab serves one folder under several names) are read from `folder` (the server's
-// document root) and followed as a browser follows them, to a depth of 5;
+// document root) and followed as a browser follows them, to a depth of 5, and so are the
+// modules a module script imports;
 // scripts/requisites-compare.sh compares the list with headless Chromium's requests.
 //
 //   page_requisites <page url> <folder> [width height ratio]
@@ -11,6 +12,7 @@
 #include <QString>
 #include <cstdio>
 
+#include "bench/module_imports.h"
 #include "bench/page_requisites.h"
 
 namespace {
@@ -51,6 +53,18 @@ struct Walk {
     }
   }
 
+  void module(const WebUrl& url) {
+    const std::optional<QByteArray> js = read(url);
+    if (!js) return;
+    for (const QByteArray& specifier : ReadModuleImports(*js)) {
+      const std::optional<WebUrl> next =
+          IsAddressSpecifier(specifier) ? ResolveWebUrl(specifier, url) : std::nullopt;
+      if (!next || seen.contains(next->text())) continue;
+      print("script", next->text());
+      module(*next);
+    }
+  }
+
   void page(const WebUrl& url, int depth) {
     const std::optional<QByteArray> html = read(url);
     if (!html || depth > kMaxDepth) return;
@@ -67,6 +81,8 @@ struct Walk {
         stylesheet(next, depth);
       else if (r.kind == RequisiteKind::Frame)
         page(next, depth + 1);
+      else if (r.module)
+        module(next);
     }
   }
 };
