@@ -37,6 +37,7 @@
 # everything is removed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/headless-chromium.sh
 runs=${1:-5}
 shapes=${BENCH_SHAPES:-"40:50 150:20"}
 protocols=${BENCH_PROTOCOLS:-"http https"}
@@ -242,9 +243,8 @@ PY
 run_chromium() {
   local page=$1 n=$2 profile=$work/chromium-$n
   mkdir -p "$profile/home"
-  run_measured "c$n" timeout 120 ip netns exec "$client" env HOME="$profile/home" chromium --headless \
-    --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
-    --disable-component-update --disable-sync --user-data-dir="$profile" \
+  run_measured "c$n" timeout 120 ip netns exec "$client" env HOME="$profile/home" "${headless_chromium[@]}" \
+    --user-data-dir="$profile" \
     --ignore-certificate-errors-spki-list="$spki" --dump-dom "$page" >"$work/c.html" 2>/dev/null || true
   local load
   load=$(sed -n 's/.*data-load-ms="\([0-9.]*\)".*/\1/p' "$work/c.html" | head -1)

@@ -19,6 +19,7 @@
 # Loopback only; everything is removed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/headless-chromium.sh
 quorvel=${1:-build/quorvel}
 for tool in chromium python3 "$quorvel"; do
   command -v "$tool" >/dev/null || { echo "compare-chromium: $tool is missing" >&2; exit 1; }
@@ -81,9 +82,7 @@ for page in tests/bench/pages/*.htm; do
   name=$(basename "$page" .htm)
   at=$(head -1 "$page" | sed -e 's/^<!-- at //' -e 's/ -->$//' -e "s/{{site}}/$site/")
   : >"$work/requests.log"
-  timeout 60 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-    --disable-background-networking --disable-component-update --disable-sync \
-    --user-data-dir="$work/profile-$name" --virtual-time-budget=5000 --dump-dom "http://$at" \
+  timeout 60 "${headless_chromium[@]}" --user-data-dir="$work/profile-$name" --virtual-time-budget=5000 --dump-dom "http://$at" \
     >/dev/null 2>&1 || true
   mkdir -p "$work/q-$name"
   timeout 60 "$quorvel" bench --no-log "http://$at" >/dev/null 2>&1 </dev/null || true

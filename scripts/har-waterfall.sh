@@ -18,6 +18,7 @@
 # is removed at the end but the HAR file, kept beside the picture (OUT.har).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/headless-chromium.sh
 npm_dir=${QUORVEL_NPM_DIR:-build/npm}
 usage() {
   echo "usage: $0 HAR OUT.png [OUT.html] | $0 --lab OUT.png [OUT.html] [quorvel binary]" >&2
@@ -150,8 +151,6 @@ document.getElementById("chart").appendChild(perfCascade.fromHar(har, {
 EOF
 } >"$html"
 height=$((entries * 23 + 220))
-timeout 120 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-  --disable-background-networking --disable-component-update --disable-sync \
-  --user-data-dir="$work/profile" --hide-scrollbars --window-size=1400,"$height" \
+timeout 120 "${headless_chromium[@]}" --user-data-dir="$work/profile" --hide-scrollbars --window-size=1400,"$height" \
   --screenshot="$png" "file://$html" >/dev/null 2>&1
 echo "har-waterfall: $entries requests of $([ $lab = 1 ] && echo "the lab's page" || echo "$1") drawn in $png ($html)"

@@ -21,6 +21,7 @@
 # fonts.quorvel-cdn.test and ads.quorvel-cdn.test, every one the same folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/headless-chromium.sh
 # Chromium, Quorvel and the server run in a network namespace of their own with loopback alone,
 # so that nothing the browser would send elsewhere (its update and account checks) leaves the
 # machine; and in a mount namespace of their own, where the lab's hosts file is /etc/hosts.
@@ -69,9 +70,8 @@ for page in "${pages[@]}"; do
   url="http://www.quorvel-lab.test:$port/$page/index.html"
   name=${page//\//_}
   profile=$(mktemp -d "$work/profile.XXXXXX")
-  timeout 60 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-    --disable-background-networking --disable-component-update --disable-sync \
-    --user-data-dir="$profile" --window-size=1366,768 --log-net-log="$work/$name.netlog.json" \
+  timeout 60 "${headless_chromium[@]}" --user-data-dir="$profile" --window-size=1366,768 \
+    --log-net-log="$work/$name.netlog.json" \
     --virtual-time-budget=5000 --dump-dom "$url" >/dev/null 2>"$work/$name.chromium.log" || true
   "$build_dir/perf/page_requisites" "$url" "$root" >"$work/$name.quorvel.txt"
   home=$(mktemp -d "$work/home.XXXXXX")
